@@ -1,0 +1,32 @@
+# The two commands of a fresh machine: `make run` and `make test`.
+BUILD ?= build
+JOBS ?= 2
+CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+.PHONY: all deps build run test bench fuzz clean
+
+all: build
+
+deps:
+	@tools/install-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+	cmake --build $(BUILD) -j$(JOBS)
+
+run: build
+	@if [ -z "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+	  echo "make run: no desktop session here (DISPLAY and WAYLAND_DISPLAY are empty)."; \
+	  echo "Start Kelvo from a terminal of your desktop, or try it under Xvfb: tools/try-under-xvfb.sh"; \
+	  exit 1; \
+	fi
+	$(BUILD)/kelvo $(ARGS)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+
+bench: build
+	$(BUILD)/kelvo-bench
+
+clean:
+	rm -rf $(BUILD)
