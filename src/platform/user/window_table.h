@@ -1,0 +1,39 @@
+// Window handles for Qt widgets, so that code written against HWND values
+// (a tray icon's callback window, a window to drag) can name widgets.
+#pragma once
+
+#include "win32/win32.h"
+
+#include <QEvent>
+
+class QWidget;
+
+namespace user {
+
+// Gives `widget` a handle for its lifetime (the entry goes when the widget is
+// destroyed). Registering the same widget twice returns the same handle.
+HWND RegisterWindow(QWidget* widget);
+// The widget behind a handle, or nullptr for an unknown or destroyed one.
+QWidget* WindowFromHandle(HWND hWnd);
+
+// A window message delivered to a widget through Qt's event queue.
+class WindowMessageEvent : public QEvent {
+public:
+    WindowMessageEvent(UINT message, WPARAM wParam, LPARAM lParam)
+        : QEvent(eventType()), message_(message), wParam_(wParam), lParam_(lParam) {}
+
+    static QEvent::Type eventType();
+    UINT message() const { return message_; }
+    WPARAM wParam() const { return wParam_; }
+    LPARAM lParam() const { return lParam_; }
+
+private:
+    UINT message_;
+    WPARAM wParam_;
+    LPARAM lParam_;
+};
+
+// Queues `message` for the widget behind `hWnd`; FALSE for an unknown handle.
+BOOL PostMessageA(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+}  // namespace user
