@@ -38,4 +38,8 @@ bool IconPicture(HICON icon, IconImage& out);
 // objects excluded; for leak checks in tests.
 int LiveObjectCount();
 
+// The screen size that GetDeviceCaps reports as HORZRES and VERTRES
+// (1024 x 768 until set); the window glue sets it from the real screen.
+void SetDisplaySize(int width, int height);
+
 }  // namespace gdi

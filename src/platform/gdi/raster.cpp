@@ -1,0 +1,252 @@
+#include "gdi/raster.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace gdi::raster {
+
+namespace {
+
+// Products of two 33-bit coordinates need more than 64 bits.
+__extension__ using Wide = __int128;
+
+// Position along a line: the major axis advances one pixel per step, the minor
+// axis by the rounded fraction of the step.
+struct LineWalk {
+    bool xMajor;
+    std::int64_t major0, minor0;
+    std::int64_t majorLen, minorLen;  // absolute deltas
+    int majorSign, minorSign;
+
+    LineWalk(POINT a, POINT b)
+    {
+        const std::int64_t dx = std::int64_t{b.x} - a.x;
+        const std::int64_t dy = std::int64_t{b.y} - a.y;
+        xMajor = std::llabs(dx) >= std::llabs(dy);
+        major0 = xMajor ? a.x : a.y;
+        minor0 = xMajor ? a.y : a.x;
+        const std::int64_t dMajor = xMajor ? dx : dy;
+        const std::int64_t dMinor = xMajor ? dy : dx;
+        majorLen = std::llabs(dMajor);
+        minorLen = std::llabs(dMinor);
+        majorSign = dMajor < 0 ? -1 : 1;
+        minorSign = dMinor < 0 ? -1 : 1;
+    }
+
+    // Minor offset at step i: i * minorLen / majorLen rounded, halves away
+    // from the start. Closed form, so a clipped walk can start anywhere.
+    std::int64_t minorOffset(std::int64_t i) const
+    {
+        if (majorLen == 0)
+            return 0;
+        const Wide num = Wide{2} * i * minorLen + majorLen;
+        return static_cast<std::int64_t>(num / (Wide{2} * majorLen));
+    }
+
+    // Steps in [first, last] whose major coordinate lies in [lo, hi].
+    void stepsFor(std::int64_t lo, std::int64_t hi, std::int64_t& first, std::int64_t& last) const
+    {
+        if (majorSign > 0) {
+            first = lo - major0;
+            last = hi - major0;
+        } else {
+            first = major0 - hi;
+            last = major0 - lo;
+        }
+    }
+};
+
+}  // namespace
+
+void Canvas::fill(std::int64_t left, std::int64_t top, std::int64_t right, std::int64_t bottom, std::uint32_t v)
+{
+    left = std::max<std::int64_t>(left, 0);
+    top = std::max<std::int64_t>(top, 0);
+    right = std::min<std::int64_t>(right, width_);
+    bottom = std::min<std::int64_t>(bottom, height_);
+    if (left >= right || top >= bottom)
+        return;
+    for (std::int64_t y = top; y < bottom; ++y) {
+        std::uint32_t* row = pixels_ + y * width_;
+        std::fill(row + left, row + right, v);
+    }
+}
+
+void ThinSegment(Canvas& canvas, POINT from, POINT to, COLORREF colour)
+{
+    const LineWalk walk(from, to);
+    if (walk.majorLen == 0)
+        return;
+    const std::uint32_t v = canvas.device(colour);
+    const std::int64_t majorSize = walk.xMajor ? canvas.width() : canvas.height();
+    const std::int64_t minorSize = walk.xMajor ? canvas.height() : canvas.width();
+
+    // Only the steps whose major coordinate is on the canvas; the end point
+    // (step majorLen) is left out.
+    std::int64_t first = 0;
+    std::int64_t last = 0;
+    walk.stepsFor(0, majorSize - 1, first, last);
+    first = std::max<std::int64_t>(first, 0);
+    last = std::min<std::int64_t>(last, walk.majorLen - 1);
+    if (first > last)
+        return;
+
+    const std::int64_t twiceMajor = 2 * walk.majorLen;
+    const std::int64_t twiceMinor = 2 * walk.minorLen;
+    const Wide num = Wide{2} * first * walk.minorLen + walk.majorLen;
+    std::int64_t offset = static_cast<std::int64_t>(num / twiceMajor);
+    std::int64_t error = static_cast<std::int64_t>(num % twiceMajor);
+    for (std::int64_t i = first; i <= last; ++i) {
+        const std::int64_t major = walk.major0 + walk.majorSign * i;
+        const std::int64_t minor = walk.minor0 + walk.minorSign * offset;
+        if (minor >= 0 && minor < minorSize) {
+            if (walk.xMajor)
+                canvas.plot(major, minor, v);
+            else
+                canvas.plot(minor, major, v);
+        }
+        error += twiceMinor;
+        if (error >= twiceMajor) {
+            error -= twiceMajor;
+            ++offset;
+        }
+    }
+}
+
+void WideSegment(Canvas& canvas, POINT from, POINT to, int width, COLORREF colour)
+{
+    const LineWalk walk(from, to);
+    const std::uint32_t v = canvas.device(colour);
+    const std::int64_t w = std::max(width, 1);
+    const std::int64_t half = w / 2;
+    const std::int64_t majorSize = walk.xMajor ? canvas.width() : canvas.height();
+
+    // Each major coordinate m on the canvas is covered by the stamps of a run
+    // of consecutive steps; their minor offsets are monotonic and differ by at
+    // most one per step, so the union is a single span.
+    for (std::int64_t m = 0; m < majorSize; ++m) {
+        std::int64_t first = 0;
+        std::int64_t last = 0;
+        walk.stepsFor(m + half - w + 1, m + half, first, last);
+        first = std::max<std::int64_t>(first, 0);
+        last = std::min<std::int64_t>(last, walk.majorLen);
+        if (first > last)
+            continue;
+        const std::int64_t a = walk.minor0 + walk.minorSign * walk.minorOffset(first);
+        const std::int64_t b = walk.minor0 + walk.minorSign * walk.minorOffset(last);
+        const std::int64_t lo = std::min(a, b) - half;
+        const std::int64_t hi = std::max(a, b) - half + w;
+        if (walk.xMajor)
+            canvas.fill(m, lo, m + 1, hi, v);
+        else
+            canvas.fill(lo, m, hi, m + 1, v);
+    }
+}
+
+namespace {
+
+// Membership of a pixel in an ellipse or wedge, in doubled coordinates
+// relative to the centre so that everything stays integral and symmetric.
+class Region {
+public:
+    Region(RECT box, const POINT* r1, const POINT* r2)
+        : left_(std::min(box.left, box.right)), top_(std::min(box.top, box.bottom)),
+          right_(std::max(box.left, box.right)), bottom_(std::max(box.top, box.bottom))
+    {
+        w_ = right_ - left_;
+        h_ = bottom_ - top_;
+        sumX_ = left_ + right_;
+        sumY_ = top_ + bottom_;
+        if (r1 && r2) {
+            radial(*r1, ax_, ay_);
+            radial(*r2, bx_, by_);
+            const Wide cross = ax_ * by_ - ay_ * bx_;
+            const Wide dot = ax_ * bx_ + ay_ * by_;
+            wedge_ = !(cross == 0 && dot > 0);  // equal radials give the whole ellipse
+            reflex_ = cross < 0;
+        }
+    }
+
+    std::int64_t left() const { return left_; }
+    std::int64_t top() const { return top_; }
+    std::int64_t right() const { return right_; }
+    std::int64_t bottom() const { return bottom_; }
+    std::int64_t extent() const { return std::max(w_, h_); }
+    bool empty() const { return w_ == 0 || h_ == 0; }
+
+    bool contains(std::int64_t x, std::int64_t y) const
+    {
+        if (x < left_ || x >= right_ || y < top_ || y >= bottom_)
+            return false;
+        const Wide X = 2 * x + 1 - sumX_;
+        const Wide Y = 2 * y + 1 - sumY_;
+        const Wide w2 = Wide{w_} * w_;
+        const Wide h2 = Wide{h_} * h_;
+        if (X * X * h2 + Y * Y * w2 > w2 * h2)
+            return false;
+        if (!wedge_)
+            return true;
+        // Counter-clockwise on screen is counter-clockwise with y pointing up.
+        const Wide px = X;
+        const Wide py = -Y;
+        const Wide fromA = ax_ * py - ay_ * px;
+        const Wide toB = px * by_ - py * bx_;
+        return reflex_ ? (fromA >= 0 || toB >= 0) : (fromA >= 0 && toB >= 0);
+    }
+
+private:
+    void radial(POINT p, Wide& x, Wide& y) const
+    {
+        x = Wide{2} * p.x - sumX_;
+        y = -(Wide{2} * p.y - sumY_);
+        if (x == 0 && y == 0)
+            x = 1;  // a radial point at the centre has no direction; take the right-hand one
+    }
+
+    std::int64_t left_, top_, right_, bottom_;
+    std::int64_t w_ = 0, h_ = 0, sumX_ = 0, sumY_ = 0;
+    Wide ax_ = 0, ay_ = 0, bx_ = 0, by_ = 0;
+    bool wedge_ = false;
+    bool reflex_ = false;
+};
+
+}  // namespace
+
+bool EllipticShape(Canvas& canvas, RECT box, const POINT* r1, const POINT* r2, int penWidth, COLORREF pen,
+                   bool filled, COLORREF brush)
+{
+    const Region region(box, r1, r2);
+    // Beyond this size the squared terms would no longer fit in 128 bits.
+    constexpr std::int64_t kMaxExtent = std::int64_t{1} << 30;
+    if (region.extent() > kMaxExtent)
+        return false;
+    if (region.empty())
+        return true;
+    const std::uint32_t penValue = canvas.device(pen);
+    const std::uint32_t brushValue = canvas.device(brush);
+    // A pen wider than the shape outlines all of it.
+    const std::int64_t reach = std::min<std::int64_t>(std::max(penWidth, 0), region.extent());
+
+    const std::int64_t y0 = std::max<std::int64_t>(region.top(), 0);
+    const std::int64_t y1 = std::min<std::int64_t>(region.bottom(), canvas.height());
+    const std::int64_t x0 = std::max<std::int64_t>(region.left(), 0);
+    const std::int64_t x1 = std::min<std::int64_t>(region.right(), canvas.width());
+    for (std::int64_t y = y0; y < y1; ++y) {
+        for (std::int64_t x = x0; x < x1; ++x) {
+            if (!region.contains(x, y))
+                continue;
+            // Outline: the pixels within the pen's width of the region's edge.
+            bool edge = false;
+            for (std::int64_t k = 1; k <= reach && !edge; ++k)
+                edge = !region.contains(x - k, y) || !region.contains(x + k, y) || !region.contains(x, y - k)
+                    || !region.contains(x, y + k);
+            if (edge)
+                canvas.plot(x, y, penValue);
+            else if (filled)
+                canvas.plot(x, y, brushValue);
+        }
+    }
+    return true;
+}
+
+}  // namespace gdi::raster
