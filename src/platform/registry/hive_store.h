@@ -1,0 +1,33 @@
+// The per-user hive file: read when it changed, changed under a lock, written
+// whole to a temporary file that replaces it, damaged files kept aside.
+#pragma once
+
+#include "registry/hive_tree.h"
+
+#include <functional>
+#include <string>
+
+namespace kelvo::registry {
+
+// $XDG_CONFIG_HOME/kelvo/user.reg, or ~/.config/kelvo/user.reg.
+std::string CurrentUserHivePath();
+
+// Biggest hive file read; what lies beyond counts as damage.
+constexpr std::size_t kMaxHiveBytes = 64u << 20;
+
+class HiveStore {
+public:
+    using Reader = std::function<LONG(const KeyNode& root)>;
+    // Sets `changed` when the tree was altered and must be written.
+    using Writer = std::function<LONG(KeyNode& root, bool& changed)>;
+
+    // Runs `read` on the hive as it is on disk now.
+    LONG Read(const Reader& read);
+    // Locks the file, re-reads it, runs `write`, and stores the result before
+    // it returns; another process's change is never lost.
+    LONG Modify(const Writer& write);
+};
+
+HiveStore& CurrentUserHive();
+
+}  // namespace kelvo::registry

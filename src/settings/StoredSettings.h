@@ -1,0 +1,29 @@
+// The cores of frmMain's LoadSettings and SaveSettings, free of any window.
+#pragma once
+
+#include "win32/win32.h"
+
+#include <cstdint>
+
+constexpr const char* kSettingsKey = "SOFTWARE\\Quennel\\Kelvo";
+constexpr std::int16_t kDefaultInterval = 150;
+// The preferences dialog never sets less; a stored value below is not applied.
+constexpr std::int16_t kMinimumInterval = 15;
+
+// The message box of a failed save.
+constexpr const char* kSaveFailedText = "Cannot save options.  Terminating.";
+constexpr const char* kSaveFailedTitle = "Kelvo";
+constexpr UINT kSaveFailedStyle = MB_OK | MB_ICONERROR;
+
+struct StoredSettings {
+    std::int16_t interval = kDefaultInterval;  // for RefreshInterval, in ms
+    bool bDirectX = false;
+};
+
+// Reads "Frequency" and "DirectX"; anything missing, unreadable or out of
+// range (a Frequency outside 15..32767) gives the defaults. Never fails.
+StoredSettings LoadStoredSettings();
+
+// Writes the interval as "Frequency". False when it could not be stored; the
+// caller then shows kSaveFailedText.
+bool SaveStoredSettings(std::int16_t interval);
