@@ -1,0 +1,68 @@
+#include "kernel/version.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+OSVERSIONINFOA zeroed(DWORD size)
+{
+    OSVERSIONINFOA info;
+    std::memset(&info, 0, sizeof info);
+    info.dwOSVersionInfoSize = size;
+    return info;
+}
+
+}  // namespace
+
+TEST(GetVersionExA, RecordIs148Bytes)
+{
+    EXPECT_EQ(sizeof(OSVERSIONINFOA), 148u);
+    EXPECT_EQ(offsetof(OSVERSIONINFOA, dwPlatformId), 16u);
+    EXPECT_EQ(offsetof(OSVERSIONINFOA, szCSDVersion), 20u);
+}
+
+TEST(GetVersionExA, FailsOnAWrongSizeOrNoRecord)
+{
+    OSVERSIONINFOA info = zeroed(156);
+    EXPECT_EQ(GetVersionExA(&info), FALSE);
+    info = zeroed(0);
+    EXPECT_EQ(GetVersionExA(&info), FALSE);
+    EXPECT_EQ(GetVersionExA(nullptr), FALSE);
+}
+
+TEST(GetVersionExA, ThisSystemIsNoneOfTheWindowsPlatforms)
+{
+    OSVERSIONINFOA info = zeroed(148);
+    ASSERT_EQ(GetVersionExA(&info), TRUE);
+    EXPECT_EQ(info.dwPlatformId, VER_PLATFORM_KELVO_POSIX);
+    EXPECT_NE(info.dwPlatformId, VER_PLATFORM_WIN32s);
+    EXPECT_NE(info.dwPlatformId, VER_PLATFORM_WIN32_WINDOWS);
+    EXPECT_NE(info.dwPlatformId, VER_PLATFORM_WIN32_NT);
+    EXPECT_NE(info.dwPlatformId, 3u);  // Windows CE
+    EXPECT_GT(info.dwMajorVersion, 0u);
+    EXPECT_EQ(info.szCSDVersion[127], '\0');
+    EXPECT_GT(std::strlen(info.szCSDVersion), 0u);
+}
+
+TEST(GetVersionExA, TakesItsAnswerFromAReplacedSource)
+{
+    kernel::SetVersionSource([] {
+        return std::optional<kernel::VersionAnswer>(
+            kernel::VersionAnswer{4, 10, 1998, VER_PLATFORM_WIN32_WINDOWS, std::string(200, 'A')});
+    });
+    OSVERSIONINFOA info = zeroed(148);
+    EXPECT_EQ(GetVersionExA(&info), TRUE);
+    EXPECT_EQ(info.dwMajorVersion, 4u);
+    EXPECT_EQ(info.dwMinorVersion, 10u);
+    EXPECT_EQ(info.dwBuildNumber, 1998u);
+    EXPECT_EQ(info.dwPlatformId, 1u);
+    EXPECT_EQ(std::strlen(info.szCSDVersion), 127u);  // cut, keeping its NUL
+
+    kernel::SetVersionSource([] { return std::optional<kernel::VersionAnswer>(); });
+    info = zeroed(148);
+    EXPECT_EQ(GetVersionExA(&info), FALSE);
+    kernel::SetVersionSource({});
+    EXPECT_EQ(GetVersionExA(&info), TRUE);
+}
