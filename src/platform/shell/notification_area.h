@@ -1,0 +1,61 @@
+// The desktop's notification area behind Shell_NotifyIconA, replaceable so
+// that tests can record the calls instead of reaching a real panel.
+#pragma once
+
+#include "shell/shellapi.h"
+
+#include <chrono>
+#include <functional>
+#include <memory>
+
+namespace shell {
+
+class NotificationArea {
+public:
+    virtual ~NotificationArea() = default;
+    // Whether icons can be shown at all (a panel with a tray is running).
+    virtual bool Available() = 0;
+    // One Shell_NotifyIconA call whose record has been checked for size.
+    virtual BOOL NotifyIcon(DWORD dwMessage, const NOTIFYICONDATAA& data) = 0;
+};
+
+// Installs `area` for Shell_NotifyIconA (not owned); nullptr restores the
+// desktop's own. Returns the previously installed one (nullptr for the default).
+NotificationArea* SetNotificationArea(NotificationArea* area);
+NotificationArea& CurrentNotificationArea();
+
+// The mouse message an icon reports for a Qt activation reason
+// (QSystemTrayIcon::ActivationReason as int); 0 for none.
+UINT MouseMessageOfActivation(int reason);
+
+// Posts the callback of an icon: uCallbackMessage to hWnd, wParam uID,
+// lParam the mouse message. FALSE when the window is unknown or
+// callbackMessage is 0.
+BOOL PostIconCallback(HWND hWnd, UINT uID, UINT callbackMessage, UINT mouseMessage);
+
+}  // namespace shell
+
+// Kelvo extension: whether the desktop offers a notification area now.
+bool NotificationAreaAvailable();
+
+// Kelvo extension: calls `onChange(available)` whenever the availability of
+// the notification area changes, polled every `period` on the Qt event loop
+// while the object lives. The first poll only records the starting state.
+class NotificationAreaWatch {
+public:
+    explicit NotificationAreaWatch(std::function<void(bool available)> onChange,
+                                   std::chrono::milliseconds period = std::chrono::milliseconds(1000));
+    ~NotificationAreaWatch();
+    NotificationAreaWatch(const NotificationAreaWatch&) = delete;
+    NotificationAreaWatch& operator=(const NotificationAreaWatch&) = delete;
+
+    // Checks at once (also what the timer does); returns the current state.
+    bool Poll();
+    bool LastKnown() const { return last_; }
+
+private:
+    std::function<void(bool)> onChange_;
+    bool last_ = false;
+    struct Timer;
+    std::unique_ptr<Timer> timer_;
+};

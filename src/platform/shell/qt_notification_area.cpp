@@ -1,0 +1,175 @@
+#include "shell/qt_notification_area.h"
+
+#include "gdi/gdi_access.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QPixmap>
+#include <QPointer>
+#include <QSystemTrayIcon>
+
+#include <cstring>
+
+namespace shell {
+
+struct QtNotificationArea::Entry {
+    HWND hWnd = nullptr;
+    UINT uID = 0;
+    UINT callbackMessage = 0;
+    std::unique_ptr<QSystemTrayIcon> icon;
+};
+
+namespace {
+
+// Every area, so that the application's end can remove their icons while the
+// window system is still there.
+std::vector<QtNotificationArea*>& liveAreas()
+{
+    static std::vector<QtNotificationArea*> areas;
+    return areas;
+}
+
+void clearAllAreas()
+{
+    for (QtNotificationArea* area : liveAreas()) area->Clear();
+}
+
+void clearAtApplicationEnd()
+{
+    static QPointer<QCoreApplication> registeredFor;
+    QCoreApplication* app = QCoreApplication::instance();
+    if (app && registeredFor != app) {
+        registeredFor = app;
+        qAddPostRoutine(clearAllAreas);
+    }
+}
+
+QIcon blankIcon()
+{
+    QImage image(16, 16, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    return QIcon(QPixmap::fromImage(image));
+}
+
+}  // namespace
+
+QImage IconQImage(HICON hIcon)
+{
+    gdi::IconImage picture;
+    if (!hIcon || !gdi::IconPicture(hIcon, picture) || picture.width <= 0 || picture.height <= 0) return {};
+    QImage image(picture.width, picture.height, QImage::Format_ARGB32);
+    for (int y = 0; y < picture.height; ++y) {
+        std::memcpy(image.scanLine(y), picture.argb.data() + static_cast<std::size_t>(y) * picture.width,
+                    static_cast<std::size_t>(picture.width) * sizeof(std::uint32_t));
+    }
+    return image;
+}
+
+UINT MouseMessageOfActivation(int reason)
+{
+    switch (static_cast<QSystemTrayIcon::ActivationReason>(reason)) {
+    case QSystemTrayIcon::Context: return WM_RBUTTONDOWN;  // Qt reports it on the press
+    case QSystemTrayIcon::Trigger: return WM_LBUTTONUP;    // a completed left click
+    case QSystemTrayIcon::DoubleClick: return WM_LBUTTONDBLCLK;
+    case QSystemTrayIcon::MiddleClick: return WM_MBUTTONUP;
+    case QSystemTrayIcon::Unknown: break;
+    }
+    return 0;
+}
+
+QtNotificationArea::QtNotificationArea(std::function<bool()> available) : available_(std::move(available))
+{
+    liveAreas().push_back(this);
+}
+
+QtNotificationArea::~QtNotificationArea()
+{
+    Clear();
+    std::erase(liveAreas(), this);
+}
+
+bool QtNotificationArea::Available()
+{
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return false;
+    if (available_) return available_();
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+BOOL QtNotificationArea::NotifyIcon(DWORD dwMessage, const NOTIFYICONDATAA& data)
+{
+    switch (dwMessage) {
+    case NIM_ADD: return Add(data);
+    case NIM_MODIFY: return Modify(data);
+    case NIM_DELETE: return Delete(data);
+    default: return FALSE;
+    }
+}
+
+QSystemTrayIcon* QtNotificationArea::TrayIconOf(HWND hWnd, UINT uID) const
+{
+    const auto it = entries_.find({hWnd, uID});
+    return it == entries_.end() ? nullptr : it->second->icon.get();
+}
+
+void QtNotificationArea::Clear()
+{
+    entries_.clear();
+}
+
+BOOL QtNotificationArea::Add(const NOTIFYICONDATAA& data)
+{
+    if (!Available()) return FALSE;
+    const auto key = std::make_pair(data.hWnd, data.uID);
+    if (entries_.count(key)) return FALSE;
+    clearAtApplicationEnd();
+
+    auto entry = std::make_unique<Entry>();
+    entry->hWnd = data.hWnd;
+    entry->uID = data.uID;
+    entry->icon = std::make_unique<QSystemTrayIcon>();
+    entry->icon->setIcon(blankIcon());
+    Entry* raw = entry.get();
+    QObject::connect(raw->icon.get(), &QSystemTrayIcon::activated, raw->icon.get(),
+                     [raw](QSystemTrayIcon::ActivationReason reason) {
+                         PostIconCallback(raw->hWnd, raw->uID, raw->callbackMessage,
+                                          MouseMessageOfActivation(static_cast<int>(reason)));
+                     });
+    Apply(*raw, data);
+    raw->icon->show();
+    entries_.emplace(key, std::move(entry));
+    return TRUE;
+}
+
+BOOL QtNotificationArea::Modify(const NOTIFYICONDATAA& data)
+{
+    const auto it = entries_.find({data.hWnd, data.uID});
+    if (it == entries_.end()) return FALSE;
+    Apply(*it->second, data);
+    return TRUE;
+}
+
+BOOL QtNotificationArea::Delete(const NOTIFYICONDATAA& data)
+{
+    const auto it = entries_.find({data.hWnd, data.uID});
+    if (it == entries_.end()) return FALSE;
+    it->second->icon->hide();
+    entries_.erase(it);
+    return TRUE;
+}
+
+void QtNotificationArea::Apply(Entry& entry, const NOTIFYICONDATAA& data)
+{
+    if (data.uFlags & NIF_MESSAGE) entry.callbackMessage = data.uCallbackMessage;
+    if (data.uFlags & NIF_ICON) {
+        // The picture is copied now: the caller may destroy its icon next.
+        const QImage image = IconQImage(data.hIcon);
+        entry.icon->setIcon(image.isNull() ? blankIcon() : QIcon(QPixmap::fromImage(image)));
+    }
+    if (data.uFlags & NIF_TIP) {
+        const std::size_t length = strnlen(data.szTip, sizeof data.szTip);
+        entry.icon->setToolTip(QString::fromLocal8Bit(data.szTip, static_cast<qsizetype>(length)));
+    }
+}
+
+}  // namespace shell

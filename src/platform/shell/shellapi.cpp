@@ -1,0 +1,81 @@
+#include "shell/shellapi.h"
+
+#include "shell/notification_area.h"
+#include "shell/qt_notification_area.h"
+#include "user/window_table.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+namespace shell {
+namespace {
+
+NotificationArea* installed = nullptr;
+
+QtNotificationArea& desktopArea()
+{
+    static QtNotificationArea area;
+    return area;
+}
+
+}  // namespace
+
+NotificationArea* SetNotificationArea(NotificationArea* area)
+{
+    NotificationArea* previous = installed;
+    installed = area;
+    return previous;
+}
+
+NotificationArea& CurrentNotificationArea()
+{
+    if (installed) return *installed;
+    return desktopArea();
+}
+
+BOOL PostIconCallback(HWND hWnd, UINT uID, UINT callbackMessage, UINT mouseMessage)
+{
+    if (callbackMessage == 0 || mouseMessage == 0) return FALSE;
+    return user::PostMessageA(hWnd, callbackMessage, uID, static_cast<LPARAM>(mouseMessage));
+}
+
+}  // namespace shell
+
+BOOL Shell_NotifyIconA(DWORD dwMessage, PNOTIFYICONDATAA lpData)
+{
+    if (!lpData) return FALSE;
+    if (lpData->cbSize != NOTIFYICONDATAA_TIP128_SIZE && lpData->cbSize != sizeof(NOTIFYICONDATAA)) return FALSE;
+    return shell::CurrentNotificationArea().NotifyIcon(dwMessage, *lpData);
+}
+
+bool NotificationAreaAvailable()
+{
+    return shell::CurrentNotificationArea().Available();
+}
+
+struct NotificationAreaWatch::Timer {
+    QTimer timer;
+};
+
+NotificationAreaWatch::NotificationAreaWatch(std::function<void(bool)> onChange, std::chrono::milliseconds period)
+    : onChange_(std::move(onChange)), last_(NotificationAreaAvailable())
+{
+    // Timers need an event loop; without an application only Poll() works.
+    if (QCoreApplication::instance()) {
+        timer_ = std::make_unique<Timer>();
+        QObject::connect(&timer_->timer, &QTimer::timeout, [this] { Poll(); });
+        timer_->timer.start(period);
+    }
+}
+
+NotificationAreaWatch::~NotificationAreaWatch() = default;
+
+bool NotificationAreaWatch::Poll()
+{
+    const bool now = NotificationAreaAvailable();
+    if (now != last_) {
+        last_ = now;
+        if (onChange_) onChange_(now);
+    }
+    return now;
+}
