@@ -438,6 +438,42 @@ TEST_F(GdiTest, EllipseStaysInHalfOpenBoxSymmetricWithOutline)
     EXPECT_FALSE(Ellipse(c.dc(), INT_MIN, 0, INT_MAX, 5));  // beyond the supported size
 }
 
+// For odd and even sizes and several pen widths: the shape reaches every edge
+// of its half-open box, never leaves it, and mirrors onto itself.
+TEST_F(GdiTest, EllipsesAreSymmetricAndFillTheirBoxExactly)
+{
+    constexpr int kSide = 24;
+    for (int w : {1, 2, 5, 8, 13}) {
+        for (int h : {1, 3, 6, 11}) {
+            for (int penWidth : {1, 2, 4}) {
+                Surface s(kSide, kSide);
+                Tools tools(s.dc(), CreatePen(PS_SOLID, penWidth, kRed), CreateSolidBrush(kBlue));
+                const int l = 5, t = 4, r = l + w, b = t + h;
+                ASSERT_TRUE(Ellipse(s.dc(), l, t, r, b));
+                bool left = false, right = false, top = false, bottom = false;
+                for (int y = 0; y < kSide; ++y)
+                    for (int x = 0; x < kSide; ++x) {
+                        const COLORREF c = GetPixel(s.dc(), x, y);
+                        const bool inBox = x >= l && x < r && y >= t && y < b;
+                        if (!inBox) {
+                            ASSERT_EQ(c, kBlack) << w << "x" << h << " pen " << penWidth << " at " << x << "," << y;
+                            continue;
+                        }
+                        ASSERT_EQ(c, GetPixel(s.dc(), l + r - 1 - x, y)) << w << "x" << h << " at " << x << "," << y;
+                        ASSERT_EQ(c, GetPixel(s.dc(), x, t + b - 1 - y)) << w << "x" << h << " at " << x << "," << y;
+                        if (c != kBlack) {
+                            left |= x == l;
+                            right |= x == r - 1;
+                            top |= y == t;
+                            bottom |= y == b - 1;
+                        }
+                    }
+                EXPECT_TRUE(left && right && top && bottom) << w << "x" << h << " pen " << penWidth;
+            }
+        }
+    }
+}
+
 TEST_F(GdiTest, PieRunsCounterClockwiseFromFirstRadial)
 {
     // From the right-hand radial counter-clockwise to the top one: top-right quadrant.
