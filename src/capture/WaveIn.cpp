@@ -1,0 +1,87 @@
+#include "capture/WaveIn.h"
+
+#include "common/RuntimeError.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+
+WaveIn::WaveIn(EventPump pump) : pump_(std::move(pump)) {}
+
+WaveIn::~WaveIn()
+{
+    WaveClose();
+}
+
+bool WaveIn::WaveOpen(bool Stereo, std::int32_t Quality, std::int32_t BPS)
+{
+    const std::int32_t channels = Stereo ? 2 : 1;
+    std::int32_t perSecond = 0;
+    if (__builtin_mul_overflow(Quality, channels, &perSecond)) throw RuntimeError(ErrorNumber::Overflow);
+    const auto bits = NarrowTo<std::int16_t>(BPS);
+
+    WAVEFORMATEX format{};
+    format.wFormatTag = WAVE_FORMAT_PCM;
+    format.nChannels = static_cast<WORD>(channels);
+    format.nSamplesPerSec = static_cast<DWORD>(Quality);
+    format.nAvgBytesPerSec = static_cast<DWORD>(RoundTo<std::int32_t>(bits / 8.0 * perSecond));
+    format.nBlockAlign = static_cast<WORD>(channels * bits / 8);
+    format.wBitsPerSample = static_cast<WORD>(bits);
+    format.cbSize = 20;
+
+    if (hWaveIn) WaveClose();  // never leak a device opened earlier
+    return waveInOpen(&hWaveIn, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL) == MMSYSERR_NOERROR;
+}
+
+bool WaveIn::WaveRecord(std::int32_t lBufferLength)
+{
+    if (lBufferLength <= 0) return false;
+    // The device must never write into a buffer about to be replaced.
+    if (bHeaderWithDevice && hWaveIn) {
+        waveInReset(hWaveIn);
+        waveInUnprepareHeader(hWaveIn, &Header, sizeof(WAVEHDR));
+    }
+    bHeaderWithDevice = false;
+
+    Buffer.assign(static_cast<std::size_t>(lBufferLength), 0);
+    Header = WAVEHDR{};
+    Header.lpData = reinterpret_cast<LPSTR>(Buffer.data());
+    Header.dwBufferLength = static_cast<DWORD>(lBufferLength);
+
+    if (waveInPrepareHeader(hWaveIn, &Header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) return false;
+    bHeaderWithDevice = true;
+    if (waveInAddBuffer(hWaveIn, &Header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) return false;
+    if (waveInStart(hWaveIn) != MMSYSERR_NOERROR) return false;
+
+    bCancelled = false;
+    std::atomic_ref<DWORD> flags(Header.dwFlags);
+    while (!(flags.load(std::memory_order_acquire) & WHDR_DONE) && !bCancelled) pump_();
+    return !bCancelled;
+}
+
+void WaveIn::RetrieveData(std::uint8_t* lpBuffer, std::int32_t Length)
+{
+    const std::size_t n = std::min<std::size_t>(std::max<std::int32_t>(Length, 0), Buffer.size());
+    if (lpBuffer && n > 0) std::memcpy(lpBuffer, Buffer.data(), n);
+    if (hWaveIn && bHeaderWithDevice &&
+        waveInUnprepareHeader(hWaveIn, &Header, sizeof(WAVEHDR)) == MMSYSERR_NOERROR) {
+        bHeaderWithDevice = false;
+    }
+}
+
+void WaveIn::Cancel()
+{
+    bCancelled = true;
+}
+
+bool WaveIn::WaveClose()
+{
+    if (!hWaveIn) return true;
+    waveInReset(hWaveIn);
+    waveInStop(hWaveIn);
+    if (bHeaderWithDevice) waveInUnprepareHeader(hWaveIn, &Header, sizeof(WAVEHDR));
+    bHeaderWithDevice = false;
+    waveInClose(hWaveIn);
+    hWaveIn = nullptr;
+    return true;
+}

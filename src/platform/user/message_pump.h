@@ -1,0 +1,14 @@
+// The event pump of the user-interface thread.
+#pragma once
+
+namespace user {
+
+// Handles every pending event once and returns.
+void DoEvents();
+// Handles pending events; when there are none, blocks until one arrives or
+// WakeMessagePump is called.
+void WaitAndDoEvents();
+// Callable from any thread.
+void WakeMessagePump();
+
+}  // namespace user

@@ -1,0 +1,54 @@
+// The driver behind the wave-input service: where sound comes from. The
+// default one reads the sound server; tests install their own.
+#pragma once
+
+#include "winmm/mmsystem.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+namespace winmm {
+
+// Receives what a stream captures, on the driver's own thread.
+class CaptureSink {
+public:
+    virtual ~CaptureSink() = default;
+    virtual void Deliver(const std::uint8_t* data, std::size_t length) = 0;
+    // The device went away (server gone, source removed); nothing more comes.
+    virtual void Fail() = 0;
+};
+
+// One open capture stream. After the destructor returns, the sink is never
+// called again.
+class CaptureStream {
+public:
+    virtual ~CaptureStream() = default;
+    virtual bool Start() = 0;
+    virtual bool Stop() = 0;
+    // The length of the buffers being queued, so the driver can deliver in
+    // chunks that fill them without waste.
+    virtual void BufferLengthHint(std::size_t) {}
+};
+
+class CaptureDriver {
+public:
+    virtual ~CaptureDriver() = default;
+    virtual UINT DeviceCount() = 0;
+    // MMSYSERR_NOERROR with `stream` set, or the reason it could not open.
+    virtual MMRESULT Open(const WAVEFORMATEX& format, CaptureSink& sink,
+                          std::unique_ptr<CaptureStream>& stream) = 0;
+};
+
+// Replaces the driver (nullptr: back to the sound server's). Devices already
+// open keep the driver they were opened with.
+void SetCaptureDriver(std::shared_ptr<CaptureDriver> driver);
+
+// Called from the capture thread whenever a buffer is marked done, so that a
+// thread waiting in its event loop looks at the buffer again.
+void SetWaveInWakeup(std::function<void()> wakeup);
+
+std::shared_ptr<CaptureDriver> MakePulseCaptureDriver();
+
+}  // namespace winmm

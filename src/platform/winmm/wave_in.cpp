@@ -1,0 +1,320 @@
+// The wave-input service: a table of open devices, each with its queue of
+// caller-owned buffers that the driver's thread fills.
+#include "winmm/capture_driver.h"
+#include "winmm/mmsystem.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <mutex>
+
+namespace winmm {
+namespace {
+
+DWORD LoadFlags(const WAVEHDR* header)
+{
+    return std::atomic_ref<DWORD>(const_cast<WAVEHDR*>(header)->dwFlags).load(std::memory_order_acquire);
+}
+
+void StoreFlags(WAVEHDR* header, DWORD flags)
+{
+    std::atomic_ref<DWORD>(header->dwFlags).store(flags, std::memory_order_release);
+}
+
+std::mutex& WakeupMutex()
+{
+    static std::mutex m;
+    return m;
+}
+std::function<void()>& Wakeup()
+{
+    static std::function<void()> f;
+    return f;
+}
+
+void WakeWaiter()
+{
+    std::lock_guard lock(WakeupMutex());
+    if (Wakeup()) Wakeup()();
+}
+
+class Device final : public CaptureSink {
+public:
+    explicit Device(const WAVEFORMATEX& format) : format_(format) {}
+
+    std::unique_ptr<CaptureStream> stream;
+
+    void Deliver(const std::uint8_t* data, std::size_t length) override
+    {
+        bool completed = false;
+        {
+            std::lock_guard lock(mutex_);
+            if (!started_) return;  // nobody listens: the sound is dropped
+            while (length > 0 && !queue_.empty()) {
+                WAVEHDR* header = queue_.front();
+                const std::size_t room = header->dwBufferLength - header->dwBytesRecorded;
+                const std::size_t n = std::min(room, length);
+                std::memcpy(header->lpData + header->dwBytesRecorded, data, n);
+                header->dwBytesRecorded += static_cast<DWORD>(n);
+                data += n;
+                length -= n;
+                if (header->dwBytesRecorded == header->dwBufferLength) {
+                    CompleteFront();
+                    completed = true;
+                }
+            }
+        }
+        if (completed) WakeWaiter();
+    }
+
+    void Fail() override
+    {
+        {
+            std::lock_guard lock(mutex_);
+            failed_ = true;
+            started_ = false;
+            // Buffers come back as a reset would return them; the part never
+            // recorded holds silence rather than a full-scale swing.
+            const int silence = format_.wBitsPerSample == 8 ? 128 : 0;
+            for (WAVEHDR* header : queue_) {
+                std::memset(header->lpData + header->dwBytesRecorded, silence,
+                            header->dwBufferLength - header->dwBytesRecorded);
+            }
+            while (!queue_.empty()) CompleteFront();
+        }
+        WakeWaiter();
+    }
+
+    MMRESULT Add(WAVEHDR* header)
+    {
+        std::lock_guard lock(mutex_);
+        if (failed_) return MMSYSERR_NODRIVER;
+        const DWORD flags = LoadFlags(header);
+        if (!(flags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
+        if (flags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
+        header->dwBytesRecorded = 0;
+        StoreFlags(header, (flags & ~WHDR_DONE) | WHDR_INQUEUE);
+        queue_.push_back(header);
+        return MMSYSERR_NOERROR;
+    }
+
+    bool IsQueued(const WAVEHDR* header)
+    {
+        std::lock_guard lock(mutex_);
+        return std::find(queue_.begin(), queue_.end(), header) != queue_.end();
+    }
+
+    bool HasQueue()
+    {
+        std::lock_guard lock(mutex_);
+        return !queue_.empty();
+    }
+
+    // Returns false when the device has failed.
+    bool SetStarted(bool started)
+    {
+        std::lock_guard lock(mutex_);
+        if (failed_ && started) return false;
+        started_ = started;
+        return true;
+    }
+
+    bool Failed()
+    {
+        std::lock_guard lock(mutex_);
+        return failed_;
+    }
+
+    // Stop: the buffer being filled comes back with what it holds.
+    void ReturnPartial()
+    {
+        std::lock_guard lock(mutex_);
+        if (!queue_.empty() && queue_.front()->dwBytesRecorded > 0) CompleteFront();
+    }
+
+    void ReturnAll()
+    {
+        std::lock_guard lock(mutex_);
+        while (!queue_.empty()) CompleteFront();
+    }
+
+private:
+    void CompleteFront()
+    {
+        WAVEHDR* header = queue_.front();
+        queue_.pop_front();
+        StoreFlags(header, (LoadFlags(header) & ~WHDR_INQUEUE) | WHDR_DONE);
+    }
+
+    const WAVEFORMATEX format_;
+    std::mutex mutex_;
+    std::deque<WAVEHDR*> queue_;
+    bool started_ = false;
+    bool failed_ = false;
+};
+
+struct Service {
+    std::mutex mutex;
+    std::shared_ptr<CaptureDriver> driver;
+    std::map<std::uintptr_t, std::shared_ptr<Device>> devices;
+    std::uintptr_t nextHandle = 0x1000;
+};
+
+Service& TheService()
+{
+    static Service s;
+    return s;
+}
+
+std::shared_ptr<Device> Find(HWAVEIN hwi)
+{
+    Service& s = TheService();
+    std::lock_guard lock(s.mutex);
+    const auto it = s.devices.find(reinterpret_cast<std::uintptr_t>(hwi));
+    return it == s.devices.end() ? nullptr : it->second;
+}
+
+std::shared_ptr<CaptureDriver> CurrentDriver()
+{
+    Service& s = TheService();
+    std::lock_guard lock(s.mutex);
+    if (!s.driver) s.driver = MakePulseCaptureDriver();
+    return s.driver;
+}
+
+bool ValidFormat(const WAVEFORMATEX& f)
+{
+    return f.wFormatTag == WAVE_FORMAT_PCM && (f.nChannels == 1 || f.nChannels == 2) &&
+           (f.wBitsPerSample == 8 || f.wBitsPerSample == 16) && f.nSamplesPerSec >= 1 &&
+           f.nSamplesPerSec <= 384000 && f.nBlockAlign == f.nChannels * f.wBitsPerSample / 8;
+}
+
+}  // namespace
+
+void SetCaptureDriver(std::shared_ptr<CaptureDriver> driver)
+{
+    Service& s = TheService();
+    std::lock_guard lock(s.mutex);
+    s.driver = std::move(driver);
+}
+
+void SetWaveInWakeup(std::function<void()> wakeup)
+{
+    std::lock_guard lock(WakeupMutex());
+    Wakeup() = std::move(wakeup);
+}
+
+}  // namespace winmm
+
+using winmm::Device;
+
+UINT waveInGetNumDevs()
+{
+    return winmm::CurrentDriver()->DeviceCount();
+}
+
+MMRESULT waveInOpen(LPHWAVEIN phwi, UINT uDeviceID, LPCWAVEFORMATEX pwfx, DWORD_PTR dwCallback,
+                    DWORD_PTR /*dwInstance*/, DWORD fdwOpen)
+{
+    if (!phwi || !pwfx) return MMSYSERR_INVALPARAM;
+    // Only the polling style is offered: no callbacks of any kind.
+    if (fdwOpen != CALLBACK_NULL || dwCallback != 0) return MMSYSERR_INVALFLAG;
+    auto driver = winmm::CurrentDriver();
+    if (uDeviceID != WAVE_MAPPER && uDeviceID >= driver->DeviceCount()) return MMSYSERR_BADDEVICEID;
+    if (!winmm::ValidFormat(*pwfx)) return WAVERR_BADFORMAT;
+
+    auto device = std::make_shared<Device>(*pwfx);
+    const MMRESULT result = driver->Open(*pwfx, *device, device->stream);
+    if (result != MMSYSERR_NOERROR) return result;
+    if (!device->stream) return MMSYSERR_ERROR;
+
+    winmm::Service& s = winmm::TheService();
+    std::lock_guard lock(s.mutex);
+    const std::uintptr_t handle = s.nextHandle;
+    s.nextHandle += 4;
+    s.devices.emplace(handle, std::move(device));
+    *phwi = reinterpret_cast<HWAVEIN>(handle);
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT waveInPrepareHeader(HWAVEIN hwi, LPWAVEHDR pwh, UINT cbwh)
+{
+    if (!winmm::Find(hwi)) return MMSYSERR_INVALHANDLE;
+    if (!pwh || cbwh != sizeof(WAVEHDR) || !pwh->lpData) return MMSYSERR_INVALPARAM;
+    const DWORD flags = winmm::LoadFlags(pwh);
+    if (flags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
+    winmm::StoreFlags(pwh, flags | WHDR_PREPARED);
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT waveInUnprepareHeader(HWAVEIN hwi, LPWAVEHDR pwh, UINT cbwh)
+{
+    auto device = winmm::Find(hwi);
+    if (!device) return MMSYSERR_INVALHANDLE;
+    if (!pwh || cbwh != sizeof(WAVEHDR)) return MMSYSERR_INVALPARAM;
+    if (device->IsQueued(pwh)) return WAVERR_STILLPLAYING;
+    winmm::StoreFlags(pwh, winmm::LoadFlags(pwh) & ~WHDR_PREPARED);
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT waveInAddBuffer(HWAVEIN hwi, LPWAVEHDR pwh, UINT cbwh)
+{
+    auto device = winmm::Find(hwi);
+    if (!device) return MMSYSERR_INVALHANDLE;
+    if (!pwh || cbwh != sizeof(WAVEHDR) || !pwh->lpData || pwh->dwBufferLength == 0) return MMSYSERR_INVALPARAM;
+    const MMRESULT result = device->Add(pwh);
+    if (result == MMSYSERR_NOERROR) device->stream->BufferLengthHint(pwh->dwBufferLength);
+    return result;
+}
+
+MMRESULT waveInStart(HWAVEIN hwi)
+{
+    auto device = winmm::Find(hwi);
+    if (!device) return MMSYSERR_INVALHANDLE;
+    if (!device->SetStarted(true)) return MMSYSERR_NODRIVER;
+    if (!device->stream->Start()) {
+        device->SetStarted(false);
+        return MMSYSERR_NODRIVER;
+    }
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT waveInStop(HWAVEIN hwi)
+{
+    auto device = winmm::Find(hwi);
+    if (!device) return MMSYSERR_INVALHANDLE;
+    device->SetStarted(false);
+    device->stream->Stop();
+    device->ReturnPartial();
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT waveInReset(HWAVEIN hwi)
+{
+    auto device = winmm::Find(hwi);
+    if (!device) return MMSYSERR_INVALHANDLE;
+    device->SetStarted(false);
+    device->stream->Stop();
+    device->ReturnAll();
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT waveInClose(HWAVEIN hwi)
+{
+    std::shared_ptr<Device> device;
+    {
+        winmm::Service& s = winmm::TheService();
+        std::lock_guard lock(s.mutex);
+        const auto it = s.devices.find(reinterpret_cast<std::uintptr_t>(hwi));
+        if (it == s.devices.end()) return MMSYSERR_INVALHANDLE;
+        if (it->second->HasQueue()) return WAVERR_STILLPLAYING;
+        device = std::move(it->second);
+        s.devices.erase(it);
+    }
+    // Outside the table's lock: the stream's destructor waits for its thread,
+    // which may be delivering into this device right now.
+    device->stream.reset();
+    return MMSYSERR_NOERROR;
+}

@@ -1,0 +1,113 @@
+// A capture driver the test controls: it records what the service asks of
+// it and delivers sound when the test says so.
+#pragma once
+
+#include "winmm/capture_driver.h"
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+class FakeCaptureDriver : public winmm::CaptureDriver, public std::enable_shared_from_this<FakeCaptureDriver> {
+public:
+    UINT devices = 1;
+    MMRESULT openResult = MMSYSERR_NOERROR;
+
+    UINT DeviceCount() override { return devices; }
+
+    MMRESULT Open(const WAVEFORMATEX& format, winmm::CaptureSink& sink,
+                  std::unique_ptr<winmm::CaptureStream>& stream) override
+    {
+        std::lock_guard lock(mutex_);
+        calls_.push_back("open");
+        lastFormat = format;
+        if (openResult != MMSYSERR_NOERROR) return openResult;
+        sink_ = &sink;
+        stream = std::make_unique<Stream>(shared_from_this());
+        return MMSYSERR_NOERROR;
+    }
+
+    // From any thread, like the real driver's capture thread.
+    void Deliver(const std::vector<std::uint8_t>& data)
+    {
+        winmm::CaptureSink* sink = nullptr;
+        {
+            std::lock_guard lock(mutex_);
+            sink = sink_;
+        }
+        if (sink) sink->Deliver(data.data(), data.size());
+    }
+
+    void Fail()
+    {
+        winmm::CaptureSink* sink = nullptr;
+        {
+            std::lock_guard lock(mutex_);
+            sink = sink_;
+        }
+        if (sink) sink->Fail();
+    }
+
+    // Waits until the stream has been started `count` times in all.
+    void WaitForStarts(int count)
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return starts_ >= count; });
+    }
+
+    std::vector<std::string> Calls()
+    {
+        std::lock_guard lock(mutex_);
+        return calls_;
+    }
+
+    bool StreamOpen()
+    {
+        std::lock_guard lock(mutex_);
+        return sink_ != nullptr;
+    }
+
+    WAVEFORMATEX lastFormat{};
+
+private:
+    class Stream : public winmm::CaptureStream {
+    public:
+        explicit Stream(std::shared_ptr<FakeCaptureDriver> driver) : driver_(std::move(driver)) {}
+        ~Stream() override { driver_->Record("close", true); }
+        bool Start() override
+        {
+            driver_->Record("start", false);
+            return true;
+        }
+        bool Stop() override
+        {
+            driver_->Record("stop", false);
+            return true;
+        }
+        void BufferLengthHint(std::size_t length) override { driver_->Record("hint " + std::to_string(length), false); }
+
+    private:
+        std::shared_ptr<FakeCaptureDriver> driver_;
+    };
+
+    void Record(const std::string& call, bool closing)
+    {
+        std::lock_guard lock(mutex_);
+        calls_.push_back(call);
+        if (call == "start") ++starts_;
+        if (closing) sink_ = nullptr;
+        changed_.notify_all();
+    }
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<std::string> calls_;
+    winmm::CaptureSink* sink_ = nullptr;
+    int starts_ = 0;
+};
+
+}  // namespace testing_support

@@ -1,0 +1,13 @@
+// Runs the tests inside a QApplication, as the applet's code expects one.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen")
+                                                                       : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}
