@@ -1,0 +1,136 @@
+#include "user/sys_color.h"
+#include "user/system_metrics.h"
+#include "user/window_drag.h"
+#include "user/window_table.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QStyle>
+#include <QTest>
+#include <QTimer>
+#include <QWindow>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+class QtEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        static int argc = 1;
+        static char name[] = "user_desktop_test";
+        static char* argv[] = {name, nullptr};
+        app_ = std::make_unique<QApplication>(argc, argv);
+    }
+    void TearDown() override { app_.reset(); }
+
+private:
+    std::unique_ptr<QApplication> app_;
+};
+[[maybe_unused]] auto* const environment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+COLORREF ref(const QColor& c)
+{
+    return RGB(static_cast<BYTE>(c.red()), static_cast<BYTE>(c.green()), static_cast<BYTE>(c.blue()));
+}
+
+void postMouse(QWidget* target, QEvent::Type type, QPoint global, Qt::MouseButtons buttons)
+{
+    const QPoint local = target->mapFromGlobal(global);
+    QCoreApplication::postEvent(target, new QMouseEvent(type, QPointF(local), QPointF(global), Qt::LeftButton,
+                                                        buttons, Qt::NoModifier));
+}
+
+}  // namespace
+
+TEST(GetSystemMetrics, IconSizesFromTheStyle)
+{
+    const QStyle* style = QApplication::style();
+    EXPECT_EQ(GetSystemMetrics(SM_CXSMICON), style->pixelMetric(QStyle::PM_SmallIconSize));
+    EXPECT_EQ(GetSystemMetrics(SM_CYSMICON), style->pixelMetric(QStyle::PM_SmallIconSize));
+    EXPECT_EQ(GetSystemMetrics(SM_CXICON), style->pixelMetric(QStyle::PM_LargeIconSize));
+    EXPECT_GT(GetSystemMetrics(SM_CXSMSIZE), 0);
+    EXPECT_GT(GetSystemMetrics(SM_CYSMSIZE), 0);
+    EXPECT_EQ(GetSystemMetrics(0), 0);
+}
+
+TEST(GetSysColor, ButtonColoursFromThePalette)
+{
+    const QPalette palette = QGuiApplication::palette();
+    EXPECT_EQ(GetSysColor(COLOR_BTNFACE), ref(palette.color(QPalette::Active, QPalette::Button)));
+    EXPECT_EQ(GetSysColor(COLOR_BTNSHADOW), ref(palette.color(QPalette::Active, QPalette::Dark)));
+    EXPECT_EQ(GetSysColor(COLOR_BTNHIGHLIGHT), ref(palette.color(QPalette::Active, QPalette::Light)));
+
+    QPalette custom = palette;
+    custom.setColor(QPalette::Button, QColor(1, 2, 3));
+    QGuiApplication::setPalette(custom);
+    EXPECT_EQ(GetSysColor(COLOR_BTNFACE), RGB(1, 2, 3));
+    QGuiApplication::setPalette(palette);
+}
+
+TEST(WindowDrag, ReturnsAtOnceWhenTheButtonIsAlreadyUp)
+{
+    QWidget window;
+    window.setGeometry(100, 100, 188, 94);
+    window.show();
+    const HWND hWnd = user::RegisterWindow(&window);
+    const QPoint origin = window.pos();
+    POINT press{10, 10};
+    // No button is down in the offscreen session: nothing moves, nothing hangs.
+    EXPECT_EQ(SendMessageA(hWnd, WM_LBUTTONUP, 0, reinterpret_cast<LPARAM>(&press)), 0);
+    EXPECT_EQ(SendMessageA(hWnd, WM_SYSCOMMAND, SC_DRAGMOVE, reinterpret_cast<LPARAM>(&press)), 0);
+    EXPECT_EQ(window.pos(), origin);
+}
+
+TEST(WindowDrag, MovesTheWindowByHandWithoutAWindowManager)
+{
+    QWidget window;
+    window.setGeometry(100, 100, 188, 94);
+    window.show();
+    QWidget* canvas = new QWidget(&window);
+    canvas->setGeometry(10, 10, 50, 50);
+    canvas->show();
+    QWindow* handle = window.windowHandle();
+    ASSERT_NE(handle, nullptr);
+    const QPoint origin = window.pos();
+
+    // A real press through the window system's path: Qt now holds the left button.
+    QTest::mousePress(handle, Qt::LeftButton, {}, QPoint(20, 15));
+    ASSERT_TRUE(QGuiApplication::mouseButtons().testFlag(Qt::LeftButton));
+    const QPoint start = handle->mapToGlobal(QPoint(20, 15));
+    const auto moveTo = [&](QPoint global) { QTest::mouseMove(handle, handle->mapFromGlobal(global)); };
+    QTimer::singleShot(0, &window, [&] {
+        moveTo(start + QPoint(30, 10));
+        moveTo(start + QPoint(55, 50));
+        QTest::mouseRelease(handle, Qt::LeftButton, {}, handle->mapFromGlobal(start + QPoint(55, 50)));
+    });
+
+    user::WindowDrag drag(canvas->window(), {{}, [&] { return start; }, true});
+    drag.Run();
+    EXPECT_TRUE(drag.MovedByHand());  // the offscreen platform has no system move
+    EXPECT_EQ(window.pos(), origin + QPoint(55, 50));
+    EXPECT_FALSE(QGuiApplication::mouseButtons().testFlag(Qt::LeftButton));
+}
+
+TEST(WindowDrag, EndsWhenTheButtonIsFoundUpWithoutARelease)
+{
+    QWidget window;
+    window.setGeometry(100, 100, 188, 94);
+    window.show();
+    const QPoint origin = window.pos();
+
+    bool down = true;
+    QPoint cursor(120, 115);
+    user::WindowDrag drag(&window, {[&] { return down; }, [&] { return cursor; }, false});
+    QTimer::singleShot(0, &window, [&] {
+        cursor = QPoint(130, 135);  // seen by the poll
+    });
+    QTimer::singleShot(0, &window, [&] { postMouse(&window, QEvent::MouseMove, QPoint(130, 135), Qt::LeftButton); });
+    QTimer::singleShot(1, &window, [&] { down = false; });
+    drag.Run();
+    EXPECT_EQ(window.pos(), origin + QPoint(10, 20));
+}
