@@ -1,0 +1,66 @@
+#include "app/TrayRenderer.h"
+
+#include "app/SampleMapping.h"
+#include "common/RuntimeError.h"
+#include "surfaces/IconIndirect.h"
+#include "surfaces/TrayIcon.h"
+#include "user/sys_color.h"
+
+#include <cstdlib>
+
+namespace kelvo {
+namespace {
+
+constexpr LONG blue = static_cast<LONG>(RGB(0, 0, 255));
+constexpr LONG green = static_cast<LONG>(RGB(0, 255, 0));
+constexpr double trayFullScale = 256.0;
+
+LONG sysColour(int index) { return static_cast<LONG>(GetSysColor(index)); }
+
+void drawTrace(IconIndirect& canvas, std::span<const std::uint8_t> samples, LONG lPlatform, std::int16_t W,
+               std::int16_t H)
+{
+    if (lPlatform == 3 || lPlatform == 2) canvas.DrawRect(0, 0, W, H, sysColour(COLOR_BTNFACE));
+    canvas.DrawLine(0, 0, W - 1, 0, sysColour(COLOR_BTNSHADOW));
+    canvas.DrawLine(0, 0, 0, H - 1, sysColour(COLOR_BTNSHADOW));
+    canvas.DrawLine(W - 1, 0, W - 1, H - 1, sysColour(COLOR_BTNHIGHLIGHT));
+    canvas.DrawLine(0, H - 1, W - 1, H - 1, sysColour(COLOR_BTNHIGHLIGHT));
+
+    std::int16_t prev = RoundTo<std::int16_t>(H / 2.0);
+    for (std::int32_t x = 1; x <= W; ++x) {
+        const std::int16_t y = RowOfColumn(samples, x, W, H, trayFullScale);
+        canvas.DrawLine(x, prev, x, y, blue, 1);
+        prev = y;
+    }
+}
+
+}  // namespace
+
+std::int16_t TrayLevel(std::span<const std::uint8_t> samples, std::int16_t height)
+{
+    if (samples.empty()) return 0;
+    // A 64-bit sum over a size_t counter: any block length is summed whole.
+    std::int64_t sum = 0;
+    for (const std::uint8_t sample : samples) sum += std::abs(static_cast<int>(sample) - 127);
+    const double n = static_cast<double>(samples.size());
+    return RoundTo<std::int16_t>(height * (static_cast<double>(sum) / n / 127.0));
+}
+
+void RenderTrayFrame(std::span<const std::uint8_t> samples, LONG lTrayStyle, LONG lPlatform, HWND hTray)
+{
+    IconIndirect canvas;
+    const auto W = NarrowTo<std::int16_t>(IconIndirect::DefaultWidthSmall());
+    const auto H = NarrowTo<std::int16_t>(IconIndirect::DefaultHeightSmall());
+    canvas.Create(W, H);
+
+    if (lTrayStyle == 0) {
+        drawTrace(canvas, samples, lPlatform, W, H);
+    } else if (lTrayStyle == 1) {
+        const std::int16_t level = TrayLevel(samples, H);
+        canvas.DrawRect(0, H - level, W, H, green);
+    }
+
+    TrayModify(hTray, canvas.Icon(), std::nullopt, 1);
+}
+
+}  // namespace kelvo

@@ -1,0 +1,167 @@
+#include "surfaces/IconPixels.h"
+
+#include "app/TrayRenderer.h"
+#include "gdi/gdi_access.h"
+#include "shell/FakeNotificationArea.h"
+#include "user/sys_color.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using kelvo::test::Argb;
+using kelvo::test::At;
+using kelvo::test::FakeNotificationArea;
+using kelvo::test::kTransparent;
+
+namespace {
+
+const HWND kTray = reinterpret_cast<HWND>(0x10040);
+constexpr COLORREF kBlue = RGB(0, 0, 255);
+constexpr COLORREF kGreen = RGB(0, 255, 0);
+// Without a Qt application the classic button colours apply.
+const std::uint32_t kShadow = Argb(RGB(128, 128, 128));
+const std::uint32_t kHighlight = Argb(RGB(255, 255, 255));
+const std::uint32_t kFace = Argb(RGB(192, 192, 192));
+
+// Renders one frame and returns the picture the notification area was given.
+gdi::IconImage Render(const std::vector<std::uint8_t>& samples, LONG style, LONG platform)
+{
+    FakeNotificationArea area;
+    kelvo::RenderTrayFrame(samples, style, platform, kTray);
+    EXPECT_EQ(area.calls.size(), 1u);
+    if (area.calls.empty()) return {};
+    const auto& call = area.calls[0];
+    EXPECT_EQ(call.message, NIM_MODIFY);
+    EXPECT_EQ(call.data.hWnd, kTray);
+    EXPECT_EQ(call.data.uID, 1u);
+    EXPECT_EQ(call.data.uFlags, static_cast<UINT>(NIF_ICON));  // the tip stays as it was
+    EXPECT_TRUE(call.picture.has_value());
+    return call.picture.value_or(gdi::IconImage{});
+}
+
+// Rows 1..14 of columns 1..14 that the trace paints, column by column.
+std::vector<int> BlueRows(const gdi::IconImage& image, int x)
+{
+    std::vector<int> rows;
+    for (int y = 1; y < image.height - 1; ++y)
+        if (At(image, x, y) == Argb(kBlue)) rows.push_back(y);
+    return rows;
+}
+
+}  // namespace
+
+TEST(TrayRenderer, SilenceIsAFlatTraceOnRowEightInASunkenFrame)
+{
+    const int before = gdi::LiveObjectCount();
+    const gdi::IconImage image = Render(std::vector<std::uint8_t>(1200, 128), 0, 6);
+    ASSERT_EQ(image.width, 16);
+    ASSERT_EQ(image.height, 16);
+    // Frame: top and left in the shadow colour, right and bottom in the
+    // highlight colour (the right edge stops short of the bottom-right pixel,
+    // which the bottom edge does not reach either).
+    EXPECT_EQ(At(image, 0, 0), kShadow);
+    EXPECT_EQ(At(image, 14, 0), kShadow);
+    EXPECT_EQ(At(image, 0, 14), kShadow);
+    EXPECT_EQ(At(image, 15, 0), kHighlight);
+    EXPECT_EQ(At(image, 15, 14), kHighlight);
+    EXPECT_EQ(At(image, 0, 15), kHighlight);
+    EXPECT_EQ(At(image, 14, 15), kHighlight);
+    EXPECT_EQ(At(image, 15, 15), kTransparent);
+    // Strokes from row 8 to row 8 paint nothing (a thin line leaves its end).
+    for (int x = 1; x <= 14; ++x) EXPECT_TRUE(BlueRows(image, x).empty()) << x;
+    // Elsewhere the notification area shows through.
+    EXPECT_EQ(At(image, 5, 5), kTransparent);
+    EXPECT_EQ(At(image, 8, 8), kTransparent);
+    EXPECT_EQ(gdi::LiveObjectCount(), before);
+}
+
+TEST(TrayRenderer, ExtremesReachTheTopAndBelowTheIcon)
+{
+    // Columns show samples 75, 150, ..., 1200: make them alternate 0 and 255.
+    std::vector<std::uint8_t> samples(1200, 128);
+    for (int x = 1; x <= 16; ++x) samples[static_cast<std::size_t>(75 * x - 1)] = x % 2 ? 0 : 255;
+    const gdi::IconImage image = Render(samples, 0, 6);
+
+    // Column 1: from row 8 (half height) up to row 0, which is left unpainted.
+    std::vector<int> expected;
+    for (int y = 1; y <= 8; ++y) expected.push_back(y);
+    EXPECT_EQ(BlueRows(image, 1), expected);
+    EXPECT_EQ(At(image, 1, 1), Argb(kBlue));
+    // Column 2: from row 0 down to row 16, outside the icon: the whole height
+    // (row 0 is painted over the frame, row 15 over the bottom edge).
+    EXPECT_EQ(At(image, 2, 0), Argb(kBlue));
+    EXPECT_EQ(At(image, 2, 15), Argb(kBlue));
+    EXPECT_EQ(BlueRows(image, 2).size(), 14u);
+    // Column 3: from row 16 back to row 0, painted from 16 down to 1.
+    EXPECT_EQ(At(image, 3, 15), Argb(kBlue));
+    EXPECT_EQ(At(image, 3, 0), kShadow);
+}
+
+TEST(TrayRenderer, ColumnsShowTheirMappedSamples)
+{
+    // n = 960 (120 ms): the columns show samples 60, 120, ..., 960.
+    std::vector<std::uint8_t> samples(960, 128);
+    samples[60 * 5 - 1] = 64;  // column 5: row round(64 / 256 * 16) = 4
+    const gdi::IconImage image = Render(samples, 0, 6);
+    EXPECT_EQ(BlueRows(image, 5), (std::vector<int>{5, 6, 7, 8}));
+    EXPECT_EQ(BlueRows(image, 6), (std::vector<int>{4, 5, 6, 7}));
+}
+
+TEST(TrayRenderer, OpaqueBackgroundOnlyOnPlatformClassesTwoAndThree)
+{
+    const std::vector<std::uint8_t> silence(1200, 128);
+    for (LONG platform = 0; platform <= 7; ++platform) {
+        const gdi::IconImage image = Render(silence, 0, platform);
+        const bool opaque = platform == 2 || platform == 3;
+        EXPECT_EQ(At(image, 5, 5), opaque ? kFace : kTransparent) << platform;
+        EXPECT_EQ(At(image, 15, 15), opaque ? kFace : kTransparent) << platform;
+        EXPECT_EQ(At(image, 0, 0), kShadow) << platform;
+    }
+}
+
+TEST(TrayRenderer, LevelBarOfSilenceIsEmpty)
+{
+    const gdi::IconImage image = Render(std::vector<std::uint8_t>(1200, 128), 1, 2);
+    for (const auto pixel : image.argb) EXPECT_EQ(pixel, kTransparent);
+}
+
+TEST(TrayRenderer, LevelBarOfFullSwingFillsTheIcon)
+{
+    std::vector<std::uint8_t> samples(1200);
+    for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = i % 2 ? 255 : 0;
+    const gdi::IconImage image = Render(samples, 1, 6);
+    for (const auto pixel : image.argb) EXPECT_EQ(pixel, Argb(kGreen));
+}
+
+TEST(TrayRenderer, LevelBarStandsOnTheBottomEdge)
+{
+    // |96 - 127| = 31: level round(16 * 31 / 127) = 4.
+    const gdi::IconImage image = Render(std::vector<std::uint8_t>(1200, 96), 1, 6);
+    EXPECT_EQ(At(image, 0, 11), kTransparent);
+    EXPECT_EQ(At(image, 0, 12), Argb(kGreen));
+    EXPECT_EQ(At(image, 15, 15), Argb(kGreen));
+}
+
+TEST(TrayRenderer, LevelOfLongBlocksDoesNotOverflow)
+{
+    // More samples than a 16-bit counter can count.
+    std::vector<std::uint8_t> samples(262136);
+    for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = i % 2 ? 255 : 0;
+    EXPECT_EQ(kelvo::TrayLevel(samples, 16), 16);
+    EXPECT_EQ(kelvo::TrayLevel(std::vector<std::uint8_t>(70000, 128), 16), 0);
+    EXPECT_EQ(kelvo::TrayLevel({}, 16), 0);
+}
+
+TEST(TrayRenderer, OtherStylesDrawNothing)
+{
+    const gdi::IconImage image = Render(std::vector<std::uint8_t>(1200, 0), 2, 3);
+    for (const auto pixel : image.argb) EXPECT_EQ(pixel, kTransparent);
+}
+
+TEST(TrayRenderer, AnEmptyBlockDrawsTheFrameAndSilence)
+{
+    const gdi::IconImage image = Render({}, 0, 6);
+    EXPECT_EQ(At(image, 0, 0), kShadow);
+    for (int x = 1; x <= 14; ++x) EXPECT_TRUE(BlueRows(image, x).empty()) << x;
+}
