@@ -1,0 +1,207 @@
+// Durability of the hive file: two writing processes, a writer killed
+// mid-save, damaged files, failed writes.
+#include "registry/TempHive.h"
+#include "registry/hive_format.h"
+#include "registry/hive_store.h"
+#include "registry/winreg.h"
+
+#include <algorithm>
+#include <csignal>
+#include <functional>
+#include <iterator>
+#include <random>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+using kelvo::registry::UniqueKey;
+
+namespace {
+
+LONG SetText(const char* path, const std::string& name, const std::string& text)
+{
+    UniqueKey key;
+    LONG status =
+        RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr);
+    if (status != ERROR_SUCCESS) return status;
+    return RegSetValueExA(key.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                          static_cast<DWORD>(text.size() + 1));
+}
+
+std::optional<std::string> GetText(const char* path, const std::string& name)
+{
+    UniqueKey key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return std::nullopt;
+    DWORD size = 0;
+    if (RegQueryValueExA(key.get(), name.c_str(), nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    std::string text(size, '\0');
+    if (RegQueryValueExA(key.get(), name.c_str(), nullptr, nullptr, reinterpret_cast<LPBYTE>(text.data()), &size) !=
+        ERROR_SUCCESS)
+        return std::nullopt;
+    text.resize(size > 0 ? size - 1 : 0);
+    return text;
+}
+
+// Runs `body` in a child process; its exit status is 0 when body returned true.
+pid_t Spawn(const std::function<bool()>& body)
+{
+    pid_t pid = ::fork();
+    if (pid == 0) ::_exit(body() ? 0 : 1);
+    return pid;
+}
+
+int Wait(pid_t pid)
+{
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return status;
+}
+
+TEST(HiveStore, TwoProcessesNeverLoseEachOthersChanges)
+{
+    kelvo::testing::TempHive hive;
+    constexpr int kWrites = 60;
+    auto writer = [](int id) {
+        return [id] {
+            for (int i = 0; i < kWrites; ++i) {
+                if (SetText("Shared", "p" + std::to_string(id) + "_" + std::to_string(i), "x") != ERROR_SUCCESS)
+                    return false;
+            }
+            return true;
+        };
+    };
+    pid_t a = Spawn(writer(1));
+    pid_t b = Spawn(writer(2));
+    ASSERT_NE(a, -1);
+    ASSERT_NE(b, -1);
+    EXPECT_EQ(Wait(a), 0);
+    EXPECT_EQ(Wait(b), 0);
+    for (int id : {1, 2})
+        for (int i = 0; i < kWrites; ++i)
+            EXPECT_TRUE(GetText("Shared", "p" + std::to_string(id) + "_" + std::to_string(i))) << id << " " << i;
+}
+
+TEST(HiveStore, WriterKilledAtAnyMomentLeavesOldOrNewFile)
+{
+    kelvo::testing::TempHive hive;
+    ASSERT_EQ(SetText("Kill", "v", std::string(4000, 'a')), ERROR_SUCCESS);
+    std::mt19937 random(12345);
+    for (int round = 0; round < 25; ++round) {
+        int pipeFds[2];
+        ASSERT_EQ(::pipe(pipeFds), 0);
+        pid_t child = Spawn([&] {
+            ::close(pipeFds[0]);
+            for (int i = 0;; ++i) {
+                if (SetText("Kill", "v", std::string(4000, static_cast<char>('a' + i % 26))) != ERROR_SUCCESS)
+                    return false;
+                if (i == 0) {
+                    (void)!::write(pipeFds[1], "w", 1);  // the first save is done: the loop is running
+                    ::close(pipeFds[1]);
+                }
+            }
+        });
+        ::close(pipeFds[1]);
+        char ready = 0;
+        ASSERT_EQ(::read(pipeFds[0], &ready, 1), 1);
+        ::close(pipeFds[0]);
+        ::usleep(std::uniform_int_distribution<unsigned>(0, 3000)(random));  // a random moment of the save loop
+        ::kill(child, SIGKILL);
+        int status = Wait(child);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the writer failed before it was killed";
+
+        kelvo::registry::RegFile file = kelvo::registry::ParseRegFile(hive.Read());
+        EXPECT_TRUE(file.problems.empty()) << "round " << round;
+        auto text = GetText("Kill", "v");
+        ASSERT_TRUE(text);
+        ASSERT_EQ(text->size(), 4000u);
+        EXPECT_EQ(text->find_first_not_of(text->front()), std::string::npos);
+    }
+    // The lock died with the writer: this process still writes.
+    EXPECT_EQ(SetText("Kill", "after", "ok"), ERROR_SUCCESS);
+    EXPECT_TRUE(hive.DamagedCopies().empty());
+}
+
+TEST(HiveStore, DamagedFileIsKeptAsideBeforeTheFirstWrite)
+{
+    kelvo::testing::TempHive hive;
+    const std::string damaged = "REGEDIT4\n[HKEY_CURRENT_USER\\Kept]\n\"ok\"=\"yes\"\n\"half\"=hex:01,0";
+    hive.Write(damaged + "\xff\x01garbage");
+    EXPECT_EQ(GetText("Kept", "ok"), "yes");  // what can be read is used
+    EXPECT_TRUE(hive.DamagedCopies().empty());  // reading alone changes nothing
+
+    ::testing::internal::CaptureStderr();
+    ASSERT_EQ(SetText("Kept", "new", "1"), ERROR_SUCCESS);
+    ASSERT_EQ(SetText("Kept", "newer", "2"), ERROR_SUCCESS);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    auto copies = hive.DamagedCopies();
+    ASSERT_EQ(copies.size(), 1u);
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    EXPECT_NE(err.find(copies[0]), std::string::npos) << err;
+    std::ifstream in(copies[0], std::ios::binary);
+    std::string kept((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(kept, damaged + "\xff\x01garbage");
+    EXPECT_TRUE(kelvo::registry::ParseRegFile(hive.Read()).problems.empty());
+    EXPECT_EQ(GetText("Kept", "ok"), "yes");
+    EXPECT_EQ(GetText("Kept", "newer"), "2");
+}
+
+TEST(HiveStore, GarbageTruncatedAndHugeFilesNeverCrash)
+{
+    kelvo::testing::TempHive hive;
+    std::mt19937 random(7);
+    std::string garbage(200000, '\0');
+    for (char& c : garbage) c = static_cast<char>(random());
+    for (const std::string& content :
+         {garbage, std::string("REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=hex(3):") + std::string(20 << 20, '0'),
+          std::string("REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=\"tru"), std::string(30 << 20, '[')}) {
+        hive.Write(content);
+        UniqueKey key;
+        (void)RegOpenKeyExA(HKEY_CURRENT_USER, "A", 0, KEY_READ, key.put());
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(SetText("After", "v", "1"), ERROR_SUCCESS);
+        EXPECT_NE(::testing::internal::GetCapturedStderr(), "");
+        EXPECT_EQ(GetText("After", "v"), "1");
+    }
+    EXPECT_EQ(hive.DamagedCopies().size(), 4u);
+}
+
+TEST(HiveStore, AFailedWriteChangesNothing)
+{
+    kelvo::testing::TempHive hive;
+    ASSERT_EQ(SetText("W", "v", "old"), ERROR_SUCCESS);
+    std::filesystem::create_directory(hive.file() + ".tmp");  // the temporary file cannot be made
+    EXPECT_NE(SetText("W", "v", "new"), ERROR_SUCCESS);
+    EXPECT_EQ(GetText("W", "v"), "old");
+    std::filesystem::remove(hive.file() + ".tmp");
+    EXPECT_EQ(SetText("W", "v", "new"), ERROR_SUCCESS);
+    EXPECT_EQ(GetText("W", "v"), "new");
+}
+
+TEST(HiveStore, UnreadableHiveIsNeverOverwritten)
+{
+    kelvo::testing::TempHive hive;
+    std::filesystem::create_directories(hive.file());  // a directory where the file should be
+    EXPECT_EQ(SetText("X", "v", "1"), ERROR_ACCESS_DENIED);
+    EXPECT_TRUE(std::filesystem::is_directory(hive.file()));
+}
+
+TEST(HiveStore, PathFollowsXdgConfigHomeAndSymbolicLinks)
+{
+    kelvo::testing::TempHive hive;
+    std::filesystem::create_directories(hive.dir() + "/dotfiles");
+    std::filesystem::create_directories(hive.kelvoDir());
+    std::ofstream(hive.dir() + "/dotfiles/user.reg") << "REGEDIT4\n";
+    std::filesystem::create_symlink(hive.dir() + "/dotfiles/user.reg", hive.file());
+    ASSERT_EQ(SetText("L", "v", "1"), ERROR_SUCCESS);
+    EXPECT_TRUE(std::filesystem::is_symlink(hive.file()));
+    EXPECT_NE(hive.Read().find("[HKEY_CURRENT_USER\\L]"), std::string::npos);
+
+    ::setenv("XDG_CONFIG_HOME", "relative/path", 1);  // ignored, as the XDG rules say
+    const char* home = std::getenv("HOME");
+    EXPECT_EQ(kelvo::registry::CurrentUserHivePath(),
+              std::string(home != nullptr ? home : "") + "/.config/kelvo/user.reg");
+}
+
+}  // namespace
