@@ -1,0 +1,92 @@
+// LoadStoredSettings and SaveStoredSettings against a real hive file.
+#include "registry/TempHive.h"
+#include "settings/StoredSettings.h"
+#include "settings/clsRegistry.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+void StoreRaw(DWORD type, std::string_view data)
+{
+    clsRegistry reg;
+    ASSERT_TRUE(reg.CreateKey(kSettingsKey, true, HKEY_CURRENT_USER));
+    ASSERT_EQ(RegSetValueExA(reg.Key(), "Frequency", 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                             static_cast<DWORD>(data.size())),
+              ERROR_SUCCESS);
+}
+
+TEST(StoredSettings, FirstRunGivesDefaultsAndStores150AtExit)
+{
+    kelvo::testing::TempHive hive;
+    StoredSettings settings = LoadStoredSettings();
+    EXPECT_EQ(settings.interval, 150);
+    EXPECT_FALSE(settings.bDirectX);
+    EXPECT_FALSE(std::filesystem::exists(hive.file()));  // loading writes nothing
+    EXPECT_TRUE(SaveStoredSettings(settings.interval));
+    EXPECT_EQ(hive.Read(),
+              "REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE]\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Quennel]\n\n"
+              "[HKEY_CURRENT_USER\\SOFTWARE\\Quennel\\Kelvo]\n\"Frequency\"=dword:00000096\n\n");
+}
+
+TEST(StoredSettings, StoredValuesAreApplied)
+{
+    kelvo::testing::TempHive hive;
+    hive.Write("REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Quennel\\Kelvo]\n\"Frequency\"=dword:0000002d\n"
+               "\"DirectX\"=\"y\"\n");
+    StoredSettings settings = LoadStoredSettings();
+    EXPECT_EQ(settings.interval, 45);
+    EXPECT_TRUE(settings.bDirectX);
+    EXPECT_TRUE(SaveStoredSettings(155));
+    EXPECT_EQ(LoadStoredSettings().interval, 155);
+    EXPECT_NE(hive.Read().find("\"DirectX\"=\"y\""), std::string::npos);  // never written by the applet
+}
+
+TEST(StoredSettings, IntervalsTheDialogCouldNeverSetAreNotApplied)
+{
+    kelvo::testing::TempHive hive;
+    struct Case {
+        DWORD type;
+        std::string data;
+        std::int16_t expected;
+    };
+    auto dword = [](std::uint32_t v) {
+        return std::string{static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
+                           static_cast<char>(v >> 24)};
+    };
+    for (const Case& c : {Case{REG_DWORD, dword(15), 15}, Case{REG_DWORD, dword(32767), 32767},
+                          Case{REG_DWORD, dword(14), 150}, Case{REG_DWORD, dword(0), 150},
+                          Case{REG_DWORD, dword(static_cast<std::uint32_t>(-45)), 150},
+                          Case{REG_DWORD, dword(32768), 150}, Case{REG_DWORD, dword(0x80000000u), 150},
+                          Case{REG_BINARY, "12345678", 150}, Case{REG_SZ, std::string("45\0", 3), 150},
+                          Case{REG_BINARY, dword(45), 150}}) {
+        StoreRaw(c.type, c.data);
+        EXPECT_EQ(LoadStoredSettings().interval, c.expected) << "type " << c.type << " size " << c.data.size();
+    }
+}
+
+TEST(StoredSettings, DirectXForms)
+{
+    kelvo::testing::TempHive hive;
+    for (auto [text, expected] : {std::pair{"\"DirectX\"=\"Y\"", true}, std::pair{"\"DirectX\"=hex(1):79", true},
+                                   std::pair{"\"DirectX\"=\"n\"", false}, std::pair{"\"DirectX\"=\"yes\"", false}}) {
+        hive.Write(std::string("REGEDIT4\n[HKEY_CURRENT_USER\\SOFTWARE\\Quennel\\Kelvo]\n") + text + "\n");
+        EXPECT_EQ(LoadStoredSettings().bDirectX, expected) << text;
+    }
+}
+
+TEST(StoredSettings, FailedSaveIsReported)
+{
+    kelvo::testing::TempHive hive;
+    std::filesystem::create_directories(hive.file());  // the hive cannot be written
+    EXPECT_FALSE(SaveStoredSettings(150));
+    std::filesystem::remove(hive.file());
+    hive.Write("REGEDIT4\n[HKEY_CURRENT_USER\\SOFTWARE\\Quennel\\Kelvo]\n");
+    std::filesystem::create_directory(hive.file() + ".tmp");  // the key exists, the write fails
+    EXPECT_FALSE(SaveStoredSettings(150));
+    EXPECT_STREQ(kSaveFailedText, "Cannot save options.  Terminating.");
+    EXPECT_STREQ(kSaveFailedTitle, "Kelvo");
+    EXPECT_EQ(kSaveFailedStyle, 16u);
+}
+
+}  // namespace
