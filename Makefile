@@ -30,3 +30,8 @@ bench: build
 
 clean:
 	rm -rf $(BUILD)
+
+# The hive parser under libFuzzer for five minutes (FUZZ_SECONDS to change).
+FUZZ_SECONDS ?= 300
+fuzz:
+	tests/fuzz/run_fuzz.sh clang++ $(BUILD)/fuzz $(FUZZ_SECONDS)
