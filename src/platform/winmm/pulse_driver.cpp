@@ -154,7 +154,7 @@ public:
 
         chunk_ = ChunkFor(static_cast<std::size_t>(format_.nAvgBytesPerSec * 0.150));
         pa_buffer_attr attr = Attributes(chunk_);
-        const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY);
+        const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY);
         // A null device is the default source; PULSE_SOURCE overrides it.
         if (pa_stream_connect_record(stream_, nullptr, &attr, flags) < 0) {
             Log("pa_stream_connect_record", pa_strerror(pa_context_errno(connection_.context())));
@@ -280,7 +280,7 @@ private:
     Connection connection_;
     pa_stream* stream_ = nullptr;
     std::size_t chunk_ = 0;
-    bool corked_ = true;
+    bool corked_ = false;
     bool failed_ = false;
 };
 

@@ -1,0 +1,90 @@
+// The frame tick: record one interval of sound, then draw it on the active
+// display.
+#include "app/EventGuard.h"
+#include "app/SampleMapping.h"
+#include "app/frmMain.h"
+
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+// A device that failed is tried again at most this often.
+constexpr std::chrono::seconds kReopenPause{1};
+
+}  // namespace
+
+void frmMain::Timer_Timer()
+{
+    kelvo::GuardEvent("frame tick", [this] {
+        switch (pacer_.OnTimerEvent()) {
+        case kelvo::TickPacer::Event::Kept: return;
+        case kelvo::TickPacer::Event::KeptAndLate:
+            Timer->SetInterval(kelvo::TickPacer::Lengthened(Timer->Interval()));
+            return;
+        case kelvo::TickPacer::Event::StartTick: break;
+        }
+        bool again = true;
+        while (again) {
+            pacer_.TickStarted(!recorderWarmingUp_);
+            // The next event falls due when this tick's recording should end.
+            Timer->Restart();
+            try {
+                Tick();
+            } catch (...) {
+                pacer_.TickFinished();
+                throw;
+            }
+            again = pacer_.TickFinished() && Timer->Enabled() && !unloaded_;
+        }
+    });
+}
+
+void frmMain::Tick()
+{
+    if (!state.oRecorder || (!state.oRecorder->IsOpen() && !ReopenRecorder())) return;
+
+    const auto n = RoundTo<std::int32_t>(Timer->Interval() / 1000.0 * state.lSampleRate);
+    std::vector<std::uint8_t> samples(static_cast<std::size_t>(std::max(n, 0)));
+    if (!state.oRecorder->WaveRecord(n)) {
+        state.oRecorder->WaveClose();
+        if (!unloaded_) {
+            // No sound: the canvas shows its background until the device is back.
+            lastOpenAttempt_ = clock_();
+            picCanvas->Cls();
+        }
+        return;
+    }
+    state.oRecorder->RetrieveData(samples.data(), n);
+    recorderWarmingUp_ = false;
+
+    // Read after the recording, so a switch made during the wait counts.
+    const QString caption = mnuShowHide->text();
+    if (caption == QLatin1String("Hide")) {
+        RenderWindowFrame(samples);
+    }
+    if (state.bDebug) ++state.lFrameCount;
+}
+
+bool frmMain::ReopenRecorder()
+{
+    const auto now = clock_();
+    if (now - lastOpenAttempt_ < kReopenPause) return false;
+    lastOpenAttempt_ = now;
+    recorderWarmingUp_ = state.oRecorder->WaveOpen(false, state.lSampleRate, state.lBitsPerSample);
+    if (recorderWarmingUp_) pacer_.ExcuseLateness();  // this very tick waits for the first block
+    return recorderWarmingUp_;
+}
+
+void frmMain::TimerFPS_Timer()
+{
+    kelvo::GuardEvent("frame counter", [this] {
+        TimerFPS->Tag = QString::number(state.lFrameCount);
+        if (state.bDebug) {
+            std::fprintf(stderr, "kelvo: frames=%d interval=%d\n", static_cast<int>(state.lFrameCount),
+                         static_cast<int>(Timer->Interval()));
+            std::fflush(stderr);
+        }
+        state.lFrameCount = 0;
+    });
+}

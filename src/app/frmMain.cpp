@@ -1,0 +1,178 @@
+#include "app/frmMain.h"
+
+#include "app/Artwork.h"
+#include "app/CommandLine.h"
+#include "app/EventGuard.h"
+#include "settings/StoredSettings.h"
+#include "user/message_box.h"
+#include "user/message_pump.h"
+#include "user/window_table.h"
+#include "winmm/capture_driver.h"
+#include "winmm/mmsystem.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QScreen>
+
+namespace {
+
+constexpr int kDesignInterval = 120;
+constexpr const char* kNoDeviceText =
+    "Kelvo requires that you have a soundcard installed that has the ability to record audio.  No such card is "
+    "installed or configured.  Kelvo will now terminate.";
+constexpr const char* kNoDeviceTitle = "No recoring devices";
+constexpr const char* kCannotOpenText =
+    "Kelvo cannot record from your soundcard.  Another application may be already using the device.  Kelvo will "
+    "now terminate.";
+constexpr const char* kCannotOpenTitle = "Can't open Wave device";
+
+}  // namespace
+
+frmMain::frmMain(std::string argumentText, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
+      picCanvas(new PictureBox(171, 61, true, this)),
+      picTray(new QWidget(this)),
+      Timer(new TimerControl(kDesignInterval, this)),
+      TimerFPS(new TimerControl(1000, this)),
+      mnuPopup(new QMenu(QStringLiteral("POPUP"), this)),
+      argumentText_(std::move(argumentText)),
+      clock_([] { return std::chrono::steady_clock::now(); })
+{
+    setFixedSize(188, 94);
+    setWindowIcon(kelvo::AppletIcon());
+    background_ = kelvo::FormBackground();
+    setAttribute(Qt::WA_OpaquePaintEvent);
+
+    picCanvas->move(6, 22);
+    picCanvas->SetPicture(kelvo::CanvasPicture());
+    picCanvas->SetForeColor(RGB(128, 255, 255));
+    // Presses and double-clicks over the canvas belong to the window.
+    picCanvas->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    picTray->setGeometry(148, 20, 19, 17);
+    picTray->hide();
+    user::RegisterWindow(picTray);
+
+    mnuPrefs = mnuPopup->addAction(QStringLiteral("Preferences..."));
+    mnuShowHide = mnuPopup->addAction(QStringLiteral("Hide"));
+    mnuPopup->addSeparator();
+    mnuExit = mnuPopup->addAction(QStringLiteral("Exit"));
+    mnuPopup->addSeparator();
+    mnuAbout = mnuPopup->addAction(QStringLiteral("About..."));
+    connect(mnuExit, &QAction::triggered, this, [this] { kelvo::GuardEvent("Exit", [this] { Unload(); }); });
+
+    connect(Timer, &TimerControl::Timer, this, &frmMain::Timer_Timer);
+    connect(TimerFPS, &TimerControl::Timer, this, &frmMain::TimerFPS_Timer);
+
+    winmm::SetWaveInWakeup(&user::WakeMessagePump);
+    user::SetModalHooks({[this] { Timer->Pause(); }, [this] { Timer->Resume(); }});
+}
+
+frmMain::~frmMain()
+{
+    user::SetModalHooks({});
+    state.oRecorder.reset();  // closes the device while the wakeup is still valid
+    winmm::SetWaveInWakeup(nullptr);
+}
+
+HWND frmMain::hWnd()
+{
+    return user::RegisterWindow(this);
+}
+
+bool frmMain::Form_Load()
+{
+    const kelvo::Switches switches = kelvo::ParseSwitches(argumentText_);
+    state.bDebug = switches.debug;
+
+    if (waveInGetNumDevs() == 0) {
+        MessageBoxA(hWnd(), kNoDeviceText, kNoDeviceTitle, MB_OK);
+        Unload();
+        return false;
+    }
+
+    state.lSampleRate = 8000;
+    state.lBitsPerSample = 8;
+    state.oRecorder = std::make_unique<WaveIn>(&user::WaitAndDoEvents);
+    if (!state.oRecorder->WaveOpen(false, state.lSampleRate, state.lBitsPerSample)) {
+        MessageBoxA(hWnd(), kCannotOpenText, kCannotOpenTitle, MB_OK);
+        Unload();
+        return false;
+    }
+    recorderStarted_ = true;
+    recorderWarmingUp_ = true;
+
+    SetTrayStyle(0);
+    state.iFullScale = state.lBitsPerSample == 8 ? 256 : 32767;
+    LoadSettings();
+    if (state.bDebug) TimerFPS->SetEnabled(true);
+    Timer->SetEnabled(true);
+
+    if (state.lDisplayMode == 0) {
+        if (QScreen* screen = QGuiApplication::primaryScreen()) {
+            const QRect area = screen->geometry();
+            move(area.left() + (area.width() - width()) / 2, area.top() + (area.height() - height()) / 2);
+        }
+        show();
+    }
+    return true;
+}
+
+void frmMain::Unload()
+{
+    if (unloaded_) return;
+    unloaded_ = true;
+    Form_Unload();
+    hide();
+    emit Unloaded();
+}
+
+void frmMain::Form_Unload()
+{
+    Timer->SetEnabled(false);
+    pacer_.DropKept();
+    user::DoEvents();
+    if (state.oRecorder) {
+        state.oRecorder->Cancel();
+        state.oRecorder->WaveClose();
+    }
+    // A start-up that never opened the device has no interval of the user's
+    // to save: the stored one must survive.
+    if (recorderStarted_) SaveSettings();
+}
+
+std::int16_t frmMain::RefreshInterval() const
+{
+    return NarrowTo<std::int16_t>(Timer->Interval());
+}
+
+void frmMain::SetRefreshInterval(std::int16_t value)
+{
+    Timer->SetInterval(value);
+}
+
+void frmMain::LoadSettings()
+{
+    const StoredSettings stored = LoadStoredSettings();
+    state.bDirectX = stored.bDirectX;
+    SetRefreshInterval(stored.interval);
+}
+
+void frmMain::SaveSettings()
+{
+    if (!SaveStoredSettings(RefreshInterval())) {
+        MessageBoxA(hWnd(), kSaveFailedText, kSaveFailedTitle, kSaveFailedStyle);
+    }
+}
+
+void frmMain::paintEvent(QPaintEvent*)
+{
+    QPainter(this).drawImage(0, 0, background_);
+}
+
+void frmMain::closeEvent(QCloseEvent* event)
+{
+    kelvo::GuardEvent("close", [this] { Unload(); });
+    event->accept();
+}

@@ -1,0 +1,85 @@
+// The applet's main window: start-up and shutdown, the frame tick and its
+// renderers, and the state every part of the applet shares.
+#pragma once
+
+#include "app/FormState.h"
+#include "app/PictureBox.h"
+#include "app/TickPacer.h"
+#include "app/TimerControl.h"
+
+#include <QAction>
+#include <QImage>
+#include <QMenu>
+#include <QWidget>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+
+class frmMain : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit frmMain(std::string argumentText, QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // The load handler. False when start-up failed and the window has been
+    // unloaded already.
+    bool Form_Load();
+    // Runs the unload handler once and closes the window.
+    void Unload();
+    bool IsUnloaded() const { return unloaded_; }
+
+    LONG DisplayMode() const { return state.lDisplayMode; }
+    LONG TrayStyle() const { return state.lTrayStyle; }
+    void SetTrayStyle(LONG value) { state.lTrayStyle = value; }
+    std::int16_t RefreshInterval() const;
+    void SetRefreshInterval(std::int16_t value);
+
+    HWND hWnd();
+
+    kelvo::FormState state;
+
+    PictureBox* picCanvas;
+    QWidget* picTray;
+    TimerControl* Timer;
+    TimerControl* TimerFPS;
+    QMenu* mnuPopup;
+    QAction* mnuPrefs;
+    QAction* mnuShowHide;
+    QAction* mnuExit;
+    QAction* mnuAbout;
+
+    // Tests drive time for the reopen pacing.
+    using Clock = std::function<std::chrono::steady_clock::time_point()>;
+    void SetClock(Clock clock) { clock_ = std::move(clock); }
+    bool InTick() const { return pacer_.InTick(); }
+
+signals:
+    void Unloaded();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void Form_Unload();
+    void Timer_Timer();
+    void TimerFPS_Timer();
+    void Tick();
+    bool ReopenRecorder();
+    void RenderWindowFrame(std::span<const std::uint8_t> samples);
+    void LoadSettings();
+    void SaveSettings();
+
+    const std::string argumentText_;
+    QImage background_;
+    kelvo::TickPacer pacer_;
+    Clock clock_;
+    std::chrono::steady_clock::time_point lastOpenAttempt_{};
+    bool unloaded_ = false;
+    bool recorderStarted_ = false;  // start-up got past opening the device
+    bool recorderWarmingUp_ = false;  // no block recorded since the device opened
+};
