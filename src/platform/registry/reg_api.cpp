@@ -267,7 +267,7 @@ LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD
                 *lpcbData = size;
                 return ERROR_MORE_DATA;
             }
-            std::memcpy(lpData, value->data.data(), size);
+            if (size > 0) std::memcpy(lpData, value->data.data(), size);
         }
         if (lpcbData != nullptr) *lpcbData = size;
         return ERROR_SUCCESS;
@@ -368,7 +368,7 @@ LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchVal
         CopyName(value.name, lpValueName);
         *lpcchValueName = static_cast<DWORD>(value.name.size());
         if (lpType != nullptr) *lpType = value.type;
-        if (lpData != nullptr) std::memcpy(lpData, value.data.data(), size);
+        if (lpData != nullptr && size > 0) std::memcpy(lpData, value.data.data(), size);
         if (lpcbData != nullptr) *lpcbData = size;
         return ERROR_SUCCESS;
     });
