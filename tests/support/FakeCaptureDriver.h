@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,8 @@ class FakeCaptureDriver : public winmm::CaptureDriver, public std::enable_shared
 public:
     UINT devices = 1;
     MMRESULT openResult = MMSYSERR_NOERROR;
+    // When set, every started buffer is filled at once with this value.
+    std::optional<std::uint8_t> autoFill;
 
     UINT DeviceCount() override { return devices; }
 
@@ -59,6 +62,12 @@ public:
         changed_.wait(lock, [&] { return starts_ >= count; });
     }
 
+    int Starts()
+    {
+        std::lock_guard lock(mutex_);
+        return starts_;
+    }
+
     std::vector<std::string> Calls()
     {
         std::lock_guard lock(mutex_);
@@ -81,6 +90,7 @@ private:
         bool Start() override
         {
             driver_->Record("start", false);
+            driver_->AutoDeliver();
             return true;
         }
         bool Stop() override
@@ -88,11 +98,25 @@ private:
             driver_->Record("stop", false);
             return true;
         }
-        void BufferLengthHint(std::size_t length) override { driver_->Record("hint " + std::to_string(length), false); }
+        void BufferLengthHint(std::size_t length) override
+        {
+            driver_->Record("hint " + std::to_string(length), false);
+            driver_->lastHint_ = length;
+        }
 
     private:
         std::shared_ptr<FakeCaptureDriver> driver_;
     };
+
+    void AutoDeliver()
+    {
+        std::optional<std::uint8_t> fill;
+        {
+            std::lock_guard lock(mutex_);
+            fill = autoFill;
+        }
+        if (fill) Deliver(std::vector<std::uint8_t>(lastHint_, *fill));
+    }
 
     void Record(const std::string& call, bool closing)
     {
@@ -108,6 +132,7 @@ private:
     std::vector<std::string> calls_;
     winmm::CaptureSink* sink_ = nullptr;
     int starts_ = 0;
+    std::size_t lastHint_ = 0;
 };
 
 }  // namespace testing_support

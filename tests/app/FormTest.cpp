@@ -1,0 +1,245 @@
+// The main window under Qt's offscreen platform, with a capture driver the
+// test controls and the real hive in a temporary configuration folder.
+#include "app/frmMain.h"
+
+#include "common/RuntimeError.h"
+#include "gdi/gdi.h"
+#include "settings/StoredSettings.h"
+#include "support/FakeCaptureDriver.h"
+#include "user/message_box.h"
+
+#include <gtest/gtest.h>
+
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+using testing_support::FakeCaptureDriver;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr COLORREF kTrace = RGB(128, 255, 255);
+
+struct Box {
+    std::string text;
+    std::string caption;
+    UINT type;
+    bool operator==(const Box&) const = default;
+};
+
+class FormTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string pattern = (fs::temp_directory_path() / "kelvo-form-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        config = pattern;
+        ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+        winmm::SetCaptureDriver(driver);
+        user::SetMessageBoxHandler([this](const std::string& text, const std::string& caption, UINT type) {
+            boxes.push_back({text, caption, type});
+            return IDOK;
+        });
+    }
+
+    void TearDown() override
+    {
+        user::SetMessageBoxHandler({});
+        winmm::SetCaptureDriver(nullptr);
+        fs::remove_all(config);
+    }
+
+    // Rows of the canvas where column x shows the trace colour.
+    static std::vector<int> TraceRows(frmMain& form, int x)
+    {
+        std::vector<int> rows;
+        for (int y = 0; y < 61; ++y) {
+            if (GetPixel(form.picCanvas->hDC(), x, y) == kTrace) rows.push_back(y);
+        }
+        return rows;
+    }
+
+    static int TracePixels(frmMain& form)
+    {
+        int n = 0;
+        for (int x = 0; x < 171; ++x) n += static_cast<int>(TraceRows(form, x).size());
+        return n;
+    }
+
+    int Opens()
+    {
+        const auto calls = driver->Calls();
+        return static_cast<int>(std::count(calls.begin(), calls.end(), "open"));
+    }
+
+    fs::path config;
+    std::shared_ptr<FakeCaptureDriver> driver = std::make_shared<FakeCaptureDriver>();
+    std::vector<Box> boxes;
+};
+
+TEST_F(FormTest, AFailedStartUpTellsTheUserOnceAndKeepsTheStoredInterval)
+{
+    ASSERT_TRUE(SaveStoredSettings(45));
+    driver->devices = 0;
+    {
+        frmMain form("");
+        EXPECT_FALSE(form.Form_Load());
+        EXPECT_TRUE(form.IsUnloaded());
+        EXPECT_FALSE(form.Timer->Enabled());
+        EXPECT_FALSE(form.isVisible());
+    }
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, "No recoring devices");
+    EXPECT_EQ(boxes[0].text,
+              "Kelvo requires that you have a soundcard installed that has the ability to record audio.  No such card "
+              "is installed or configured.  Kelvo will now terminate.");
+    EXPECT_EQ(boxes[0].type, MB_OK);
+
+    driver->devices = 1;
+    driver->openResult = MMSYSERR_ALLOCATED;
+    {
+        frmMain form("");
+        EXPECT_FALSE(form.Form_Load());
+    }
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1], (Box{"Kelvo cannot record from your soundcard.  Another application may be already using "
+                             "the device.  Kelvo will now terminate.",
+                             "Can't open Wave device", MB_OK}));
+    EXPECT_EQ(LoadStoredSettings().interval, 45) << "the design interval never overwrites the user's";
+}
+
+TEST_F(FormTest, ATickRecordsOneIntervalAndDrawsIt)
+{
+    driver->autoFill = 128;
+    frmMain form("/Debug");
+    ASSERT_TRUE(form.Form_Load());
+    EXPECT_EQ(form.RefreshInterval(), 150);
+    EXPECT_TRUE(form.Timer->Enabled());
+    EXPECT_TRUE(form.TimerFPS->Enabled());
+
+    emit form.Timer->Timer();
+    EXPECT_EQ(driver->Calls()[1], "hint 1200");
+    // Silence is the row round(128 / 256 x 61) = 30, from column 1 to the last.
+    EXPECT_TRUE(TraceRows(form, 0).empty());
+    for (int x = 1; x < 171; ++x) ASSERT_EQ(TraceRows(form, x), std::vector<int>{30}) << "column " << x;
+
+    form.SetRefreshInterval(45);
+    EXPECT_EQ(form.RefreshInterval(), 45);
+    emit form.Timer->Timer();
+    EXPECT_EQ(driver->Calls().back(), "start");
+    EXPECT_NE(std::find(driver->Calls().begin(), driver->Calls().end(), "hint 360"), driver->Calls().end());
+
+    emit form.TimerFPS->Timer();
+    EXPECT_EQ(form.TimerFPS->Tag, "2");
+    EXPECT_EQ(form.state.lFrameCount, 0);
+
+    form.Timer->SetInterval(40000);
+    EXPECT_THROW(form.RefreshInterval(), RuntimeError);
+    form.Timer->SetInterval(150);
+    form.Unload();
+    EXPECT_EQ(LoadStoredSettings().interval, 150);
+
+    frmMain quiet("");
+    ASSERT_TRUE(quiet.Form_Load());
+    EXPECT_FALSE(quiet.TimerFPS->Enabled());
+    emit quiet.Timer->Timer();
+    EXPECT_EQ(quiet.state.lFrameCount, 0);
+    EXPECT_TRUE(quiet.TimerFPS->Tag.isEmpty());
+}
+
+TEST_F(FormTest, EventsDuringATickAreKeptRunBackToBackAndBackOffOnce)
+{
+    frmMain paced("");
+    ASSERT_TRUE(paced.Form_Load());
+    paced.SetRefreshInterval(5000);  // the real timer stays out of the way
+    driver->autoFill = 128;
+    emit paced.Timer->Timer();  // the first block, while the device warms up
+    driver->autoFill.reset();
+    const int before = driver->Starts();
+
+    int startsInNextTick = 0;
+    QTimer::singleShot(0, [&] {
+        emit paced.Timer->Timer();  // due as the recording should end: kept
+        EXPECT_EQ(paced.RefreshInterval(), 5000);
+        emit paced.Timer->Timer();  // a whole interval late
+        EXPECT_EQ(paced.RefreshInterval(), 5005);
+        emit paced.Timer->Timer();
+        EXPECT_EQ(paced.RefreshInterval(), 5005) << "once per tick";
+        EXPECT_EQ(driver->Starts(), before + 1) << "never a second tick while one runs";
+        driver->Deliver(std::vector<std::uint8_t>(40000, 128));
+        QTimer::singleShot(0, [&] {
+            startsInNextTick = driver->Starts();
+            paced.Unload();
+        });
+    });
+    emit paced.Timer->Timer();
+    EXPECT_EQ(startsInNextTick, before + 2) << "the kept event started the next tick at once";
+    EXPECT_FALSE(paced.InTick());
+    EXPECT_FALSE(paced.Timer->Enabled());
+    EXPECT_EQ(driver->Calls().back(), "close");
+    EXPECT_EQ(LoadStoredSettings().interval, 5005);
+}
+
+TEST_F(FormTest, ALostDeviceShowsTheBackgroundAndIsReopenedAtMostOnceASecond)
+{
+    auto now = std::chrono::steady_clock::now();
+    driver->autoFill = 200;
+    frmMain form("");
+    form.SetClock([&] { return now; });
+    ASSERT_TRUE(form.Form_Load());
+    emit form.Timer->Timer();
+    ASSERT_GT(TracePixels(form), 0);
+
+    driver->Fail();
+    emit form.Timer->Timer();
+    EXPECT_EQ(TracePixels(form), 0) << "no sound, no trace";
+    EXPECT_EQ(driver->Calls().back(), "close");
+    EXPECT_EQ(form.RefreshInterval(), 150);
+
+    now += std::chrono::milliseconds(500);
+    driver->openResult = MMSYSERR_NODRIVER;
+    emit form.Timer->Timer();
+    EXPECT_EQ(Opens(), 1) << "too soon to try again";
+
+    now += std::chrono::milliseconds(600);
+    emit form.Timer->Timer();
+    EXPECT_EQ(Opens(), 2);
+    EXPECT_EQ(TracePixels(form), 0);
+
+    now += std::chrono::milliseconds(1000);
+    driver->openResult = MMSYSERR_NOERROR;
+    emit form.Timer->Timer();
+    EXPECT_EQ(Opens(), 3);
+    EXPECT_EQ(TraceRows(form, 50), std::vector<int>{48}) << "drawing resumes: round(200 / 256 x 61)";
+    EXPECT_EQ(form.RefreshInterval(), 150) << "recovery never touches the interval";
+}
+
+TEST_F(FormTest, ExitWhileATickWaitsEndsTheWaitAndSaves)
+{
+    frmMain form("");
+    ASSERT_TRUE(form.Form_Load());
+    QTimer::singleShot(0, [&] { form.Unload(); });
+    emit form.Timer->Timer();
+    EXPECT_TRUE(form.IsUnloaded());
+    EXPECT_FALSE(form.InTick());
+    EXPECT_EQ(driver->Calls().back(), "close");
+    EXPECT_EQ(LoadStoredSettings().interval, 150);
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(FormTest, ASaveThatCannotBeMadeIsToldWithTheErrorIcon)
+{
+    // A file where the settings folder should be: nothing can be created.
+    std::ofstream(config / "kelvo") << "in the way";
+    frmMain form("");
+    ASSERT_TRUE(form.Form_Load());
+    form.Unload();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0], (Box{"Cannot save options.  Terminating.", "Kelvo", 16}));
+}
+
+}  // namespace
