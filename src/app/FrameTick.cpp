@@ -2,6 +2,7 @@
 // display.
 #include "app/EventGuard.h"
 #include "app/SampleMapping.h"
+#include "app/TrayRenderer.h"
 #include "app/frmMain.h"
 
 #include <cstdio>
@@ -60,7 +61,9 @@ void frmMain::Tick()
 
     // Read after the recording, so a switch made during the wait counts.
     const QString caption = mnuShowHide->text();
-    if (caption == QLatin1String("Hide")) {
+    if (caption == QLatin1String("Show")) {
+        kelvo::RenderTrayFrame(samples, state.lTrayStyle, state.lPlatform, picTrayHwnd_);
+    } else if (caption == QLatin1String("Hide")) {
         RenderWindowFrame(samples);
     }
     if (state.bDebug) ++state.lFrameCount;

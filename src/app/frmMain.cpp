@@ -3,6 +3,10 @@
 #include "app/Artwork.h"
 #include "app/CommandLine.h"
 #include "app/EventGuard.h"
+#include "app/TrayReceiver.h"
+#include "common/Routines.h"
+#include "shell/notification_area.h"
+#include "surfaces/TrayIcon.h"
 #include "settings/StoredSettings.h"
 #include "user/message_box.h"
 #include "user/message_pump.h"
@@ -32,7 +36,9 @@ constexpr const char* kCannotOpenTitle = "Can't open Wave device";
 frmMain::frmMain(std::string argumentText, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
       picCanvas(new PictureBox(171, 61, true, this)),
-      picTray(new QWidget(this)),
+      picTray(new TrayReceiver(this, [this](int button, int shift, float x, float y) {
+          kelvo::GuardEvent("tray icon", [&] { picTray_MouseMove(button, shift, x, y); });
+      })),
       Timer(new TimerControl(kDesignInterval, this)),
       TimerFPS(new TimerControl(1000, this)),
       mnuPopup(new QMenu(QStringLiteral("POPUP"), this)),
@@ -43,6 +49,12 @@ frmMain::frmMain(std::string argumentText, QWidget* parent)
     setWindowIcon(kelvo::AppletIcon());
     background_ = kelvo::FormBackground();
     setAttribute(Qt::WA_OpaquePaintEvent);
+    // Centred from the start, so that it is also there when it first shows
+    // after a start in the tray.
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->geometry();
+        move(area.left() + (area.width() - width()) / 2, area.top() + (area.height() - height()) / 2);
+    }
 
     picCanvas->move(6, 22);
     picCanvas->SetPicture(kelvo::CanvasPicture());
@@ -52,7 +64,7 @@ frmMain::frmMain(std::string argumentText, QWidget* parent)
 
     picTray->setGeometry(148, 20, 19, 17);
     picTray->hide();
-    user::RegisterWindow(picTray);
+    picTrayHwnd_ = user::RegisterWindow(picTray);
 
     mnuPrefs = mnuPopup->addAction(QStringLiteral("Preferences..."));
     mnuShowHide = mnuPopup->addAction(QStringLiteral("Hide"));
@@ -60,13 +72,19 @@ frmMain::frmMain(std::string argumentText, QWidget* parent)
     mnuExit = mnuPopup->addAction(QStringLiteral("Exit"));
     mnuPopup->addSeparator();
     mnuAbout = mnuPopup->addAction(QStringLiteral("About..."));
+    mnuPopup->setDefaultAction(mnuShowHide);
     connect(mnuExit, &QAction::triggered, this, [this] { kelvo::GuardEvent("Exit", [this] { Unload(); }); });
+    connect(mnuShowHide, &QAction::triggered, this, [this] {
+        kelvo::GuardEvent("Show/Hide", [this] { SetDisplayMode(state.lDisplayMode == 0 ? 1 : 0); });
+    });
 
     connect(Timer, &TimerControl::Timer, this, &frmMain::Timer_Timer);
     connect(TimerFPS, &TimerControl::Timer, this, &frmMain::TimerFPS_Timer);
 
     winmm::SetWaveInWakeup(&user::WakeMessagePump);
     user::SetModalHooks({[this] { Timer->Pause(); }, [this] { Timer->Resume(); }});
+    trayWatch_ = std::make_unique<NotificationAreaWatch>(
+        [this](bool available) { kelvo::GuardEvent("notification area", [&] { NotificationAreaChanged(available); }); });
 }
 
 frmMain::~frmMain()
@@ -105,17 +123,13 @@ bool frmMain::Form_Load()
 
     SetTrayStyle(0);
     state.iFullScale = state.lBitsPerSample == 8 ? 256 : 32767;
+    if (switches.tray) SetDisplayMode(1);
+    state.lPlatform = GetPlatform();
     LoadSettings();
     if (state.bDebug) TimerFPS->SetEnabled(true);
     Timer->SetEnabled(true);
 
-    if (state.lDisplayMode == 0) {
-        if (QScreen* screen = QGuiApplication::primaryScreen()) {
-            const QRect area = screen->geometry();
-            move(area.left() + (area.width() - width()) / 2, area.top() + (area.height() - height()) / 2);
-        }
-        show();
-    }
+    if (state.lDisplayMode == 0) show();
     return true;
 }
 
@@ -137,6 +151,8 @@ void frmMain::Form_Unload()
         state.oRecorder->Cancel();
         state.oRecorder->WaveClose();
     }
+    trayWatch_.reset();
+    if (mnuShowHide->text() == QLatin1String("Show")) kelvo::TrayDelete(picTrayHwnd_, 1);
     // A start-up that never opened the device has no interval of the user's
     // to save: the stored one must survive.
     if (recorderStarted_) SaveSettings();

@@ -2,6 +2,7 @@
 // renderers, and the state every part of the applet shares.
 #pragma once
 
+#include "app/AppletIconHandle.h"
 #include "app/FormState.h"
 #include "app/PictureBox.h"
 #include "app/TickPacer.h"
@@ -13,10 +14,13 @@
 #include <QWidget>
 
 #include <chrono>
+#include <memory>
 #include <cstdint>
 #include <functional>
 #include <span>
 #include <string>
+
+class NotificationAreaWatch;
 
 class frmMain : public QWidget {
     Q_OBJECT
@@ -33,6 +37,8 @@ public:
     bool IsUnloaded() const { return unloaded_; }
 
     LONG DisplayMode() const { return state.lDisplayMode; }
+    // Switches between the window (0) and the tray display (1).
+    void SetDisplayMode(LONG m);
     LONG TrayStyle() const { return state.lTrayStyle; }
     void SetTrayStyle(LONG value) { state.lTrayStyle = value; }
     std::int16_t RefreshInterval() const;
@@ -44,6 +50,7 @@ public:
 
     PictureBox* picCanvas;
     QWidget* picTray;
+    HWND picTrayHwnd() const { return picTrayHwnd_; }
     TimerControl* Timer;
     TimerControl* TimerFPS;
     QMenu* mnuPopup;
@@ -57,12 +64,18 @@ public:
     void SetClock(Clock clock) { clock_ = std::move(clock); }
     bool InTick() const { return pacer_.InTick(); }
 
+    // The tray icon's notifications (x is the mouse message number).
+    void picTray_MouseMove(int button, int shift, float x, float y);
+
 signals:
     void Unloaded();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void Form_Unload();
@@ -73,6 +86,8 @@ private:
     void RenderWindowFrame(std::span<const std::uint8_t> samples);
     void LoadSettings();
     void SaveSettings();
+    void ShowPopupMenu();
+    void NotificationAreaChanged(bool available);
 
     const std::string argumentText_;
     QImage background_;
@@ -82,4 +97,9 @@ private:
     bool unloaded_ = false;
     bool recorderStarted_ = false;  // start-up got past opening the device
     bool recorderWarmingUp_ = false;  // no block recorded since the device opened
+    bool bInTrayEvent = false;
+    bool toldNoNotificationArea_ = false;
+    HWND picTrayHwnd_ = nullptr;
+    kelvo::AppletIconHandle icon_;
+    std::unique_ptr<NotificationAreaWatch> trayWatch_;
 };

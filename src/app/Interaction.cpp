@@ -1,0 +1,102 @@
+// How the user acts on the applet: the two displays, the popup menu, the
+// drag, the double-clicks, Esc and the tray icon's notifications.
+#include "app/EventGuard.h"
+#include "app/frmMain.h"
+#include "shell/notification_area.h"
+#include "surfaces/TrayIcon.h"
+#include "user/message_box.h"
+#include "user/window_drag.h"
+
+#include <QCursor>
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+namespace {
+
+constexpr const char* kNoNotificationAreaText =
+    "Kelvo cannot find a notification area on this desktop, so it stays in its window.";
+constexpr const char* kNoNotificationAreaTitle = "Kelvo";
+constexpr LONG kTrayIconId = 1;
+
+}  // namespace
+
+void frmMain::SetDisplayMode(LONG m)
+{
+    if (m == state.lDisplayMode) return;
+    if (m == 1) {
+        // Without a notification area the icon could never bring the
+        // window back: the applet stays in its window.
+        if (!NotificationAreaAvailable() ||
+            !kelvo::TrayAdd(picTrayHwnd_, icon_.get(), "Kelvo", WM_MOUSEMOVE, kTrayIconId)) {
+            if (!toldNoNotificationArea_) {
+                toldNoNotificationArea_ = true;
+                MessageBoxA(hWnd(), kNoNotificationAreaText, kNoNotificationAreaTitle, MB_OK | MB_ICONINFORMATION);
+            }
+            return;
+        }
+        state.lDisplayMode = 1;
+        if (trayWatch_) trayWatch_->Poll();  // from now on, its going away counts
+        hide();
+        mnuShowHide->setText(QStringLiteral("Show"));
+    } else {
+        state.lDisplayMode = 0;
+        show();
+        kelvo::TrayDelete(picTrayHwnd_, kTrayIconId);
+        mnuShowHide->setText(QStringLiteral("Hide"));
+    }
+}
+
+void frmMain::NotificationAreaChanged(bool available)
+{
+    if (!available && state.lDisplayMode == 1) SetDisplayMode(0);
+}
+
+void frmMain::ShowPopupMenu()
+{
+    user::ModalScope modal;
+    mnuPopup->setDefaultAction(mnuShowHide);
+    mnuPopup->exec(QCursor::pos());
+}
+
+void frmMain::mousePressEvent(QMouseEvent* event)
+{
+    kelvo::GuardEvent("mouse press", [&] {
+        if (event->button() == Qt::LeftButton) {
+            POINT press{static_cast<LONG>(std::lround(event->position().x())),
+                        static_cast<LONG>(std::lround(event->position().y()))};
+            ReleaseCapture();
+            SendMessageA(hWnd(), WM_LBUTTONUP, 0, reinterpret_cast<LPARAM>(&press));
+            SendMessageA(hWnd(), WM_SYSCOMMAND, SC_DRAGMOVE, reinterpret_cast<LPARAM>(&press));
+        } else if (event->button() == Qt::RightButton) {
+            ShowPopupMenu();
+        }
+    });
+}
+
+void frmMain::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) return;
+    kelvo::GuardEvent("double-click", [this] { SetDisplayMode(1); });
+}
+
+void frmMain::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() != Qt::Key_Escape) return;
+    kelvo::GuardEvent("Esc", [this] { Unload(); });
+}
+
+void frmMain::picTray_MouseMove(int /*button*/, int /*shift*/, float x, float /*y*/)
+{
+    if (bInTrayEvent) return;
+    bInTrayEvent = true;
+    struct Clear {
+        bool& flag;
+        ~Clear() { flag = false; }
+    } clear{bInTrayEvent};
+    const auto message = static_cast<UINT>(x);
+    if (message == WM_RBUTTONDOWN) {
+        ShowPopupMenu();
+    } else if (message == WM_LBUTTONDBLCLK) {
+        SetDisplayMode(0);
+    }
+}

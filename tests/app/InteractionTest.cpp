@@ -1,0 +1,193 @@
+// The two displays and what the user does to switch them, with a
+// notification area that records what it is asked.
+#include "app/frmMain.h"
+
+#include "settings/StoredSettings.h"
+#include "shell/FakeNotificationArea.h"
+#include "support/FakeCaptureDriver.h"
+#include "user/message_box.h"
+#include "user/window_table.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QKeyEvent>
+#include <QTimer>
+
+#include <filesystem>
+
+using kelvo::test::FakeNotificationArea;
+using testing_support::FakeCaptureDriver;
+namespace fs = std::filesystem;
+
+namespace {
+
+class InteractionTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string pattern = (fs::temp_directory_path() / "kelvo-ui-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        config = pattern;
+        ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+        driver->autoFill = 0;
+        winmm::SetCaptureDriver(driver);
+        user::SetMessageBoxHandler([this](const std::string& text, const std::string& caption, UINT type) {
+            boxes.push_back(caption + "|" + text + "|" + std::to_string(type));
+            return IDOK;
+        });
+    }
+
+    void TearDown() override
+    {
+        user::SetMessageBoxHandler({});
+        winmm::SetCaptureDriver(nullptr);
+        fs::remove_all(config);
+    }
+
+    std::vector<DWORD> Messages() const
+    {
+        std::vector<DWORD> m;
+        for (const auto& call : area.calls) m.push_back(call.message);
+        return m;
+    }
+
+    static void Notify(frmMain& form, UINT mouseMessage)
+    {
+        user::WindowMessageEvent event(WM_MOUSEMOVE, 1, mouseMessage);
+        QCoreApplication::sendEvent(form.picTray, &event);
+    }
+
+    fs::path config;
+    FakeNotificationArea area;
+    std::shared_ptr<FakeCaptureDriver> driver = std::make_shared<FakeCaptureDriver>();
+    std::vector<std::string> boxes;
+};
+
+TEST_F(InteractionTest, TheDisplayModeMovesTheTraceBetweenWindowAndIcon)
+{
+    frmMain form("");
+    ASSERT_TRUE(form.Form_Load());
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(form.mnuShowHide->text(), "Hide");
+
+    form.mnuShowHide->trigger();
+    EXPECT_EQ(form.DisplayMode(), 1);
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(form.mnuShowHide->text(), "Show");
+    ASSERT_EQ(Messages(), std::vector<DWORD>{NIM_ADD});
+    const NOTIFYICONDATAA& add = area.calls[0].data;
+    EXPECT_EQ(add.hWnd, form.picTrayHwnd());
+    EXPECT_EQ(add.uID, 1u);
+    EXPECT_EQ(add.uFlags, NIF_MESSAGE | NIF_ICON | NIF_TIP);
+    EXPECT_EQ(add.uCallbackMessage, WM_MOUSEMOVE);
+    EXPECT_STREQ(add.szTip, "Kelvo");
+    ASSERT_TRUE(area.calls[0].picture) << "the applet's own icon";
+
+    form.SetDisplayMode(1);
+    EXPECT_EQ(area.calls.size(), 1u) << "no second icon";
+
+    // A tick in the tray display draws into the icon: a steady 200 is row
+    // 12, reached by one blue stroke down from the middle in column 1.
+    driver->autoFill = 200;
+    emit form.Timer->Timer();
+    ASSERT_EQ(Messages().back(), static_cast<DWORD>(NIM_MODIFY));
+    const auto& picture = *area.calls.back().picture;
+    EXPECT_EQ(picture.argb[9 * picture.width + 1], 0xFF0000FFu);
+    EXPECT_NE(picture.argb[9 * picture.width + 2], 0xFF0000FFu);
+    EXPECT_EQ(area.calls.back().data.uFlags, static_cast<UINT>(NIF_ICON)) << "the tip stays";
+
+    form.mnuShowHide->trigger();
+    EXPECT_EQ(form.DisplayMode(), 0);
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(Messages().back(), static_cast<DWORD>(NIM_DELETE));
+    EXPECT_EQ(form.mnuShowHide->text(), "Hide");
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(InteractionTest, TrayNotificationsOpenTheMenuOnThePressAndADoubleClickBringsTheWindowBack)
+{
+    frmMain form("/tray");
+    ASSERT_TRUE(form.Form_Load());
+    EXPECT_EQ(form.DisplayMode(), 1);
+    EXPECT_FALSE(form.isVisible()) << "/tray keeps the window hidden";
+
+    Notify(form, WM_LBUTTONUP);
+    Notify(form, WM_RBUTTONUP);
+    EXPECT_EQ(form.DisplayMode(), 1) << "single clicks and releases do nothing";
+
+    bool menuShown = false;
+    QTimer::singleShot(0, [&] {
+        menuShown = form.mnuPopup->isVisible();
+        EXPECT_EQ(form.mnuPopup->defaultAction(), form.mnuShowHide) << "drawn in bold";
+        EXPECT_EQ(form.mnuShowHide->text(), "Show");
+        // A notification while the menu is open is dropped.
+        Notify(form, WM_LBUTTONDBLCLK);
+        EXPECT_EQ(form.DisplayMode(), 1);
+        form.mnuPopup->close();
+    });
+    Notify(form, WM_RBUTTONDOWN);
+    EXPECT_TRUE(menuShown);
+    EXPECT_EQ(form.DisplayMode(), 1);
+
+    Notify(form, WM_LBUTTONDBLCLK);
+    EXPECT_EQ(form.DisplayMode(), 0);
+    EXPECT_TRUE(form.isVisible());
+}
+
+TEST_F(InteractionTest, ExitAndEscEndTheApplet)
+{
+    {
+        frmMain form("/tray");
+        ASSERT_TRUE(form.Form_Load());
+        form.mnuExit->trigger();
+        EXPECT_TRUE(form.IsUnloaded());
+        EXPECT_EQ(Messages().back(), static_cast<DWORD>(NIM_DELETE)) << "the icon goes with the applet";
+        EXPECT_EQ(LoadStoredSettings().interval, 150);
+    }
+    frmMain form("");
+    ASSERT_TRUE(form.Form_Load());
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QCoreApplication::sendEvent(&form, &enter);
+    EXPECT_FALSE(form.IsUnloaded());
+    QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, QStringLiteral("\x1b"));
+    QCoreApplication::sendEvent(&form, &esc);
+    EXPECT_TRUE(form.IsUnloaded());
+}
+
+TEST_F(InteractionTest, WithoutANotificationAreaTheWindowStaysAndTheUserIsToldOnce)
+{
+    area.available = false;
+    frmMain form("/tray");
+    ASSERT_TRUE(form.Form_Load());
+    EXPECT_EQ(form.DisplayMode(), 0);
+    EXPECT_TRUE(form.isVisible());
+    form.mnuShowHide->trigger();
+    form.SetDisplayMode(1);
+    EXPECT_EQ(form.mnuShowHide->text(), "Hide");
+    EXPECT_TRUE(area.calls.empty());
+    EXPECT_EQ(boxes, std::vector<std::string>{
+                         "Kelvo|Kelvo cannot find a notification area on this desktop, so it stays in its window.|64"});
+
+    // The area appears, the trace moves there, and the area goes away again.
+    area.available = true;
+    form.SetDisplayMode(1);
+    ASSERT_EQ(form.DisplayMode(), 1);
+    area.available = false;
+    QDeadlineTimer deadline(5000);
+    while (form.DisplayMode() != 0 && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+    }
+    EXPECT_EQ(form.DisplayMode(), 0) << "the window comes back";
+    EXPECT_TRUE(form.isVisible());
+
+    // A shell that refuses the icon counts as no notification area.
+    area.available = true;
+    area.result = FALSE;
+    form.SetDisplayMode(1);
+    EXPECT_EQ(form.DisplayMode(), 0);
+    EXPECT_EQ(boxes.size(), 1u) << "told once per run";
+}
+
+}  // namespace

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Measures the running applet: CPU use over a window of time, peak resident
+# memory and the frame rate from its /debug lines, with a tone playing.
+#   tools/measure.sh [seconds] [interval-ms] [kelvo arguments...]
+# Runs under a virtual X server and a private sound server of its own.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-20}; interval=${2:-150}; shift $(( $# > 2 ? 2 : $# ))
+work=$(mktemp -d)
+pids=()
+cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; wait 2>/dev/null || true; rm -rf "$work"; }
+trap cleanup EXIT INT TERM
+
+display=:$(( 300 + $$ % 300 ))
+Xvfb "$display" -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
+export DISPLAY=$display
+for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+trayer --edge top --align left --widthtype request --height 24 --SetDockType false >/dev/null 2>&1 & pids+=($!)
+mkdir -p "$work/pulse-rt" "$work/kelvo-rt" "$work/config"; chmod 700 "$work/kelvo-rt"
+XDG_RUNTIME_DIR=$work/pulse-rt pulseaudio -n --daemonize=no --exit-idle-time=-1 \
+  --load=module-native-protocol-unix --load="module-null-sink sink_name=measure" >/dev/null 2>&1 & pids+=($!)
+export PULSE_SERVER=unix:$work/pulse-rt/pulse/native PULSE_SOURCE=measure.monitor
+for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+sox -n -r 8000 -c 1 -b 8 -e unsigned -t raw - synth $(( seconds + 30 )) sine 440 vol 0.8 2>/dev/null \
+  | pacat --raw --format=u8 --rate=8000 --channels=1 -d measure & pids+=($!)
+
+export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/kelvo-rt
+build/kelvo-reg add 'HKCU\SOFTWARE\Quennel\Kelvo' /v Frequency /t REG_DWORD /d "$interval" /f >/dev/null
+build/kelvo /debug "$@" 2>"$work/kelvo.log" & kelvo=$!; pids+=($kelvo)
+sleep 3  # past start-up
+ticks() { awk '{print $14 + $15}' "/proc/$kelvo/stat"; }
+hz=$(getconf CLK_TCK)
+t0=$(ticks); s0=$(date +%s.%N)
+sleep "$seconds"
+t1=$(ticks); s1=$(date +%s.%N)
+peak=$(awk '/VmHWM/ {print $2}' "/proc/$kelvo/status")
+kill -TERM "$kelvo"; wait "$kelvo" || true
+cpu=$(echo "scale=2; 100 * ($t1 - $t0) / $hz / ($s1 - $s0)" | bc)
+frames=$(grep -o 'frames=[0-9]*' "$work/kelvo.log" | tail -n $(( seconds > 4 ? seconds - 2 : 1 )) | cut -d= -f2 | awk '{s+=$1; n++} END {if (n) printf "%.1f", s/n}')
+echo "interval ${interval} ms: cpu ${cpu}% of one core over ${seconds} s; peak RSS $(( peak / 1024 )) MB; ${frames} frames/s"
+echo "interval at the end: $(grep -o 'interval=[0-9]*' "$work/kelvo.log" | tail -1)"
+echo "stored at exit: $(build/kelvo-reg query 'HKCU\SOFTWARE\Quennel\Kelvo' /v Frequency | grep -i frequency)"
