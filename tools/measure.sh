@@ -31,7 +31,11 @@ sleep 3  # past start-up
 ticks() { awk '{print $14 + $15}' "/proc/$kelvo/stat"; }
 hz=$(getconf CLK_TCK)
 t0=$(ticks); s0=$(date +%s.%N)
-sleep "$seconds"
+if [ -n "${KELVO_PERF:-}" ]; then  # where the time goes: perf report -i "$KELVO_PERF"
+  perf record -q -e cpu-clock -F 2000 -g -p "$kelvo" -o "$KELVO_PERF" -- sleep "$seconds" >/dev/null 2>&1
+else
+  sleep "$seconds"
+fi
 t1=$(ticks); s1=$(date +%s.%N)
 peak=$(awk '/VmHWM/ {print $2}' "/proc/$kelvo/status")
 kill -TERM "$kelvo"; wait "$kelvo" || true

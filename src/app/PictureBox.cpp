@@ -51,13 +51,13 @@ void PictureBox::SetForeColor(COLORREF colour)
 
 void PictureBox::Cls()
 {
-    kelvo::GdiObject<HBRUSH> back(CreateSolidBrush(backColor_));
-    RECT all{0, 0, clientWidth_, clientHeight_};
-    FillRect(surface_.dc(), &all, back.get());
-    if (picture_) {
-        const gdi::PixelView pic = gdi::BitmapPixels(picture_->bitmap());
-        BitBlt(surface_.dc(), 0, 0, pic.width, pic.height, picture_->dc(), 0, 0, SRCCOPY);
+    const gdi::PixelView pic = picture_ ? gdi::BitmapPixels(picture_->bitmap()) : gdi::PixelView{};
+    if (pic.width < clientWidth_ || pic.height < clientHeight_) {
+        kelvo::GdiObject<HBRUSH> back(CreateSolidBrush(backColor_));
+        RECT all{0, 0, clientWidth_, clientHeight_};
+        FillRect(surface_.dc(), &all, back.get());
     }
+    if (picture_) BitBlt(surface_.dc(), 0, 0, pic.width, pic.height, picture_->dc(), 0, 0, SRCCOPY);
     update();
 }
 

@@ -562,6 +562,15 @@ TEST_F(GdiTest, BitBltCopiesClippedAndConvertsDepth)
     EXPECT_TRUE(BitBlt(row.dc(), 1, 0, 4, 1, row.dc(), 0, 0, SRCCOPY));
     for (int x = 1; x < 5; ++x)
         EXPECT_EQ(GetPixel(row.dc(), x, 0), RGB(x - 1, 0, 0));
+    Surface column(1, 5);
+    for (int y = 0; y < 5; ++y)
+        SetPixel(column.dc(), 0, y, RGB(0, y, 0));
+    EXPECT_TRUE(BitBlt(column.dc(), 0, 1, 1, 4, column.dc(), 0, 0, SRCCOPY));
+    for (int y = 1; y < 5; ++y)
+        EXPECT_EQ(GetPixel(column.dc(), 0, y), RGB(0, y - 1, 0));
+    EXPECT_TRUE(BitBlt(column.dc(), 0, 0, 1, 4, column.dc(), 0, 1, SRCCOPY));
+    for (int y = 0; y < 4; ++y)
+        EXPECT_EQ(GetPixel(column.dc(), 0, y), RGB(0, y, 0));  // 0, 0, 1, 2, 3 moved up one
 }
 
 TEST_F(GdiTest, IconsCopyTheirBitmapsAndShowTransparency)

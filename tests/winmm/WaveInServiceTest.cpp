@@ -57,7 +57,7 @@ TEST_F(WaveInServiceTest, HeadersFollowThePublishedLifecycle)
     EXPECT_EQ(waveInStart(device), MMSYSERR_NOERROR);  // a second start is harmless
     driver->Deliver(std::vector<std::uint8_t>(40, 2));
     EXPECT_FALSE(header.dwFlags & WHDR_DONE);
-    driver->Deliver(std::vector<std::uint8_t>(40, 3));  // the rest has no buffer: dropped
+    driver->Deliver(std::vector<std::uint8_t>(40, 3));
     EXPECT_TRUE(header.dwFlags & WHDR_DONE);
     EXPECT_FALSE(header.dwFlags & WHDR_INQUEUE);
     EXPECT_EQ(header.dwBytesRecorded, 64u);
@@ -66,6 +66,26 @@ TEST_F(WaveInServiceTest, HeadersFollowThePublishedLifecycle)
 
     EXPECT_EQ(waveInUnprepareHeader(device, &header, sizeof header), MMSYSERR_NOERROR);
     EXPECT_FALSE(header.dwFlags & WHDR_PREPARED);
+
+    // The rest of that chunk starts the next buffer, in order.
+    std::vector<std::uint8_t> next(20);
+    WAVEHDR second{};
+    second.lpData = reinterpret_cast<LPSTR>(next.data());
+    second.dwBufferLength = 20;
+    ASSERT_EQ(waveInPrepareHeader(device, &second, sizeof second), MMSYSERR_NOERROR);
+    ASSERT_EQ(waveInAddBuffer(device, &second, sizeof second), MMSYSERR_NOERROR);
+    EXPECT_EQ(second.dwBytesRecorded, 16u);
+    EXPECT_FALSE(second.dwFlags & WHDR_DONE);
+    driver->Deliver({7, 8, 9, 10, 11});
+    EXPECT_TRUE(second.dwFlags & WHDR_DONE);
+    EXPECT_EQ(next, (std::vector<std::uint8_t>{3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 7, 8, 9, 10}));
+
+    // Sound that finds no buffer is dropped, and so is what was carried before it.
+    driver->Deliver({1, 2, 3});
+    EXPECT_EQ(waveInUnprepareHeader(device, &second, sizeof second), MMSYSERR_NOERROR);
+    ASSERT_EQ(waveInPrepareHeader(device, &second, sizeof second), MMSYSERR_NOERROR);
+    ASSERT_EQ(waveInAddBuffer(device, &second, sizeof second), MMSYSERR_NOERROR);
+    EXPECT_EQ(second.dwBytesRecorded, 0u);
 }
 
 TEST_F(WaveInServiceTest, StopReturnsThePartBufferAndResetReturnsEverything)

@@ -389,6 +389,19 @@ BOOL BitBlt(HDC hdc, int x, int y, int cx, int cy, HDC hdcSrc, int x1, int y1, D
     if (w <= 0 || h <= 0)
         return TRUE;
 
+    // Same format: whole rows, in an order that survives an overlap within
+    // one bitmap. This is every frame's background, so it must be cheap.
+    if (Bitmap* into = table().find<Bitmap>(dst->bitmap); into && into->bitsPerPixel == from->bitsPerPixel) {
+        const bool upwards = into == from && dy > sy;
+        for (std::int64_t j = 0; j < h; ++j) {
+            const std::int64_t row = upwards ? h - 1 - j : j;
+            std::memmove(&into->pixels[static_cast<std::size_t>((dy + row) * into->width + dx)],
+                         &from->pixels[static_cast<std::size_t>((sy + row) * from->width + sx)],
+                         static_cast<std::size_t>(w) * sizeof(std::uint32_t));
+        }
+        return TRUE;
+    }
+
     // Read everything first so that overlapping copies within one bitmap work.
     std::vector<COLORREF> colours;
     colours.reserve(static_cast<std::size_t>(w * h));

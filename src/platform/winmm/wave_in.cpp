@@ -9,6 +9,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <vector>
 
 namespace winmm {
 namespace {
@@ -51,20 +52,18 @@ public:
         bool completed = false;
         {
             std::lock_guard lock(mutex_);
-            if (!started_) return;  // nobody listens: the sound is dropped
-            while (length > 0 && !queue_.empty()) {
-                WAVEHDR* header = queue_.front();
-                const std::size_t room = header->dwBufferLength - header->dwBytesRecorded;
-                const std::size_t n = std::min(room, length);
-                std::memcpy(header->lpData + header->dwBytesRecorded, data, n);
-                header->dwBytesRecorded += static_cast<DWORD>(n);
-                data += n;
-                length -= n;
-                if (header->dwBytesRecorded == header->dwBufferLength) {
-                    CompleteFront();
-                    completed = true;
-                }
+            if (!started_ || queue_.empty()) {
+                // Nobody listens: the sound is dropped, and what was carried
+                // over is older than this, so it goes too.
+                carry_.clear();
+                return;
             }
+            completed = Fill(data, length);
+            // The rest of a chunk that arrived while a buffer was queued
+            // belongs to the next buffer: sound servers cut their chunks
+            // without regard to our buffers.
+            const std::size_t keep = std::min<std::size_t>(length, std::max<DWORD>(format_.nAvgBytesPerSec, 1));
+            carry_.assign(data + (length - keep), data + length);
         }
         if (completed) WakeWaiter();
     }
@@ -75,6 +74,7 @@ public:
             std::lock_guard lock(mutex_);
             failed_ = true;
             started_ = false;
+            carry_.clear();
             // Buffers come back as a reset would return them; the part never
             // recorded holds silence rather than a full-scale swing.
             const int silence = format_.wBitsPerSample == 8 ? 128 : 0;
@@ -97,6 +97,14 @@ public:
         header->dwBytesRecorded = 0;
         StoreFlags(header, (flags & ~WHDR_DONE) | WHDR_INQUEUE);
         queue_.push_back(header);
+        if (started_ && !carry_.empty()) {
+            std::vector<std::uint8_t> carried;
+            carried.swap(carry_);
+            const std::uint8_t* data = carried.data();
+            std::size_t length = carried.size();
+            Fill(data, length);
+            carry_.assign(data, data + length);
+        }
         return MMSYSERR_NOERROR;
     }
 
@@ -118,6 +126,7 @@ public:
         std::lock_guard lock(mutex_);
         if (failed_ && started) return false;
         started_ = started;
+        if (!started) carry_.clear();
         return true;
     }
 
@@ -141,6 +150,25 @@ public:
     }
 
 private:
+    // Fills the queued buffers in order; advances `data` past what was used.
+    bool Fill(const std::uint8_t*& data, std::size_t& length)
+    {
+        bool completed = false;
+        while (length > 0 && !queue_.empty()) {
+            WAVEHDR* header = queue_.front();
+            const std::size_t n = std::min<std::size_t>(header->dwBufferLength - header->dwBytesRecorded, length);
+            std::memcpy(header->lpData + header->dwBytesRecorded, data, n);
+            header->dwBytesRecorded += static_cast<DWORD>(n);
+            data += n;
+            length -= n;
+            if (header->dwBytesRecorded == header->dwBufferLength) {
+                CompleteFront();
+                completed = true;
+            }
+        }
+        return completed;
+    }
+
     void CompleteFront()
     {
         WAVEHDR* header = queue_.front();
@@ -151,6 +179,7 @@ private:
     const WAVEFORMATEX format_;
     std::mutex mutex_;
     std::deque<WAVEHDR*> queue_;
+    std::vector<std::uint8_t> carry_;
     bool started_ = false;
     bool failed_ = false;
 };
