@@ -1,5 +1,6 @@
 // The window frame and the whole frame tick, minus the time the recording
 // itself lasts (the capture driver fills each buffer at once).
+#include "app/Artwork.h"
 #include "app/SampleMapping.h"
 #include "app/frmMain.h"
 #include "support/FakeCaptureDriver.h"
@@ -36,6 +37,7 @@ void BM_WindowFrame(benchmark::State& state)
 {
     App();
     PictureBox canvas(171, 61, true, nullptr);
+    canvas.SetPicture(kelvo::CanvasPicture());
     canvas.SetForeColor(RGB(128, 255, 255));
     const auto samples = ToneBlock(1200);
     std::vector<POINT> points(171);
@@ -54,7 +56,7 @@ void BM_WholeTick(benchmark::State& state)
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     auto driver = std::make_shared<testing_support::FakeCaptureDriver>();
-    driver->autoFill = 90;
+    driver->autoPattern = ToneBlock(1200);
     winmm::SetCaptureDriver(driver);
     {
         frmMain form("");

@@ -41,6 +41,6 @@ peak=$(awk '/VmHWM/ {print $2}' "/proc/$kelvo/status")
 kill -TERM "$kelvo"; wait "$kelvo" || true
 cpu=$(echo "scale=2; 100 * ($t1 - $t0) / $hz / ($s1 - $s0)" | bc)
 frames=$(grep -o 'frames=[0-9]*' "$work/kelvo.log" | tail -n $(( seconds > 4 ? seconds - 2 : 1 )) | cut -d= -f2 | awk '{s+=$1; n++} END {if (n) printf "%.1f", s/n}')
-echo "interval ${interval} ms: cpu ${cpu}% of one core over ${seconds} s; peak RSS $(( peak / 1024 )) MB; ${frames} frames/s"
+echo "interval ${interval} ms: cpu ${cpu}% of one core over ${seconds} s; peak RSS $(echo "scale=1; $peak / 1024" | bc) MB; ${frames} frames/s"
 echo "interval at the end: $(grep -o 'interval=[0-9]*' "$work/kelvo.log" | tail -1)"
 echo "stored at exit: $(build/kelvo-reg query 'HKCU\SOFTWARE\Quennel\Kelvo' /v Frequency | grep -i frequency)"

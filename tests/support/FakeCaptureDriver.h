@@ -17,8 +17,10 @@ class FakeCaptureDriver : public winmm::CaptureDriver, public std::enable_shared
 public:
     UINT devices = 1;
     MMRESULT openResult = MMSYSERR_NOERROR;
-    // When set, every started buffer is filled at once with this value.
+    // When set, every started buffer is filled at once with this value, or
+    // with this pattern repeated.
     std::optional<std::uint8_t> autoFill;
+    std::vector<std::uint8_t> autoPattern;
 
     UINT DeviceCount() override { return devices; }
 
@@ -111,11 +113,19 @@ private:
     void AutoDeliver()
     {
         std::optional<std::uint8_t> fill;
+        std::vector<std::uint8_t> pattern;
         {
             std::lock_guard lock(mutex_);
             fill = autoFill;
+            pattern = autoPattern;
         }
-        if (fill) Deliver(std::vector<std::uint8_t>(lastHint_, *fill));
+        if (!pattern.empty()) {
+            std::vector<std::uint8_t> block(lastHint_);
+            for (std::size_t i = 0; i < block.size(); ++i) block[i] = pattern[i % pattern.size()];
+            Deliver(block);
+        } else if (fill) {
+            Deliver(std::vector<std::uint8_t>(lastHint_, *fill));
+        }
     }
 
     void Record(const std::string& call, bool closing)
