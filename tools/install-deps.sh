@@ -9,7 +9,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   pulseaudio pulseaudio-utils
   xvfb xauth trayer xdotool x11-utils imagemagick
-  fonts-dejavu-core
+  fonts-dejavu-core sox bc
   clang libclang-rt-14-dev
 )
 
