@@ -23,7 +23,8 @@ run: build
 	$(BUILD)/kelvo $(ARGS)
 
 test: build
-	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+	@status=0; (cd $(BUILD) && ctest --output-on-failure -j$(JOBS)) || status=$$?; \
+	  tools/test-share.sh; exit $$status
 
 bench: build
 	$(BUILD)/kelvo-bench

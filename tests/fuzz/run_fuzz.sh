@@ -8,6 +8,8 @@ seconds=$3
 here=$(cd "$(dirname "$0")" && pwd)
 src=$(cd "$here/../../src" && pwd)
 mkdir -p "$out/corpus"
+# The caller may pass a folder relative to where it stands; the run changes into it.
+out=$(cd "$out" && pwd)
 "$clangxx" -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
   -I"$src" -I"$src/platform" \
   "$here/hive_fuzz.cpp" "$src/platform/registry/hive_format.cpp" "$src/platform/registry/hive_tree.cpp" \
