@@ -3,6 +3,7 @@
 #include "app/Artwork.h"
 #include "app/CommandLine.h"
 #include "app/EventGuard.h"
+#include "app/TerminationSignals.h"
 #include "app/TrayReceiver.h"
 #include "common/Routines.h"
 #include "shell/notification_area.h"
@@ -104,6 +105,12 @@ bool frmMain::Form_Load()
     const kelvo::Switches switches = kelvo::ParseSwitches(argumentText_);
     state.bDebug = switches.debug;
 
+    // A termination signal stops start-up where it is.
+    const auto stopped = [this] {
+        if (kelvo::TerminationRequested()) Unload();
+        return unloaded_;
+    };
+
     if (waveInGetNumDevs() == 0) {
         MessageBoxA(hWnd(), kNoDeviceText, kNoDeviceTitle, MB_OK);
         Unload();
@@ -112,13 +119,14 @@ bool frmMain::Form_Load()
 
     state.lSampleRate = 8000;
     state.lBitsPerSample = 8;
+    if (stopped()) return false;
     state.oRecorder = std::make_unique<WaveIn>(&user::WaitAndDoEvents);
     if (!state.oRecorder->WaveOpen(false, state.lSampleRate, state.lBitsPerSample)) {
         MessageBoxA(hWnd(), kCannotOpenText, kCannotOpenTitle, MB_OK);
         Unload();
         return false;
     }
-    recorderStarted_ = true;
+    if (stopped()) return false;
     recorderWarmingUp_ = true;
 
     SetTrayStyle(0);
@@ -126,6 +134,7 @@ bool frmMain::Form_Load()
     if (switches.tray) SetDisplayMode(1);
     state.lPlatform = GetPlatform();
     LoadSettings();
+    if (stopped()) return false;
     if (state.bDebug) TimerFPS->SetEnabled(true);
     Timer->SetEnabled(true);
 
@@ -153,9 +162,9 @@ void frmMain::Form_Unload()
     }
     trayWatch_.reset();
     if (mnuShowHide->text() == QLatin1String("Show")) kelvo::TrayDelete(picTrayHwnd_, 1);
-    // A start-up that never opened the device has no interval of the user's
-    // to save: the stored one must survive.
-    if (recorderStarted_) SaveSettings();
+    // A start-up that ended early has no interval of the user's to save: the
+    // stored one must survive.
+    if (intervalToSave_) SaveSettings();
 }
 
 std::int16_t frmMain::RefreshInterval() const
@@ -165,6 +174,7 @@ std::int16_t frmMain::RefreshInterval() const
 
 void frmMain::SetRefreshInterval(std::int16_t value)
 {
+    intervalToSave_ = true;
     Timer->SetInterval(value);
 }
 

@@ -42,6 +42,8 @@ public:
     LONG TrayStyle() const { return state.lTrayStyle; }
     void SetTrayStyle(LONG value) { state.lTrayStyle = value; }
     std::int16_t RefreshInterval() const;
+    // Also marks the interval as the user's, to be saved at shutdown: only
+    // one that start-up loaded or the user applied is ever saved.
     void SetRefreshInterval(std::int16_t value);
 
     HWND hWnd();
@@ -95,7 +97,7 @@ private:
     Clock clock_;
     std::chrono::steady_clock::time_point lastOpenAttempt_{};
     bool unloaded_ = false;
-    bool recorderStarted_ = false;  // start-up got past opening the device
+    bool intervalToSave_ = false;
     bool recorderWarmingUp_ = false;  // no block recorded since the device opened
     bool bInTrayEvent = false;
     bool toldNoNotificationArea_ = false;

@@ -300,6 +300,17 @@ Kelvo::Kelvo(const XServer& x, const Environment& sound, std::vector<std::string
     std::vector<std::string> argv{KelvoBinary().string()};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     process_ = std::make_unique<Process>(argv, env, log_);
+    // About one X connection in a hundred fails on a loaded machine; Kelvo
+    // then says so and ends with status 1. One more try is enough.
+    const auto connected = [&] {
+        return !Run({"xdotool", "search", "--pid", std::to_string(process_->pid())}, {{"DISPLAY", x.Display()}})
+                    .output.empty();
+    };
+    WaitFor([&] { return !process_->Running() || connected(); }, 10s);
+    if (process_->WaitExit(0ms) == std::optional<int>(1) && Log().find("cannot open the display") != std::string::npos) {
+        fs::remove(log_);
+        process_ = std::make_unique<Process>(argv, env, log_);
+    }
 }
 
 Kelvo::~Kelvo()

@@ -105,7 +105,8 @@ private:
 std::vector<std::uint8_t> Silence(double seconds);
 std::vector<std::uint8_t> Tone(double hertz, double amplitude, double seconds);
 
-// The applet under test, with its own configuration folder.
+// The applet under test, with its own configuration folder; started once
+// more when it could not open the display.
 class Kelvo {
 public:
     Kelvo(const XServer& x, const Environment& sound, std::vector<std::string> arguments = {},

@@ -2,9 +2,13 @@
 
 #include "user/window_table.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QMessageBox>
 #include <QString>
 #include <QWidget>
+
+#include <cstdio>
 
 namespace user {
 namespace {
@@ -14,6 +18,8 @@ MessageBoxHandler& Handler()
     static MessageBoxHandler handler;
     return handler;
 }
+
+bool dismissing = false;
 
 ModalHooks& Hooks()
 {
@@ -44,6 +50,26 @@ void SetModalHooks(ModalHooks hooks)
     Hooks() = std::move(hooks);
 }
 
+void DismissModalLoops()
+{
+    dismissing = true;
+    // Nested loops close from the innermost out; a widget that refuses to
+    // close must not keep us here.
+    for (int i = 0; i < 64; ++i) {
+        if (QWidget* popup = QApplication::activePopupWidget()) {
+            popup->close();
+        } else if (QWidget* modal = QApplication::activeModalWidget()) {
+            if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+                dialog->reject();
+            } else {
+                modal->close();
+            }
+        } else {
+            return;
+        }
+    }
+}
+
 ModalScope::ModalScope()
 {
     if (Hooks().enter) Hooks().enter();
@@ -60,6 +86,11 @@ int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
 {
     const std::string text = lpText ? lpText : "";
     const std::string caption = lpCaption ? lpCaption : "Error";
+    if (user::dismissing) {
+        // Not shown, but not lost either.
+        std::fprintf(stderr, "kelvo: %s: %s\n", caption.c_str(), text.c_str());
+        return IDOK;
+    }
     user::ModalScope modal;
     if (user::Handler()) return user::Handler()(text, caption, uType);
 

@@ -22,6 +22,10 @@ struct ModalHooks {
 };
 void SetModalHooks(ModalHooks hooks);
 
+// The applet is ending: every open message box, dialog and menu closes as if
+// dismissed, and message boxes asked for from now on answer at once.
+void DismissModalLoops();
+
 // RAII: announces a modal loop for its lifetime.
 class ModalScope {
 public:

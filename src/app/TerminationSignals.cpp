@@ -1,0 +1,51 @@
+#include "app/TerminationSignals.h"
+
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace kelvo {
+namespace {
+
+int signalPipe[2] = {-1, -1};
+volatile std::sig_atomic_t requested = 0;
+
+void OnSignal(int)
+{
+    requested = 1;
+    const char byte = 1;
+    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
+}
+
+}  // namespace
+
+void InstallTerminationSignals()
+{
+    if (signalPipe[0] >= 0 || ::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
+}
+
+bool TerminationRequested()
+{
+    return requested != 0;
+}
+
+void OnTerminationSignal(QObject* context, std::function<void()> terminate)
+{
+    if (signalPipe[0] < 0) return;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, context);
+    QObject::connect(notifier, &QSocketNotifier::activated, context, [terminate = std::move(terminate)] {
+        char bytes[16];
+        while (::read(signalPipe[0], bytes, sizeof bytes) > 0) {
+        }
+        terminate();
+    });
+}
+
+}  // namespace kelvo

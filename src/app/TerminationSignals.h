@@ -1,0 +1,21 @@
+// SIGTERM, SIGINT and SIGHUP end the applet whatever is open.
+#pragma once
+
+#include <functional>
+
+class QObject;
+
+namespace kelvo {
+
+// Installs the handlers. Called first thing, so that a signal that arrives
+// during start-up is kept for when the event loop can answer it.
+void InstallTerminationSignals();
+
+// True once a termination signal has arrived.
+bool TerminationRequested();
+
+// Runs `terminate` on the user-interface thread, from whatever event loop is
+// running, once for each signal (one already received included).
+void OnTerminationSignal(QObject* context, std::function<void()> terminate);
+
+}  // namespace kelvo
