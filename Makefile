@@ -36,3 +36,4 @@ clean:
 FUZZ_SECONDS ?= 300
 fuzz:
 	tests/fuzz/run_fuzz.sh clang++ $(BUILD)/fuzz $(FUZZ_SECONDS)
+	tests/fuzz/run_fuzz.sh clang++ $(BUILD)/fuzz $(FUZZ_SECONDS) bitmap

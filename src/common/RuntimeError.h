@@ -20,6 +20,9 @@ class RuntimeError : public std::runtime_error {
 public:
     explicit RuntimeError(ErrorNumber number)
         : std::runtime_error(describe(number)), number_(number) {}
+    // A failure passed on from a platform call: its result code is the number.
+    RuntimeError(ErrorNumber number, const std::string& message)
+        : std::runtime_error(message), number_(number) {}
 
     ErrorNumber number() const { return number_; }
 
