@@ -32,7 +32,8 @@ bench: build
 clean:
 	rm -rf $(BUILD)
 
-# The hive parser under libFuzzer for five minutes (FUZZ_SECONDS to change).
+# The hive parser and the bitmap reader under libFuzzer, five minutes each
+# (FUZZ_SECONDS to change).
 FUZZ_SECONDS ?= 300
 fuzz:
 	tests/fuzz/run_fuzz.sh clang++ $(BUILD)/fuzz $(FUZZ_SECONDS)
