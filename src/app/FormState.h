@@ -2,6 +2,7 @@
 #pragma once
 
 #include "capture/WaveIn.h"
+#include "surfaces/DX_DD.h"
 #include "win32/win32.h"
 
 #include <cstdint>
@@ -20,6 +21,7 @@ struct FormState {
     LONG lFrameCount = 0;
     bool bDebug = false;
     bool bDirectX = false;
+    std::unique_ptr<DX_DD> oDirectDraw;
     std::int16_t iCanvasSurface = 0;
     std::int16_t iPrimarySurface = 0;
     std::int16_t iBackgroundSurface = 0;

@@ -64,7 +64,8 @@ void frmMain::Tick()
     if (caption == QLatin1String("Show")) {
         kelvo::RenderTrayFrame(samples, state.lTrayStyle, state.lPlatform, picTrayHwnd_);
     } else if (caption == QLatin1String("Hide")) {
-        RenderWindowFrame(samples);
+        if (state.bDirectX) RenderDirectDrawFrame(samples);
+        else RenderWindowFrame(samples);
     }
     if (state.bDebug) ++state.lFrameCount;
 }

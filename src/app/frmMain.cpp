@@ -135,6 +135,8 @@ bool frmMain::Form_Load()
     state.lPlatform = GetPlatform();
     LoadSettings();
     if (stopped()) return false;
+    if (state.bDirectX) SetUpDirectDraw();
+    if (stopped()) return false;
     if (state.bDebug) TimerFPS->SetEnabled(true);
     Timer->SetEnabled(true);
 

@@ -86,6 +86,9 @@ private:
     void Tick();
     bool ReopenRecorder();
     void RenderWindowFrame(std::span<const std::uint8_t> samples);
+    void SetUpDirectDraw();
+    void RenderDirectDrawFrame(std::span<const std::uint8_t> samples);
+    void LeaveDirectDraw(const std::exception& failure);
     void LoadSettings();
     void SaveSettings();
     void ShowPopupMenu();

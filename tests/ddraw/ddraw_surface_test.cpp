@@ -3,6 +3,7 @@
 #include "ddraw/ddraw.h"
 #include "ddraw/display.h"
 #include "gdi/gdi.h"
+#include "support/ModeChangingDisplay.h"
 #include "user/window_table.h"
 
 #include <gtest/gtest.h>
@@ -251,24 +252,9 @@ TEST_F(DirectDrawTest, MisuseGetsThePublishedResultCodes)
     EXPECT_EQ(DirectDrawResultName(DDERR_SURFACELOST), "DDERR_SURFACELOST (0x887601C2)");
 }
 
-// The desktop's display, except that the test decides when the mode changes.
-class ModeChangingDisplay : public ddraw::Display {
-public:
-    ddraw::Display& real = ddraw::CurrentDisplay();
-    std::uint64_t generation = 0;
-    bool Available() override { return real.Available(); }
-    std::uint64_t ModeGeneration() override { return generation; }
-    bool ScreenSize(int& w, int& h) override { return real.ScreenSize(w, h); }
-    bool WindowRect(HWND hWnd, RECT& r) override { return real.WindowRect(hWnd, r); }
-    bool BeginWindowUpdate(HWND hWnd, ddraw::WindowPixels& p) override { return real.BeginWindowUpdate(hWnd, p); }
-    void EndWindowUpdate(HWND hWnd, const RECT& r) override { real.EndWindowUpdate(hWnd, r); }
-    void ReleaseWindow(HWND hWnd) override { real.ReleaseWindow(hWnd); }
-    HRESULT LoadBitmapFile(const std::string& path, HBITMAP& b) override { return real.LoadBitmapFile(path, b); }
-};
-
 TEST_F(DirectDrawTest, AModeChangeLosesEverySurfaceMadeBefore)
 {
-    ModeChangingDisplay display;
+    testing_support::ModeChangingDisplay display;
     ddraw::SetDisplay(&display);
     SetUp();
     Surface a = Offscreen(2, 2), b = Offscreen(2, 2);
