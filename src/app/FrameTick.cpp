@@ -18,16 +18,11 @@ constexpr std::chrono::seconds kReopenPause{1};
 void frmMain::Timer_Timer()
 {
     kelvo::GuardEvent("frame tick", [this] {
-        switch (pacer_.OnTimerEvent()) {
-        case kelvo::TickPacer::Event::Kept: return;
-        case kelvo::TickPacer::Event::KeptAndLate:
-            Timer->SetInterval(kelvo::TickPacer::Lengthened(Timer->Interval()));
-            return;
-        case kelvo::TickPacer::Event::StartTick: break;
-        }
+        if (pacer_.OnTimerEvent() == kelvo::TickPacer::Event::Kept) return;
         bool again = true;
         while (again) {
-            pacer_.TickStarted(!recorderWarmingUp_);
+            pacer_.TickStarted();
+            work_.Start();
             // The next event falls due when this tick's recording should end.
             Timer->Restart();
             try {
@@ -36,6 +31,8 @@ void frmMain::Timer_Timer()
                 pacer_.TickFinished();
                 throw;
             }
+            if (kelvo::TickPacer::Late(work_.Elapsed(), Timer->Interval()) && Timer->Enabled() && !unloaded_)
+                Timer->SetInterval(kelvo::TickPacer::Lengthened(Timer->Interval()));
             again = pacer_.TickFinished() && Timer->Enabled() && !unloaded_;
         }
     });
@@ -47,7 +44,12 @@ void frmMain::Tick()
 
     const auto n = RoundTo<std::int32_t>(Timer->Interval() / 1000.0 * state.lSampleRate);
     std::vector<std::uint8_t> samples(static_cast<std::size_t>(std::max(n, 0)));
-    if (!state.oRecorder->WaveRecord(n)) {
+    bool recorded = false;
+    {
+        kelvo::OwnWork::Wait wait(work_);
+        recorded = state.oRecorder->WaveRecord(n);
+    }
+    if (!recorded) {
         state.oRecorder->WaveClose();
         if (!unloaded_) {
             // No sound: the canvas shows its background until the device is back.
@@ -57,7 +59,6 @@ void frmMain::Tick()
         return;
     }
     state.oRecorder->RetrieveData(samples.data(), n);
-    recorderWarmingUp_ = false;
 
     // Read after the recording, so a switch made during the wait counts.
     const QString caption = mnuShowHide->text();
@@ -67,6 +68,7 @@ void frmMain::Tick()
         if (state.bDirectX) RenderDirectDrawFrame(samples);
         else RenderWindowFrame(samples);
     }
+    if (renderHook_) renderHook_();
     if (state.bDebug) ++state.lFrameCount;
 }
 
@@ -75,9 +77,8 @@ bool frmMain::ReopenRecorder()
     const auto now = clock_();
     if (now - lastOpenAttempt_ < kReopenPause) return false;
     lastOpenAttempt_ = now;
-    recorderWarmingUp_ = state.oRecorder->WaveOpen(false, state.lSampleRate, state.lBitsPerSample);
-    if (recorderWarmingUp_) pacer_.ExcuseLateness();  // this very tick waits for the first block
-    return recorderWarmingUp_;
+    kelvo::OwnWork::Wait wait(work_);
+    return state.oRecorder->WaveOpen(false, state.lSampleRate, state.lBitsPerSample);
 }
 
 void frmMain::TimerFPS_Timer()

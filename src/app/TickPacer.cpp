@@ -1,6 +1,7 @@
 #include "app/TickPacer.h"
 
 #include <algorithm>
+#include <ctime>
 
 namespace kelvo {
 
@@ -8,15 +9,12 @@ TickPacer::Event TickPacer::OnTimerEvent()
 {
     if (!inTick_) return Event::StartTick;
     kept_ = true;
-    ++eventsDuringTick_;
-    return eventsDuringTick_ == 2 && judgeLateness_ ? Event::KeptAndLate : Event::Kept;
+    return Event::Kept;
 }
 
-void TickPacer::TickStarted(bool judgeLateness)
+void TickPacer::TickStarted()
 {
     inTick_ = true;
-    judgeLateness_ = judgeLateness;
-    eventsDuringTick_ = 0;
 }
 
 bool TickPacer::TickFinished()
@@ -35,6 +33,36 @@ void TickPacer::DropKept()
 std::int32_t TickPacer::Lengthened(std::int32_t interval)
 {
     return std::min(std::max(interval, 0) + kBackoffStep, kMaxInterval);
+}
+
+bool TickPacer::Late(std::chrono::nanoseconds ownWork, std::int32_t interval)
+{
+    return ownWork > std::chrono::milliseconds(std::max(interval, 0));
+}
+
+std::chrono::nanoseconds OwnWork::ThreadTime()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
+}
+
+void OwnWork::Start()
+{
+    started_ = ThreadTime();
+    waited_ = {};
+}
+
+std::chrono::nanoseconds OwnWork::Elapsed() const
+{
+    return ThreadTime() - started_ - waited_;
+}
+
+OwnWork::Wait::Wait(OwnWork& work) : work_(work), began_(ThreadTime()) {}
+
+OwnWork::Wait::~Wait()
+{
+    work_.waited_ += ThreadTime() - began_;
 }
 
 }  // namespace kelvo

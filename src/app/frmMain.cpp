@@ -127,7 +127,6 @@ bool frmMain::Form_Load()
         return false;
     }
     if (stopped()) return false;
-    recorderWarmingUp_ = true;
 
     SetTrayStyle(0);
     state.iFullScale = state.lBitsPerSample == 8 ? 256 : 32767;

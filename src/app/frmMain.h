@@ -65,6 +65,8 @@ public:
     using Clock = std::function<std::chrono::steady_clock::time_point()>;
     void SetClock(Clock clock) { clock_ = std::move(clock); }
     bool InTick() const { return pacer_.InTick(); }
+    // Tests make drawing slow: runs after each frame is drawn.
+    void SetRenderHook(std::function<void()> hook) { renderHook_ = std::move(hook); }
 
     // The tray icon's notifications (x is the mouse message number).
     void picTray_MouseMove(int button, int shift, float x, float y);
@@ -97,11 +99,12 @@ private:
     const std::string argumentText_;
     QImage background_;
     kelvo::TickPacer pacer_;
+    kelvo::OwnWork work_;
+    std::function<void()> renderHook_;
     Clock clock_;
     std::chrono::steady_clock::time_point lastOpenAttempt_{};
     bool unloaded_ = false;
     bool intervalToSave_ = false;
-    bool recorderWarmingUp_ = false;  // no block recorded since the device opened
     bool bInTrayEvent = false;
     bool toldNoNotificationArea_ = false;
     HWND picTrayHwnd_ = nullptr;

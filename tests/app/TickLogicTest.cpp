@@ -9,23 +9,15 @@
 
 using kelvo::TickPacer;
 
-TEST(TickPacer, KeptEventsRunTicksBackToBackAndOnlyASecondOneIsLate)
+TEST(TickPacer, KeptEventsRunTicksBackToBackAndOnlyOwnWorkIsLate)
 {
     TickPacer pacer;
     ASSERT_EQ(pacer.OnTimerEvent(), TickPacer::Event::StartTick);
     pacer.TickStarted();
-    // Due when the recording should end: kept, not late.
     EXPECT_EQ(pacer.OnTimerEvent(), TickPacer::Event::Kept);
+    EXPECT_EQ(pacer.OnTimerEvent(), TickPacer::Event::Kept) << "a tick waiting for its sound is never late";
     EXPECT_TRUE(pacer.TickFinished()) << "the next tick starts at once";
     EXPECT_FALSE(pacer.InTick());
-
-    pacer.TickStarted();
-    EXPECT_EQ(pacer.OnTimerEvent(), TickPacer::Event::Kept);
-    EXPECT_EQ(pacer.OnTimerEvent(), TickPacer::Event::KeptAndLate);
-    // Backing off once per tick, however late it runs.
-    EXPECT_EQ(pacer.OnTimerEvent(), TickPacer::Event::Kept);
-    EXPECT_EQ(pacer.OnTimerEvent(), TickPacer::Event::Kept);
-    EXPECT_TRUE(pacer.TickFinished());
 
     pacer.TickStarted();
     EXPECT_FALSE(pacer.TickFinished()) << "no event arrived: wait for the timer";
@@ -35,14 +27,26 @@ TEST(TickPacer, KeptEventsRunTicksBackToBackAndOnlyASecondOneIsLate)
     pacer.DropKept();
     EXPECT_FALSE(pacer.TickFinished()) << "a disabled timer drops its kept event";
 
-    pacer.TickStarted(false);
-    pacer.OnTimerEvent();
-    EXPECT_EQ(pacer.OnTimerEvent(), TickPacer::Event::Kept) << "a device still warming up is not late";
-    pacer.TickFinished();
-    pacer.TickStarted();
-    pacer.ExcuseLateness();
-    pacer.OnTimerEvent();
-    EXPECT_EQ(pacer.OnTimerEvent(), TickPacer::Event::Kept);
+    EXPECT_FALSE(TickPacer::Late(std::chrono::milliseconds(15), 15));
+    EXPECT_TRUE(TickPacer::Late(std::chrono::microseconds(15001), 15));
+}
+
+TEST(OwnWork, TimeSpentWaitingForSoundIsNotOwnWork)
+{
+    const auto spin = [](std::chrono::milliseconds d) {
+        const auto end = kelvo::OwnWork::ThreadTime() + d;
+        while (kelvo::OwnWork::ThreadTime() < end) {
+        }
+    };
+    kelvo::OwnWork work;
+    work.Start();
+    {
+        kelvo::OwnWork::Wait wait(work);
+        spin(std::chrono::milliseconds(30));
+    }
+    EXPECT_LT(work.Elapsed(), std::chrono::milliseconds(30));
+    spin(std::chrono::milliseconds(30));
+    EXPECT_GE(work.Elapsed(), std::chrono::milliseconds(30));
 }
 
 TEST(TickPacer, TheIntervalBacksOffByFiveAndNeverPast32767)

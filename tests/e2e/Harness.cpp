@@ -162,6 +162,11 @@ std::string SoundServer::ServerAddress() const
     return "unix:" + (dir_.path() / "pulse" / "native").string();
 }
 
+int SoundServer::pid() const
+{
+    return server_ ? server_->pid() : -1;
+}
+
 Environment SoundServer::ClientEnvironment() const
 {
     return {{"PULSE_SERVER", ServerAddress()}, {"PULSE_SOURCE", Monitor()}};

@@ -72,6 +72,7 @@ public:
     void Start();
     void Stop();
     std::string ServerAddress() const;  // for PULSE_SERVER
+    int pid() const;  // to stop and continue it
     std::string Monitor() const { return "kelvo_test.monitor"; }
     Environment ClientEnvironment() const;
     // Plays unsigned 8-bit mono 8000 Hz samples into the null sink, looping

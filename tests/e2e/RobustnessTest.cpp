@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <fstream>
+#include <regex>
+#include <thread>
 #include <signal.h>
 
 using namespace e2e;
@@ -78,6 +80,38 @@ TEST_F(Robustness, SignalsEndKelvoWhateverIsOpenAndKeepTheStoredInterval)
             << kelvo.Log();
         ExpectEndsOn(kelvo, SIGTERM);
     }
+}
+
+// Every interval the /debug lines reported, in order.
+std::vector<int> Intervals(const std::string& log)
+{
+    static const std::regex line("kelvo: frames=\\d+ interval=(\\d+)");
+    std::vector<int> out;
+    for (auto it = std::sregex_iterator(log.begin(), log.end(), line); it != std::sregex_iterator(); ++it)
+        out.push_back(std::stoi((*it)[1].str()));
+    return out;
+}
+
+TEST_F(Robustness, ServerStallsAndABusyMachineKeepTheInterval)
+{
+    const fs::path hive = config.path() / "kelvo" / "user.reg";
+    fs::create_directories(hive.parent_path());
+    std::ofstream(hive) << "REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Quennel\\Kelvo]\n\"Frequency\"=dword:0000000f\n";
+    SoundServer sound;
+    auto player = sound.Play(Tone(440, 0.8, 120));
+    Process hog({"sh", "-c", "while :; do :; done"});
+    Kelvo kelvo(x, sound.ClientEnvironment(), {"/debug"}, &config.path());
+    ASSERT_TRUE(WaitFor([&] { return Intervals(kelvo.Log()).size() >= 2; }, 20s)) << kelvo.Log();
+    for (int stall = 0; stall < 3; ++stall) {
+        ::kill(sound.pid(), SIGSTOP);
+        std::this_thread::sleep_for(1s);  // the stall itself
+        ::kill(sound.pid(), SIGCONT);
+    }
+    const std::size_t seen = Intervals(kelvo.Log()).size();
+    ASSERT_TRUE(WaitFor([&] { return Intervals(kelvo.Log()).size() >= seen + 2; }, 20s)) << kelvo.Log();
+    EXPECT_EQ(kelvo.process().Stop(SIGTERM), 0);
+    for (int interval : Intervals(kelvo.Log())) EXPECT_LE(interval, 20) << kelvo.Log();
+    EXPECT_NE(ReadFile(hive).find("\"Frequency\"=dword:0000000f"), std::string::npos) << ReadFile(hive);
 }
 
 TEST(NoDisplay, OneLineNamesWhatCouldNotBeOpenedAndTheStatusIsOne)
