@@ -109,9 +109,10 @@ TEST_F(GdiTest, FillRectCoversHalfOpenAreaClippedToBitmap)
     Surface s(6, 4);
     Fill(s.dc(), RECT{1, 1, 3, 3}, kRed);
     Fill(s.dc(), RECT{5, 3, 1000, 1000}, kBlue);
-    Fill(s.dc(), RECT{4, 3, 2, 1}, kWhite);  // inverted: nothing
+    Fill(s.dc(), RECT{4, 3, 2, 1}, kWhite);  // inverted: from the first edge back, x 3-4, y 2-3
     EXPECT_EQ(s.picture(kRed), "......\n.##...\n.##...\n......\n");
     EXPECT_EQ(s.picture(kBlue), "......\n......\n......\n.....#\n");
+    EXPECT_EQ(s.count(kWhite), 4);
     const RECT huge{INT_MIN, INT_MIN, INT_MAX, INT_MAX};
     EXPECT_NE(FillRect(s.dc(), &huge, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH))), 0);
     EXPECT_EQ(s.count(kWhite), 24);

@@ -289,7 +289,16 @@ int FillRect(HDC hDC, const RECT* lprc, HBRUSH hbr)
         return 0;
     if (!brush->hollow) {
         Canvas canvas = CanvasOf(*dc);
-        canvas.fill(lprc->left, lprc->top, lprc->right, lprc->bottom, canvas.device(brush->colour));
+        // Corners out of order fill from the first edge inclusive back to the
+        // second exclusive, as Windows does.
+        const auto span = [](std::int64_t from, std::int64_t to, std::int64_t& lo, std::int64_t& hi) {
+            lo = from <= to ? from : to + 1;
+            hi = from <= to ? to : from + 1;
+        };
+        std::int64_t left, right, top, bottom;
+        span(lprc->left, lprc->right, left, right);
+        span(lprc->top, lprc->bottom, top, bottom);
+        canvas.fill(left, top, right, bottom, canvas.device(brush->colour));
     }
     return 1;
 }

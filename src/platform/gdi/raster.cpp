@@ -33,14 +33,15 @@ struct LineWalk {
         minorSign = dMinor < 0 ? -1 : 1;
     }
 
-    // Minor offset at step i: i * minorLen / majorLen rounded, halves away
-    // from the start. Closed form, so a clipped walk can start anywhere.
+    // Numerator over 2 * majorLen of the minor offset at step i: i * minorLen
+    // / majorLen rounded, halves towards the smaller minor coordinate as
+    // Windows does. Closed form, so a clipped walk can start anywhere.
+    Wide offsetNumerator(std::int64_t i) const { return Wide{2} * i * minorLen + majorLen - (minorSign > 0 ? 1 : 0); }
     std::int64_t minorOffset(std::int64_t i) const
     {
         if (majorLen == 0)
             return 0;
-        const Wide num = Wide{2} * i * minorLen + majorLen;
-        return static_cast<std::int64_t>(num / (Wide{2} * majorLen));
+        return static_cast<std::int64_t>(offsetNumerator(i) / (Wide{2} * majorLen));
     }
 
     // Steps in [first, last] whose major coordinate lies in [lo, hi].
@@ -93,7 +94,7 @@ void ThinSegment(Canvas& canvas, POINT from, POINT to, COLORREF colour)
 
     const std::int64_t twiceMajor = 2 * walk.majorLen;
     const std::int64_t twiceMinor = 2 * walk.minorLen;
-    const Wide num = Wide{2} * first * walk.minorLen + walk.majorLen;
+    const Wide num = walk.offsetNumerator(first);
     std::int64_t offset = static_cast<std::int64_t>(num / twiceMajor);
     std::int64_t error = static_cast<std::int64_t>(num % twiceMajor);
     for (std::int64_t i = first; i <= last; ++i) {
