@@ -130,8 +130,8 @@ TEST_F(GdiTest, LinesPaintTheirPixelsAndLeaveOutTheLastPoint)
         {{{5, 0}, {0, 0}}, 7, 1, 1, ".#####.\n"},
         {{{1, 3}, {1, 0}}, 3, 4, 1, "...\n.#.\n.#.\n.#.\n"},
         {{{2, 2}, {2, 2}}, 3, 3, 1, "...\n...\n...\n"},
-        // Steps halfway between two pixels go away from the start.
-        {{{0, 0}, {4, 2}}, 5, 3, 1, "#....\n.##..\n...#.\n"},
+        // Steps halfway between two pixels go to the smaller coordinate.
+        {{{0, 0}, {4, 2}}, 5, 3, 1, "##...\n..##.\n.....\n"},
         {{{0, 0}, {2, 6}}, 3, 7, 1, "#..\n#..\n.#.\n.#.\n.#.\n..#\n...\n"},
         // A closed outline paints every corner once.
         {{{0, 0}, {3, 0}, {3, 2}, {0, 2}, {0, 0}}, 5, 3, 1, "####.\n#..#.\n####.\n"},
