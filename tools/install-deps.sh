@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  qt6-base-dev libpulse-dev
+  qt6-base-dev libpulse-dev libxcb1-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   pulseaudio pulseaudio-utils
   xvfb xauth trayer xdotool x11-utils imagemagick

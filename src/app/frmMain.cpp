@@ -1,5 +1,6 @@
 #include "app/frmMain.h"
 
+#include "about/frmAbout.h"
 #include "app/Artwork.h"
 #include "app/CommandLine.h"
 #include "app/EventGuard.h"
@@ -75,6 +76,8 @@ frmMain::frmMain(std::string argumentText, QWidget* parent)
     mnuAbout = mnuPopup->addAction(QStringLiteral("About..."));
     mnuPopup->setDefaultAction(mnuShowHide);
     connect(mnuExit, &QAction::triggered, this, [this] { kelvo::GuardEvent("Exit", [this] { Unload(); }); });
+    connect(mnuAbout, &QAction::triggered, this,
+            [this] { kelvo::GuardEvent("About...", [this] { frmAbout::ShowModal(windowIcon()); }); });
     connect(mnuShowHide, &QAction::triggered, this, [this] {
         kelvo::GuardEvent("Show/Hide", [this] { SetDisplayMode(state.lDisplayMode == 0 ? 1 : 0); });
     });

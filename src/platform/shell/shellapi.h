@@ -38,3 +38,17 @@ static_assert(sizeof(NOTIFYICONDATAA::szTip) == 128);
 // an icon added or modified with NIF_MESSAGE is posted to hWnd as
 // uCallbackMessage with wParam uID and the mouse message in lParam.
 BOOL Shell_NotifyIconA(DWORD dwMessage, PNOTIFYICONDATAA lpData);
+
+// ShellExecuteA's usual show command and the error codes
+// of its published return convention: a value above 32 is success.
+constexpr INT SW_SHOWNORMAL = 1;
+constexpr INT SE_ERR_FNF = 2;
+constexpr INT SE_ERR_NOASSOC = 31;
+
+// Opens lpFile with the desktop's handler for it (a web address in the
+// browser, a "mailto:" address in the mail program). Only the default verb
+// (null or "open") is known; parameters and directory apply to programs,
+// which are not started. Returns a value above 32 on success, else an error
+// code of 32 or below, like the system call.
+HINSTANCE ShellExecuteA(HWND hwnd, LPCSTR lpOperation, LPCSTR lpFile, LPCSTR lpParameters, LPCSTR lpDirectory,
+                        INT nShowCmd);
