@@ -111,13 +111,19 @@ PY
     if is_e2e "$t"; then slow+=("$t"); else fast+=("$t"); fi
   done
   verdict=SURVIVED
+  offset=$(stat -c %s "$log")
   if ! run_tests "${fast[@]}"; then
     verdict=KILLED
   elif [ "${mark:-}" = e2e ] && ! run_tests "${slow[@]}"; then
     verdict=KILLED
   fi
-  [ $verdict = KILLED ] && killed=$((killed + 1))
-  printf '%-9s %s\n' "$verdict" "$label"
+  by=
+  if [ $verdict = KILLED ]; then
+    killed=$((killed + 1))
+    by=$(tail -c +"$((offset + 1))" "$log" | awk '/tests FAILED:/ { on = 1; next } on && / - / { print $3; exit }')
+    by=${by:+ [by $by]}
+  fi
+  printf '%-9s %s%s\n' "$verdict" "$label" "$by"
   # Restored as it was, mtime included: the next build recompiles it.
   mv "$target.orig" "$target"
   touch "$target"

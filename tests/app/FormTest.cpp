@@ -95,11 +95,9 @@ TEST_F(FormTest, AFailedStartUpTellsTheUserOnceAndKeepsTheStoredInterval)
         EXPECT_FALSE(form.isVisible());
     }
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].caption, "No recoring devices");
-    EXPECT_EQ(boxes[0].text,
-              "Kelvo requires that you have a soundcard installed that has the ability to record audio.  No such card "
-              "is installed or configured.  Kelvo will now terminate.");
-    EXPECT_EQ(boxes[0].type, MB_OK);
+    EXPECT_EQ(boxes[0], (Box{"Kelvo requires that you have a soundcard installed that has the ability to record "
+                             "audio.  No such card is installed or configured.  Kelvo will now terminate.",
+                             "No recoring devices", MB_OK}));
 
     driver->devices = 1;
     driver->openResult = MMSYSERR_ALLOCATED;
@@ -130,7 +128,6 @@ TEST_F(FormTest, ATickRecordsOneIntervalAndDrawsIt)
     for (int x = 1; x < 171; ++x) ASSERT_EQ(TraceRows(form, x), std::vector<int>{30}) << "column " << x;
 
     form.SetRefreshInterval(45);
-    EXPECT_EQ(form.RefreshInterval(), 45);
     emit form.Timer->Timer();
     EXPECT_EQ(driver->Calls().back(), "start");
     EXPECT_NE(std::find(driver->Calls().begin(), driver->Calls().end(), "hint 360"), driver->Calls().end());
@@ -230,8 +227,16 @@ TEST_F(FormTest, ALostDeviceShowsTheBackgroundAndIsReopenedAtMostOnceASecond)
     EXPECT_EQ(Opens(), 2);
     EXPECT_EQ(TracePixels(form), 0);
 
+    // The first block after the reopen arrives late: that is no reason to back off.
     now += std::chrono::milliseconds(1000);
     driver->openResult = MMSYSERR_NOERROR;
+    driver->autoFill.reset();
+    QTimer::singleShot(0, [&] {
+        emit form.Timer->Timer();
+        emit form.Timer->Timer();
+        driver->autoFill = 200;  // for the kept event's tick
+        driver->Deliver(std::vector<std::uint8_t>(1200, 200));
+    });
     emit form.Timer->Timer();
     EXPECT_EQ(Opens(), 3);
     EXPECT_EQ(TraceRows(form, 50), std::vector<int>{48}) << "drawing resumes: round(200 / 256 x 61)";

@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QTimer>
 
 #include <filesystem>
@@ -79,8 +80,6 @@ TEST_F(InteractionTest, TheDisplayModeMovesTheTraceBetweenWindowAndIcon)
     ASSERT_EQ(Messages(), std::vector<DWORD>{NIM_ADD});
     const NOTIFYICONDATAA& add = area.calls[0].data;
     EXPECT_EQ(add.hWnd, form.picTrayHwnd());
-    EXPECT_EQ(add.uID, 1u);
-    EXPECT_EQ(add.uFlags, NIF_MESSAGE | NIF_ICON | NIF_TIP);
     EXPECT_EQ(add.uCallbackMessage, WM_MOUSEMOVE);
     EXPECT_STREQ(add.szTip, "Kelvo");
     ASSERT_TRUE(area.calls[0].picture) << "the applet's own icon";
@@ -134,6 +133,14 @@ TEST_F(InteractionTest, TrayNotificationsOpenTheMenuOnThePressAndADoubleClickBri
     Notify(form, WM_LBUTTONDBLCLK);
     EXPECT_EQ(form.DisplayMode(), 0);
     EXPECT_TRUE(form.isVisible());
+
+    // On the window only a left double-click sends the trace into the tray.
+    for (Qt::MouseButton button : {Qt::RightButton, Qt::MiddleButton, Qt::LeftButton}) {
+        QMouseEvent click(QEvent::MouseButtonDblClick, QPointF(20, 20), QPointF(20, 20), button, button,
+                          Qt::NoModifier);
+        QCoreApplication::sendEvent(&form, &click);
+        EXPECT_EQ(form.DisplayMode(), button == Qt::LeftButton ? 1 : 0) << button;
+    }
 }
 
 TEST_F(InteractionTest, ExitAndEscEndTheApplet)

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,9 +18,8 @@ public:
     TempHive()
     {
         char pattern[] = "/tmp/kelvo-hive-XXXXXX";
-        const char* made = ::mkdtemp(pattern);
-        EXPECT_NE(made, nullptr);
-        dir_ = made != nullptr ? made : "/tmp";
+        EXPECT_NE(::mkdtemp(pattern), nullptr);
+        dir_ = pattern;
         if (const char* old = std::getenv("XDG_CONFIG_HOME")) old_ = old;
         ::setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
     }
@@ -28,11 +27,7 @@ public:
     TempHive& operator=(const TempHive&) = delete;
     ~TempHive()
     {
-        if (old_) {
-            ::setenv("XDG_CONFIG_HOME", old_->c_str(), 1);
-        } else {
-            ::unsetenv("XDG_CONFIG_HOME");
-        }
+        old_ ? ::setenv("XDG_CONFIG_HOME", old_->c_str(), 1) : ::unsetenv("XDG_CONFIG_HOME");
         std::error_code ec;
         std::filesystem::remove_all(dir_, ec);
     }
@@ -43,9 +38,8 @@ public:
 
     std::string Read() const
     {
-        std::ifstream in(file(), std::ios::binary);
         std::stringstream s;
-        s << in.rdbuf();
+        s << std::ifstream(file(), std::ios::binary).rdbuf();
         return s.str();
     }
     void Write(const std::string& text) const

@@ -110,12 +110,15 @@ TEST(HiveFormat, MissingHeaderBinaryAndHugeLinesNeverCrash)
     Load(garbage, &problems);
     EXPECT_FALSE(problems.empty());
 
-    problems.clear();
-    std::string deep = "REGEDIT4\n[HKEY_CURRENT_USER";
-    for (int i = 0; i < 100000; ++i) deep += "\\k";
-    KeyNode root = Load(deep + "]\n\"v\"=\"" + std::string(5 << 20, 'x') + "\"\n", &problems);
-    EXPECT_FALSE(problems.empty());  // deeper than 512 levels
-    EXPECT_TRUE(root.subkeys.empty());
+    // 512 levels below the root are allowed, one more is not.
+    for (int levels : {512, 513}) {
+        problems.clear();
+        std::string deep = "REGEDIT4\n[HKEY_CURRENT_USER";
+        for (int i = 0; i < levels; ++i) deep += "\\k";
+        KeyNode root = Load(deep + "]\n\"v\"=\"" + std::string(1 << 20, 'x') + "\"\n", &problems);
+        EXPECT_EQ(problems.empty(), levels == 512) << levels;
+        EXPECT_EQ(root.subkeys.empty(), levels == 513) << levels;
+    }
 
     problems.clear();
     Load("", &problems);

@@ -17,10 +17,8 @@ class FakeCaptureDriver : public winmm::CaptureDriver, public std::enable_shared
 public:
     UINT devices = 1;
     MMRESULT openResult = MMSYSERR_NOERROR;
-    // When set, every started buffer is filled at once with this value, or
-    // with this pattern repeated.
+    // When set, every started buffer is filled at once with this value.
     std::optional<std::uint8_t> autoFill;
-    std::vector<std::uint8_t> autoPattern;
 
     UINT DeviceCount() override { return devices; }
 
@@ -39,22 +37,11 @@ public:
     // From any thread, like the real driver's capture thread.
     void Deliver(const std::vector<std::uint8_t>& data)
     {
-        winmm::CaptureSink* sink = nullptr;
-        {
-            std::lock_guard lock(mutex_);
-            sink = sink_;
-        }
-        if (sink) sink->Deliver(data.data(), data.size());
+        if (winmm::CaptureSink* sink = Sink()) sink->Deliver(data.data(), data.size());
     }
-
     void Fail()
     {
-        winmm::CaptureSink* sink = nullptr;
-        {
-            std::lock_guard lock(mutex_);
-            sink = sink_;
-        }
-        if (sink) sink->Fail();
+        if (winmm::CaptureSink* sink = Sink()) sink->Fail();
     }
 
     // Waits until the stream has been started `count` times in all.
@@ -113,19 +100,17 @@ private:
     void AutoDeliver()
     {
         std::optional<std::uint8_t> fill;
-        std::vector<std::uint8_t> pattern;
         {
             std::lock_guard lock(mutex_);
             fill = autoFill;
-            pattern = autoPattern;
         }
-        if (!pattern.empty()) {
-            std::vector<std::uint8_t> block(lastHint_);
-            for (std::size_t i = 0; i < block.size(); ++i) block[i] = pattern[i % pattern.size()];
-            Deliver(block);
-        } else if (fill) {
-            Deliver(std::vector<std::uint8_t>(lastHint_, *fill));
-        }
+        if (fill) Deliver(std::vector<std::uint8_t>(lastHint_, *fill));
+    }
+
+    winmm::CaptureSink* Sink()
+    {
+        std::lock_guard lock(mutex_);
+        return sink_;
     }
 
     void Record(const std::string& call, bool closing)

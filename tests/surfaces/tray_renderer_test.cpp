@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 using kelvo::test::Argb;
@@ -54,25 +55,19 @@ std::vector<int> BlueRows(const gdi::IconImage& image, int x)
 TEST(TrayRenderer, SilenceIsAFlatTraceOnRowEightInASunkenFrame)
 {
     const int before = gdi::LiveObjectCount();
-    const gdi::IconImage image = Render(std::vector<std::uint8_t>(1200, 128), 0, 6);
-    ASSERT_EQ(image.width, 16);
-    ASSERT_EQ(image.height, 16);
-    // Frame: top and left in the shadow colour, right and bottom in the
-    // highlight colour (the right edge stops short of the bottom-right pixel,
-    // which the bottom edge does not reach either).
-    EXPECT_EQ(At(image, 0, 0), kShadow);
-    EXPECT_EQ(At(image, 14, 0), kShadow);
-    EXPECT_EQ(At(image, 0, 14), kShadow);
-    EXPECT_EQ(At(image, 15, 0), kHighlight);
-    EXPECT_EQ(At(image, 15, 14), kHighlight);
-    EXPECT_EQ(At(image, 0, 15), kHighlight);
-    EXPECT_EQ(At(image, 14, 15), kHighlight);
-    EXPECT_EQ(At(image, 15, 15), kTransparent);
-    // Strokes from row 8 to row 8 paint nothing (a thin line leaves its end).
-    for (int x = 1; x <= 14; ++x) EXPECT_TRUE(BlueRows(image, x).empty()) << x;
-    // Elsewhere the notification area shows through.
-    EXPECT_EQ(At(image, 5, 5), kTransparent);
-    EXPECT_EQ(At(image, 8, 8), kTransparent);
+    for (const auto& samples : {std::vector<std::uint8_t>(1200, 128), std::vector<std::uint8_t>()}) {
+        const gdi::IconImage image = Render(samples, 0, 6);
+        ASSERT_EQ(image.width, 16);
+        ASSERT_EQ(image.height, 16);
+        // Top and left in the shadow colour, right and bottom in the highlight
+        // colour; the bottom-right pixel is left out by both.
+        const std::tuple<int, int, std::uint32_t> frame[] = {
+            {0, 0, kShadow}, {14, 0, kShadow}, {0, 14, kShadow}, {15, 0, kHighlight}, {15, 14, kHighlight},
+            {0, 15, kHighlight}, {14, 15, kHighlight}, {15, 15, kTransparent}, {8, 8, kTransparent}};
+        for (const auto& [x, y, colour] : frame) EXPECT_EQ(At(image, x, y), colour) << x << "," << y;
+        // Strokes from row 8 to row 8 paint nothing (a thin line leaves its end).
+        for (int x = 1; x <= 14; ++x) EXPECT_TRUE(BlueRows(image, x).empty()) << x;
+    }
     EXPECT_EQ(gdi::LiveObjectCount(), before);
 }
 
@@ -108,60 +103,33 @@ TEST(TrayRenderer, ColumnsShowTheirMappedSamples)
     EXPECT_EQ(BlueRows(image, 6), (std::vector<int>{4, 5, 6, 7}));
 }
 
-TEST(TrayRenderer, OpaqueBackgroundOnlyOnPlatformClassesTwoAndThree)
+TEST(TrayRenderer, OpaqueBackgroundOnlyOnPlatformClassesTwoAndThreeAndOtherStylesDrawNothing)
 {
     const std::vector<std::uint8_t> silence(1200, 128);
-    for (LONG platform = 0; platform <= 7; ++platform) {
+    for (LONG platform : {1, 2, 3, 6}) {
         const gdi::IconImage image = Render(silence, 0, platform);
         const bool opaque = platform == 2 || platform == 3;
         EXPECT_EQ(At(image, 5, 5), opaque ? kFace : kTransparent) << platform;
-        EXPECT_EQ(At(image, 15, 15), opaque ? kFace : kTransparent) << platform;
         EXPECT_EQ(At(image, 0, 0), kShadow) << platform;
     }
+    for (const auto pixel : Render(std::vector<std::uint8_t>(1200, 0), 2, 3).argb) EXPECT_EQ(pixel, kTransparent);
 }
 
-TEST(TrayRenderer, LevelBarOfSilenceIsEmpty)
+// The level bar: the mean swing from 127 as a share of the height, rounded
+// halves to even, standing on the bottom edge.
+TEST(TrayRenderer, LevelBarShowsTheMeanSwing)
 {
-    const gdi::IconImage image = Render(std::vector<std::uint8_t>(1200, 128), 1, 2);
-    for (const auto pixel : image.argb) EXPECT_EQ(pixel, kTransparent);
-}
+    std::vector<std::uint8_t> fullSwing(262136);  // more samples than a 16-bit counter can count
+    for (std::size_t i = 0; i < fullSwing.size(); ++i) fullSwing[i] = i % 2 ? 255 : 0;
+    EXPECT_EQ(kelvo::TrayLevel(fullSwing, 16), 16);
+    using Block = std::vector<std::uint8_t>;
+    EXPECT_EQ(kelvo::TrayLevel(Block{127, 127}, 16), 0);
+    EXPECT_EQ(kelvo::TrayLevel(Block{}, 16), 0);
+    EXPECT_EQ(kelvo::TrayLevel(Block{190, 191}, 17), 8) << "8.5 rounds to even";
+    EXPECT_EQ(kelvo::TrayLevel(Block{0, 254}, 16), 16) << "swings either way count alike";
 
-TEST(TrayRenderer, LevelBarOfFullSwingFillsTheIcon)
-{
-    std::vector<std::uint8_t> samples(1200);
-    for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = i % 2 ? 255 : 0;
-    const gdi::IconImage image = Render(samples, 1, 6);
-    for (const auto pixel : image.argb) EXPECT_EQ(pixel, Argb(kGreen));
-}
-
-TEST(TrayRenderer, LevelBarStandsOnTheBottomEdge)
-{
     // |96 - 127| = 31: level round(16 * 31 / 127) = 4.
     const gdi::IconImage image = Render(std::vector<std::uint8_t>(1200, 96), 1, 6);
-    EXPECT_EQ(At(image, 0, 11), kTransparent);
-    EXPECT_EQ(At(image, 0, 12), Argb(kGreen));
-    EXPECT_EQ(At(image, 15, 15), Argb(kGreen));
+    for (int y = 0; y < 16; ++y) EXPECT_EQ(At(image, 7, y), y >= 12 ? Argb(kGreen) : kTransparent) << y;
 }
 
-TEST(TrayRenderer, LevelOfLongBlocksDoesNotOverflow)
-{
-    // More samples than a 16-bit counter can count.
-    std::vector<std::uint8_t> samples(262136);
-    for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = i % 2 ? 255 : 0;
-    EXPECT_EQ(kelvo::TrayLevel(samples, 16), 16);
-    EXPECT_EQ(kelvo::TrayLevel(std::vector<std::uint8_t>(70000, 128), 16), 0);
-    EXPECT_EQ(kelvo::TrayLevel({}, 16), 0);
-}
-
-TEST(TrayRenderer, OtherStylesDrawNothing)
-{
-    const gdi::IconImage image = Render(std::vector<std::uint8_t>(1200, 0), 2, 3);
-    for (const auto pixel : image.argb) EXPECT_EQ(pixel, kTransparent);
-}
-
-TEST(TrayRenderer, AnEmptyBlockDrawsTheFrameAndSilence)
-{
-    const gdi::IconImage image = Render({}, 0, 6);
-    EXPECT_EQ(At(image, 0, 0), kShadow);
-    for (int x = 1; x <= 14; ++x) EXPECT_TRUE(BlueRows(image, x).empty()) << x;
-}

@@ -5,18 +5,13 @@
 
 #include <QApplication>
 #include <QMouseEvent>
-#include <QStyle>
-#include <QTest>
 #include <QTimer>
-#include <QWindow>
 #include <QWidget>
 
 #include <gtest/gtest.h>
 
-#include <memory>
 
 namespace {
-
 
 COLORREF ref(const QColor& c)
 {
@@ -31,17 +26,6 @@ void postMouse(QWidget* target, QEvent::Type type, QPoint global, Qt::MouseButto
 }
 
 }  // namespace
-
-TEST(GetSystemMetrics, IconSizesFromTheStyle)
-{
-    const QStyle* style = QApplication::style();
-    EXPECT_EQ(GetSystemMetrics(SM_CXSMICON), style->pixelMetric(QStyle::PM_SmallIconSize));
-    EXPECT_EQ(GetSystemMetrics(SM_CYSMICON), style->pixelMetric(QStyle::PM_SmallIconSize));
-    EXPECT_EQ(GetSystemMetrics(SM_CXICON), style->pixelMetric(QStyle::PM_LargeIconSize));
-    EXPECT_GT(GetSystemMetrics(SM_CXSMSIZE), 0);
-    EXPECT_GT(GetSystemMetrics(SM_CYSMSIZE), 0);
-    EXPECT_EQ(GetSystemMetrics(0), 0);
-}
 
 TEST(GetSysColor, ButtonColoursFromThePalette)
 {
@@ -69,36 +53,6 @@ TEST(WindowDrag, ReturnsAtOnceWhenTheButtonIsAlreadyUp)
     EXPECT_EQ(SendMessageA(hWnd, WM_LBUTTONUP, 0, reinterpret_cast<LPARAM>(&press)), 0);
     EXPECT_EQ(SendMessageA(hWnd, WM_SYSCOMMAND, SC_DRAGMOVE, reinterpret_cast<LPARAM>(&press)), 0);
     EXPECT_EQ(window.pos(), origin);
-}
-
-TEST(WindowDrag, MovesTheWindowByHandWithoutAWindowManager)
-{
-    QWidget window;
-    window.setGeometry(100, 100, 188, 94);
-    window.show();
-    QWidget* canvas = new QWidget(&window);
-    canvas->setGeometry(10, 10, 50, 50);
-    canvas->show();
-    QWindow* handle = window.windowHandle();
-    ASSERT_NE(handle, nullptr);
-    const QPoint origin = window.pos();
-
-    // A real press through the window system's path: Qt now holds the left button.
-    QTest::mousePress(handle, Qt::LeftButton, {}, QPoint(20, 15));
-    ASSERT_TRUE(QGuiApplication::mouseButtons().testFlag(Qt::LeftButton));
-    const QPoint start = handle->mapToGlobal(QPoint(20, 15));
-    const auto moveTo = [&](QPoint global) { QTest::mouseMove(handle, handle->mapFromGlobal(global)); };
-    QTimer::singleShot(0, &window, [&] {
-        moveTo(start + QPoint(30, 10));
-        moveTo(start + QPoint(55, 50));
-        QTest::mouseRelease(handle, Qt::LeftButton, {}, handle->mapFromGlobal(start + QPoint(55, 50)));
-    });
-
-    user::WindowDrag drag(canvas->window(), {{}, [&] { return start; }, true});
-    drag.Run();
-    EXPECT_TRUE(drag.MovedByHand());  // the offscreen platform has no system move
-    EXPECT_EQ(window.pos(), origin + QPoint(55, 50));
-    EXPECT_FALSE(QGuiApplication::mouseButtons().testFlag(Qt::LeftButton));
 }
 
 TEST(WindowDrag, EndsWhenTheButtonIsFoundUpWithoutARelease)

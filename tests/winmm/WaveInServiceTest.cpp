@@ -116,7 +116,7 @@ TEST(WaveInServiceRefusals, BadHandlesFlagsAndFormatsAreRefused)
     HWAVEIN device = nullptr;
     WAVEFORMATEX format = Mono8();
     EXPECT_EQ(waveInOpen(&device, WAVE_MAPPER, &format, 1234, 0, 0x00030000), MMSYSERR_INVALFLAG);
-    EXPECT_EQ(waveInOpen(&device, 5, &format, 0, 0, CALLBACK_NULL), MMSYSERR_BADDEVICEID);
+    EXPECT_EQ(waveInOpen(&device, 1, &format, 0, 0, CALLBACK_NULL), MMSYSERR_BADDEVICEID) << "ids start at 0";
     format.wBitsPerSample = 12;
     EXPECT_EQ(waveInOpen(&device, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL), WAVERR_BADFORMAT);
     EXPECT_EQ(waveInOpen(nullptr, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL), MMSYSERR_INVALPARAM);
