@@ -34,6 +34,9 @@ build=$(cd "$build" && pwd)
 scratch=$build/tree
 out=$build/out
 jobs=${JOBS:-2}
+# Paths relative to the build folder: two runs (before and after a change to
+# the tests) share their compiled mutants through the compiler cache.
+export CCACHE_BASEDIR=$build
 
 # The scratch copy: the tracked and new files of TREE, nothing of its builds.
 rm -rf "$scratch"

@@ -2,59 +2,25 @@
 // test controls and the real hive in a temporary configuration folder.
 #include "app/frmMain.h"
 
+#include "app/AppFixture.h"
 #include "app/TickPacer.h"
-
 #include "common/RuntimeError.h"
 #include "gdi/gdi.h"
 #include "settings/StoredSettings.h"
-#include "support/FakeCaptureDriver.h"
-#include "user/message_box.h"
 
 #include <gtest/gtest.h>
 
 #include <QTimer>
 
 #include <algorithm>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
-
-using testing_support::FakeCaptureDriver;
-namespace fs = std::filesystem;
 
 namespace {
 
 constexpr COLORREF kTrace = RGB(128, 255, 255);
 
-struct Box {
-    std::string text;
-    std::string caption;
-    UINT type;
-    bool operator==(const Box&) const = default;
-};
-
-class FormTest : public ::testing::Test {
+class FormTest : public AppTest {
 protected:
-    void SetUp() override
-    {
-        std::string pattern = (fs::temp_directory_path() / "kelvo-form-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        config = pattern;
-        ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
-        winmm::SetCaptureDriver(driver);
-        user::SetMessageBoxHandler([this](const std::string& text, const std::string& caption, UINT type) {
-            boxes.push_back({text, caption, type});
-            return IDOK;
-        });
-    }
-
-    void TearDown() override
-    {
-        user::SetMessageBoxHandler({});
-        winmm::SetCaptureDriver(nullptr);
-        fs::remove_all(config);
-    }
-
     // Rows of the canvas where column x shows the trace colour.
     static std::vector<int> TraceRows(frmMain& form, int x)
     {
@@ -78,9 +44,6 @@ protected:
         return static_cast<int>(std::count(calls.begin(), calls.end(), "open"));
     }
 
-    fs::path config;
-    std::shared_ptr<FakeCaptureDriver> driver = std::make_shared<FakeCaptureDriver>();
-    std::vector<Box> boxes;
 };
 
 TEST_F(FormTest, AFailedStartUpTellsTheUserOnceAndKeepsTheStoredInterval)
@@ -94,21 +57,17 @@ TEST_F(FormTest, AFailedStartUpTellsTheUserOnceAndKeepsTheStoredInterval)
         EXPECT_FALSE(form.Timer->Enabled());
         EXPECT_FALSE(form.isVisible());
     }
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0], (Box{"Kelvo requires that you have a soundcard installed that has the ability to record "
-                             "audio.  No such card is installed or configured.  Kelvo will now terminate.",
-                             "No recoring devices", MB_OK}));
-
     driver->devices = 1;
     driver->openResult = MMSYSERR_ALLOCATED;
     {
         frmMain form("");
         EXPECT_FALSE(form.Form_Load());
     }
-    ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[1], (Box{"Kelvo cannot record from your soundcard.  Another application may be already using "
-                             "the device.  Kelvo will now terminate.",
-                             "Can't open Wave device", MB_OK}));
+    EXPECT_EQ(boxes, (std::vector<std::string>{
+                         "No recoring devices|Kelvo requires that you have a soundcard installed that has the ability "
+                         "to record audio.  No such card is installed or configured.  Kelvo will now terminate.|0",
+                         "Can't open Wave device|Kelvo cannot record from your soundcard.  Another application may be "
+                         "already using the device.  Kelvo will now terminate.|0"}));
     EXPECT_EQ(LoadStoredSettings().interval, 45) << "the design interval never overwrites the user's";
 }
 
@@ -259,12 +218,11 @@ TEST_F(FormTest, ExitWhileATickWaitsEndsTheWaitAndSaves)
 TEST_F(FormTest, ASaveThatCannotBeMadeIsToldWithTheErrorIcon)
 {
     // A file where the settings folder should be: nothing can be created.
-    std::ofstream(config / "kelvo") << "in the way";
+    std::ofstream(hive.kelvoDir()) << "in the way";
     frmMain form("");
     ASSERT_TRUE(form.Form_Load());
     form.Unload();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0], (Box{"Cannot save options.  Terminating.", "Kelvo", 16}));
+    EXPECT_EQ(boxes, std::vector<std::string>{"Kelvo|Cannot save options.  Terminating.|16"});
 }
 
 }  // namespace

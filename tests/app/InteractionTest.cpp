@@ -2,10 +2,9 @@
 // notification area that records what it is asked.
 #include "app/frmMain.h"
 
+#include "app/AppFixture.h"
 #include "settings/StoredSettings.h"
 #include "shell/FakeNotificationArea.h"
-#include "support/FakeCaptureDriver.h"
-#include "user/message_box.h"
 #include "user/window_table.h"
 
 #include <gtest/gtest.h>
@@ -16,35 +15,16 @@
 #include <QMouseEvent>
 #include <QTimer>
 
-#include <filesystem>
-
 using kelvo::test::FakeNotificationArea;
-using testing_support::FakeCaptureDriver;
-namespace fs = std::filesystem;
 
 namespace {
 
-class InteractionTest : public ::testing::Test {
+class InteractionTest : public AppTest {
 protected:
     void SetUp() override
     {
-        std::string pattern = (fs::temp_directory_path() / "kelvo-ui-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        config = pattern;
-        ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+        AppTest::SetUp();
         driver->autoFill = 0;
-        winmm::SetCaptureDriver(driver);
-        user::SetMessageBoxHandler([this](const std::string& text, const std::string& caption, UINT type) {
-            boxes.push_back(caption + "|" + text + "|" + std::to_string(type));
-            return IDOK;
-        });
-    }
-
-    void TearDown() override
-    {
-        user::SetMessageBoxHandler({});
-        winmm::SetCaptureDriver(nullptr);
-        fs::remove_all(config);
     }
 
     std::vector<DWORD> Messages() const
@@ -60,10 +40,7 @@ protected:
         QCoreApplication::sendEvent(form.picTray, &event);
     }
 
-    fs::path config;
     FakeNotificationArea area;
-    std::shared_ptr<FakeCaptureDriver> driver = std::make_shared<FakeCaptureDriver>();
-    std::vector<std::string> boxes;
 };
 
 TEST_F(InteractionTest, TheDisplayModeMovesTheTraceBetweenWindowAndIcon)

@@ -147,16 +147,6 @@ CommandResult Run(const std::vector<std::string>& argv, const Environment& extra
     return result;
 }
 
-SoundServer::SoundServer()
-{
-    Start();
-}
-
-SoundServer::~SoundServer()
-{
-    Stop();
-}
-
 std::string SoundServer::ServerAddress() const
 {
     return "unix:" + (dir_.path() / "pulse" / "native").string();
@@ -217,8 +207,6 @@ XServer::XServer()
     }
     if (!server_) throw std::runtime_error("no X server could be started");
 }
-
-XServer::~XServer() = default;
 
 QImage XServer::Screenshot() const
 {
@@ -318,22 +306,12 @@ Kelvo::Kelvo(const XServer& x, const Environment& sound, std::vector<std::string
     }
 }
 
-Kelvo::~Kelvo()
-{
-    process_.reset();
-}
-
 std::string Kelvo::Log() const
 {
     std::ifstream in(log_);
     std::stringstream ss;
     ss << in.rdbuf();
     return ss.str();
-}
-
-const fs::path& Kelvo::ConfigHome() const
-{
-    return configHome_;
 }
 
 std::optional<std::string> Kelvo::MainWindow(std::chrono::milliseconds timeout)

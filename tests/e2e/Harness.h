@@ -67,8 +67,8 @@ CommandResult Run(const std::vector<std::string>& argv, const Environment& extra
 
 class SoundServer {
 public:
-    SoundServer();
-    ~SoundServer();
+    SoundServer() { Start(); }
+    ~SoundServer() { Stop(); }
     void Start();
     void Stop();
     std::string ServerAddress() const;  // for PULSE_SERVER
@@ -88,7 +88,6 @@ private:
 class XServer {
 public:
     XServer();
-    ~XServer();
     std::string Display() const { return display_; }
     QImage Screenshot() const;
     // Window ids of visible windows whose title is `name`.
@@ -112,10 +111,9 @@ class Kelvo {
 public:
     Kelvo(const XServer& x, const Environment& sound, std::vector<std::string> arguments = {},
           const std::filesystem::path* configHome = nullptr);
-    ~Kelvo();
     Process& process() { return *process_; }
     std::string Log() const;
-    const std::filesystem::path& ConfigHome() const;
+    const std::filesystem::path& ConfigHome() const { return configHome_; }
     // The main window's id, once it is shown.
     std::optional<std::string> MainWindow(std::chrono::milliseconds timeout = 10s);
 

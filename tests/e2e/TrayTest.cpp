@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 
 using namespace e2e;
 
@@ -62,24 +60,6 @@ protected:
         x.Xdotool({"click", "--repeat", std::to_string(repeat), "--delay", "60", std::to_string(button)});
     }
 
-    // A visible window of Kelvo's that is not the main window: the popup menu.
-    std::optional<std::string> PopupMenu()
-    {
-        for (const auto& id : x.WindowsOfPid(kelvo->process().pid())) {
-            const QRect g = x.Geometry(id);
-            if (g.size() != QSize(188, 94) && g.height() > 60) return id;
-        }
-        return std::nullopt;
-    }
-
-    std::string StoredFile()
-    {
-        std::ifstream in(kelvo->ConfigHome() / "kelvo" / "user.reg");
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
-
     XServer x;
     SoundServer sound;
     std::unique_ptr<Process> player = sound.Play(Tone(440, 0.8, 120));
@@ -108,22 +88,6 @@ TEST_F(Tray, TheIconShowsALiveTraceAndDoubleClicksSwitchTheDisplays)
     trayer.reset();
     EXPECT_TRUE(WaitFor([&] { return MainWindowShown(); }, 10s)) << "the window comes back when the host goes";
     EXPECT_EQ(kelvo->process().Stop(SIGTERM), 0) << kelvo->Log();
-}
-
-TEST_F(Tray, ExitFromTheIconsMenuRemovesTheIconAndSavesTheInterval)
-{
-    StartTrayHost();
-    kelvo = std::make_unique<Kelvo>(x, sound.ClientEnvironment(), std::vector<std::string>{"/tray"});
-    ASSERT_TRUE(WaitFor([&] { return BlueInPanel() >= 3; }, 20s)) << kelvo->Log();
-
-    Click(IconCentre(), 3);
-    std::optional<std::string> menu;
-    ASSERT_TRUE(WaitFor([&] { return (menu = PopupMenu()).has_value(); }, 10s)) << "the menu opens on the press";
-    // Preferences..., Show, Exit: separators are skipped.
-    x.Xdotool({"key", "Down", "Down", "Down", "Return"});
-    EXPECT_EQ(kelvo->process().WaitExit(15s), std::optional<int>(0)) << kelvo->Log();
-    EXPECT_TRUE(WaitFor([&] { return BlueInPanel() == 0; }, 10s)) << "the icon is gone";
-    EXPECT_NE(StoredFile().find("\"Frequency\"=dword:00000096"), std::string::npos) << StoredFile();
 }
 
 TEST_F(Tray, ALeftDragMovesTheWindowAndEscEndsKelvo)

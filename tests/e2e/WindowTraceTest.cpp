@@ -119,13 +119,6 @@ protected:
     XServer x;
 };
 
-TEST_F(StartupFailure, NoSoundServerMeansNoRecordingDevice)
-{
-    TempDir nowhere;
-    Kelvo kelvo(x, {{"PULSE_SERVER", "unix:" + (nowhere.path() / "native").string()}});
-    ExpectMessageThenExit(kelvo, "No recoring devices");
-}
-
 TEST_F(StartupFailure, AServerWithoutTheSourceCannotBeOpened)
 {
     SoundServer sound;

@@ -1,6 +1,5 @@
 // The Reg* functions against a real hive file: what clsRegistry does not reach.
 #include "registry/TempHive.h"
-#include "registry/globalmem.h"
 #include "registry/winreg.h"
 
 #include <cstring>
@@ -166,22 +165,6 @@ TEST_F(RegApi, ValuesKeepExactTypeAndBytesOnDiskAndOthersChangesAreSeen)
     ASSERT_EQ(RegQueryValueExA(key.get(), "Edited", nullptr, nullptr, reinterpret_cast<LPBYTE>(text), &size),
               ERROR_SUCCESS);
     EXPECT_STREQ(text, "by hand");
-}
-
-TEST(GlobalMemory, MovableBlocksGrowOnlyUnlocked)
-{
-    kelvo::registry::GlobalBlock block(GlobalAlloc(GHND, 4));
-    {
-        kelvo::registry::GlobalLockGuard lock(block.get());
-        static_cast<BYTE*>(lock.data())[0] = 42;
-        EXPECT_EQ(GlobalReAlloc(block.get(), 1 << 20, GMEM_MOVEABLE), nullptr) << "a locked block never moves";
-    }
-    EXPECT_EQ(GlobalReAlloc(block.get(), 1 << 20, GMEM_MOVEABLE | GMEM_ZEROINIT), block.get());
-    auto* data = static_cast<BYTE*>(GlobalLock(block.get()));
-    EXPECT_EQ(data[0], 42);
-    EXPECT_EQ(data[(1 << 20) - 1], 0);
-    EXPECT_EQ(GlobalUnlock(block.get()), FALSE);
-    EXPECT_EQ(GlobalLock(reinterpret_cast<HGLOBAL>(std::uintptr_t{0x1234})), nullptr);
 }
 
 }  // namespace

@@ -175,15 +175,3 @@ TEST(QtNotificationArea, NoCallbackWithoutNifMessage)
     QCoreApplication::sendPostedEvents(&widget);
     EXPECT_TRUE(widget.messages.empty());
 }
-
-TEST(NotificationAreaWatch, ReportsChangesOnly)
-{
-    kelvo::test::FakeNotificationArea fake;
-    std::vector<bool> seen;
-    NotificationAreaWatch watch([&](bool available) { seen.push_back(available); });
-    for (bool available : {true, false, false, true}) {
-        fake.available = available;
-        EXPECT_EQ(watch.Poll(), available);
-    }
-    EXPECT_EQ(seen, (std::vector<bool>{false, true}));
-}

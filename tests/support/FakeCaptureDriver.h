@@ -17,8 +17,10 @@ class FakeCaptureDriver : public winmm::CaptureDriver, public std::enable_shared
 public:
     UINT devices = 1;
     MMRESULT openResult = MMSYSERR_NOERROR;
-    // When set, every started buffer is filled at once with this value.
+    // When set, every started buffer is filled at once with this value, or
+    // with this pattern repeated.
     std::optional<std::uint8_t> autoFill;
+    std::vector<std::uint8_t> autoPattern;
 
     UINT DeviceCount() override { return devices; }
 
@@ -100,11 +102,15 @@ private:
     void AutoDeliver()
     {
         std::optional<std::uint8_t> fill;
+        std::vector<std::uint8_t> pattern;
         {
             std::lock_guard lock(mutex_);
             fill = autoFill;
+            pattern = autoPattern;
         }
-        if (fill) Deliver(std::vector<std::uint8_t>(lastHint_, *fill));
+        std::vector<std::uint8_t> block(lastHint_, fill.value_or(0));
+        for (std::size_t i = 0; i < block.size() && !pattern.empty(); ++i) block[i] = pattern[i % pattern.size()];
+        if (fill || !pattern.empty()) Deliver(block);
     }
 
     winmm::CaptureSink* Sink()
