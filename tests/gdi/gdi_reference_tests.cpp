@@ -88,7 +88,7 @@ TEST_P(GdiReference, EveryCaseMatchesTheSystemsPicture)
     DeleteDC(dc);
 }
 
-INSTANTIATE_TEST_SUITE_P(Primitives, GdiReference, ::testing::Values(kThin, kFillRect),
+INSTANTIATE_TEST_SUITE_P(Primitives, GdiReference, ::testing::Values(kThin, kEllipse, kFillRect),
                          [](const auto& info) { return std::string(kKindNames[info.param]); });
 
 }  // namespace

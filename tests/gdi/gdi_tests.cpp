@@ -314,7 +314,9 @@ TEST_F(GdiTest, EllipsesAreSymmetricAndFillTheirBoxExactly)
                         top |= c != kBlack && y == t;
                         bottom |= c != kBlack && y == b - 1;
                     }
-                EXPECT_TRUE(left && right && top && bottom) << w << "x" << h << " pen " << penWidth;
+                // gdi32 draws nothing for a 1 x 1 box.
+                EXPECT_TRUE((w == 1 && h == 1) || (left && right && top && bottom))
+                    << w << "x" << h << " pen " << penWidth;
             }
         }
     }

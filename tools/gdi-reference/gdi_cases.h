@@ -9,7 +9,7 @@
 namespace gdicases {
 
 constexpr int kSide = 32;
-constexpr int kCasesPerKind = 2048;
+constexpr int kCasesPerKind = 2200;
 constexpr COLORREF kPen = RGB(255, 0, 0);
 constexpr COLORREF kBrush = RGB(0, 0, 255);
 

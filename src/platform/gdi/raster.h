@@ -59,9 +59,10 @@ void ThinSegment(Canvas& canvas, POINT from, POINT to, COLORREF colour);
 // included.
 void WideSegment(Canvas& canvas, POINT from, POINT to, int width, COLORREF colour);
 
-// The ellipse inscribed in the half-open box, or with radials given, the
-// wedge from the radial through r1 counter-clockwise (on screen) to the one
-// through r2. penWidth 0 draws no outline. False when the box is too large.
+// The ellipse inscribed in the half-open box, traced as gdi32 traces it, or
+// with radials given, the wedge from the radial through r1 counter-clockwise
+// (on screen) to the one through r2. penWidth 0 draws no outline. False when
+// the box is wider or taller than 2^20 pixels.
 bool EllipticShape(Canvas& canvas, RECT box, const POINT* r1, const POINT* r2, int penWidth, COLORREF pen,
                    bool filled, COLORREF brush);
 
