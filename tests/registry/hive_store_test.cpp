@@ -128,10 +128,10 @@ TEST(HiveStore, DamagedFileIsKeptAsideBeforeTheFirstWrite)
     kelvo::testing::TempHive hive;
     const std::string damaged = "REGEDIT4\n[HKEY_CURRENT_USER\\Kept]\n\"ok\"=\"yes\"\n\"half\"=hex:01,0";
     hive.Write(damaged + "\xff\x01garbage");
+    ::testing::internal::CaptureStderr();
     EXPECT_EQ(GetText("Kept", "ok"), "yes");  // what can be read is used
     EXPECT_TRUE(hive.DamagedCopies().empty());  // reading alone changes nothing
 
-    ::testing::internal::CaptureStderr();
     ASSERT_EQ(SetText("Kept", "new", "1"), ERROR_SUCCESS);
     ASSERT_EQ(SetText("Kept", "newer", "2"), ERROR_SUCCESS);
     const std::string err = ::testing::internal::GetCapturedStderr();

@@ -13,10 +13,12 @@ LONG ReadTree(HKEY hKey, registry::KeyNode& out)
         LONG status = RegEnumValueA(hKey, index, name.data(), &nameLength, nullptr, &type, nullptr, &dataLength);
         if (status == ERROR_NO_MORE_ITEMS) break;
         if (status != ERROR_SUCCESS) return status;
-        name.resize(nameLength);
         std::vector<BYTE> data(dataLength);
-        status = RegQueryValueExA(hKey, name.c_str(), nullptr, &type, data.data(), &dataLength);
+        // By index again, not by name: a key with many values stays linear.
+        nameLength = static_cast<DWORD>(name.size());
+        status = RegEnumValueA(hKey, index, name.data(), &nameLength, nullptr, &type, data.data(), &dataLength);
         if (status != ERROR_SUCCESS) return status;
+        name.resize(nameLength);
         data.resize(dataLength);
         out.values.push_back({name, type, std::move(data)});
     }

@@ -94,7 +94,7 @@ std::optional<std::string> ReadQuoted(std::string_view& s)
 
 class Parser {
 public:
-    explicit Parser(std::string_view text) : lines_(text) {}
+    explicit Parser(std::string_view text) : text_(text), lines_(text) {}
 
     RegFile Run()
     {
@@ -106,6 +106,10 @@ public:
             ParseLine(line);
         }
         while (lines_.Next(line)) ParseLine(line);
+        // Every line written ends; one that does not may have been cut off
+        // in the middle of a value, whatever it reads as.
+        const std::string_view last = text_.substr(text_.rfind('\n') + 1);
+        if (!TrimLeft(TrimRight(last)).empty()) Problem("the last line has no end (the file may be cut off)");
         return std::move(file_);
     }
 
@@ -239,6 +243,7 @@ private:
         }
     }
 
+    std::string_view text_;
     Lines lines_;
     RegFile file_;
     RegFileSection* current_ = nullptr;

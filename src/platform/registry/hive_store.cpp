@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -66,6 +67,7 @@ struct Snapshot {
     mode_t mode = 0600;
     KeyNode root;
     std::vector<RegFileProblem> problems;
+    std::string keptName;  // where a damaged file goes before it is written
 };
 
 LONG ErrorFromErrno(int error)
@@ -125,15 +127,25 @@ std::string DamagedName(const std::string& path)
 // Keeps the damaged file beside the new one; true when it is safe to write.
 bool KeepDamagedFile(const Snapshot& snapshot)
 {
-    std::string kept = DamagedName(snapshot.path);
+    std::string kept = snapshot.keptName;
+    if (::access(kept.c_str(), F_OK) == 0) {
+        kept = DamagedName(snapshot.path);
+        std::fprintf(stderr, "kelvo: kept the damaged %s as %s\n", snapshot.path.c_str(), kept.c_str());
+    }
     if (::link(snapshot.path.c_str(), kept.c_str()) != 0) {
         std::error_code ec;
         if (!std::filesystem::copy_file(snapshot.path, kept, ec)) return false;
     }
-    const RegFileProblem& first = snapshot.problems.front();
-    std::fprintf(stderr, "kelvo: %s could not be read whole (line %zu: %s); kept it as %s\n", snapshot.path.c_str(),
-                 first.line, first.what.c_str(), kept.c_str());
     return true;
+}
+
+// The one line every reader of a damaged file prints, the applet and the
+// tool alike.
+void TellDamage(const Snapshot& snapshot)
+{
+    const RegFileProblem& first = snapshot.problems.front();
+    std::fprintf(stderr, "kelvo: %s could not be read whole (line %zu: %s); it is kept as %s before it is written\n",
+                 snapshot.path.c_str(), first.line, first.what.c_str(), snapshot.keptName.c_str());
 }
 
 class Store {
@@ -142,6 +154,7 @@ public:
     {
         std::lock_guard lock(mutex_);
         Refresh(CurrentUserHivePath());
+        if (snapshot_.unreadable) return ERROR_ACCESS_DENIED;
         return read(snapshot_.root);
     }
 
@@ -176,19 +189,25 @@ public:
 private:
     void Refresh(const std::string& path)
     {
-        UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
         struct stat st {};
+        // Every registry call looks: one stat when nothing changed.
+        if (snapshot_.valid && snapshot_.path == path && snapshot_.id && ::stat(path.c_str(), &st) == 0 &&
+            *snapshot_.id == FileId(st))
+            return;
+        // Never blocks: a FIFO or a device in the file's place is refused.
+        UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
         if (fd.get() < 0) {
             if (snapshot_.valid && snapshot_.path == path && !snapshot_.id && errno == ENOENT) return;
+            const int error = errno;
             Reset(path);
-            snapshot_.unreadable = errno != ENOENT;
             snapshot_.valid = true;
+            if (error != ENOENT) Refuse(path, std::strerror(error));
             return;
         }
         if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
             Reset(path);
-            snapshot_.unreadable = true;
             snapshot_.valid = true;
+            Refuse(path, "it is not a regular file");
             return;
         }
         FileId id(st);
@@ -196,6 +215,7 @@ private:
 
         Reset(path);
         std::string text;
+        text.reserve(std::min<std::size_t>(static_cast<std::size_t>(st.st_size), kMaxHiveBytes) + 1);
         bool readFailed = false;
         char buffer[65536];
         while (text.size() <= kMaxHiveBytes) {
@@ -206,8 +226,8 @@ private:
             text.append(buffer, static_cast<std::size_t>(n));
         }
         if (readFailed) {
-            snapshot_.unreadable = true;
             snapshot_.valid = true;
+            Refuse(path, std::strerror(errno));
             return;
         }
         if (text.size() > kMaxHiveBytes) text.resize(kMaxHiveBytes);
@@ -219,6 +239,19 @@ private:
         snapshot_.id = id;
         snapshot_.mode = st.st_mode & 07777;
         snapshot_.valid = true;
+        if (!snapshot_.problems.empty()) {
+            snapshot_.keptName = DamagedName(path);
+            TellDamage(snapshot_);
+        }
+    }
+
+    // A file that cannot be read is neither read nor replaced; said once.
+    void Refuse(const std::string& path, const char* why)
+    {
+        snapshot_.unreadable = true;
+        if (refused_ == path) return;
+        refused_ = path;
+        std::fprintf(stderr, "kelvo: %s cannot be read (%s); it is left alone\n", path.c_str(), why);
     }
 
     void Reset(const std::string& path)
@@ -258,6 +291,7 @@ private:
 
     std::mutex mutex_;
     Snapshot snapshot_;
+    std::string refused_;
 };
 
 Store& TheStore()

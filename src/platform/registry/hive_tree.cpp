@@ -13,6 +13,13 @@ unsigned char Fold(char c)
     return (u >= 'a' && u <= 'z') ? static_cast<unsigned char>(u - 'a' + 'A') : u;
 }
 
+std::string Folded(std::string_view name)
+{
+    std::string out(name.size(), '\0');
+    std::transform(name.begin(), name.end(), out.begin(), [](char c) { return static_cast<char>(Fold(c)); });
+    return out;
+}
+
 bool HasControlCharacter(std::string_view name)
 {
     return std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
@@ -43,10 +50,21 @@ const KeyNode* KeyNode::FindSubkey(std::string_view name) const
     return it == subkeys.end() ? nullptr : &it->second;
 }
 
+std::size_t KeyNode::IndexOf(std::string_view name) const
+{
+    if (indexed_ > values.size()) {
+        index_.clear();
+        indexed_ = 0;
+    }
+    for (; indexed_ < values.size(); ++indexed_) index_.emplace(Folded(values[indexed_].name), indexed_);
+    const auto it = index_.find(Folded(name));
+    return it == index_.end() ? values.size() : it->second;
+}
+
 RegValue* KeyNode::FindValue(std::string_view name)
 {
-    auto it = std::find_if(values.begin(), values.end(), [&](const RegValue& v) { return NamesEqual(v.name, name); });
-    return it == values.end() ? nullptr : &*it;
+    const std::size_t i = IndexOf(name);
+    return i < values.size() ? &values[i] : nullptr;
 }
 
 const RegValue* KeyNode::FindValue(std::string_view name) const
@@ -66,9 +84,11 @@ void KeyNode::SetValue(std::string_view name, DWORD type, std::vector<BYTE> data
 
 bool KeyNode::RemoveValue(std::string_view name)
 {
-    auto it = std::find_if(values.begin(), values.end(), [&](const RegValue& v) { return NamesEqual(v.name, name); });
-    if (it == values.end()) return false;
-    values.erase(it);
+    const std::size_t i = IndexOf(name);
+    if (i == values.size()) return false;
+    values.erase(values.begin() + static_cast<std::ptrdiff_t>(i));
+    index_.clear();
+    indexed_ = 0;
     return true;
 }
 

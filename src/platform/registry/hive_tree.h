@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace kelvo::registry {
@@ -31,7 +32,7 @@ struct RegValue {
 
 struct KeyNode {
     std::map<std::string, KeyNode, NameLess> subkeys;  // sorted as regedit lists them
-    std::vector<RegValue> values;                       // in creation order
+    std::vector<RegValue> values;                       // in creation order; appending keeps the index right
 
     KeyNode* FindSubkey(std::string_view name);
     const KeyNode* FindSubkey(std::string_view name) const;
@@ -40,6 +41,13 @@ struct KeyNode {
     void SetValue(std::string_view name, DWORD type, std::vector<BYTE> data);
     bool RemoveValue(std::string_view name);
     bool operator==(const KeyNode& other) const;
+
+private:
+    // Values by folded name, so that a key with many values is read in
+    // linear time; catches up with values appended since.
+    std::size_t IndexOf(std::string_view name) const;
+    mutable std::unordered_map<std::string, std::size_t> index_;
+    mutable std::size_t indexed_ = 0;
 };
 
 // Names are stored as bytes; these are the ones the text form cannot carry.

@@ -281,9 +281,21 @@ LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD /*Reserved*/, DWORD dwT
     std::string_view name = ValueName(lpValueName);
     if (!IsValidValueName(name) || cbData > kMaxValueBytes) return ERROR_INVALID_PARAMETER;
     std::vector<BYTE> data(lpData, lpData + cbData);
-    return ModifyKey(hKey, KEY_SET_VALUE, [&](KeyNode& key, bool& changed) -> LONG {
+    // A value stored already is not written again: no lock, no new file, and
+    // no failure where nothing needed to change (a read-only folder).
+    const auto stored = [&](const KeyNode& key) {
         const RegValue* existing = key.FindValue(name);
-        if (existing != nullptr && existing->type == dwType && existing->data == data) return ERROR_SUCCESS;
+        return existing != nullptr && existing->type == dwType && existing->data == data;
+    };
+    bool same = false;
+    if (ReadKey(hKey, KEY_SET_VALUE, [&](const KeyNode& key) -> LONG {
+            same = stored(key);
+            return ERROR_SUCCESS;
+        }) == ERROR_SUCCESS &&
+        same)
+        return ERROR_SUCCESS;
+    return ModifyKey(hKey, KEY_SET_VALUE, [&](KeyNode& key, bool& changed) -> LONG {
+        if (stored(key)) return ERROR_SUCCESS;
         key.SetValue(name, dwType, std::move(data));
         changed = true;
         return ERROR_SUCCESS;
