@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build run test bench fuzz clean
+.PHONY: all deps build run test bench fuzz clean install package
 
 all: build
 
@@ -25,6 +25,15 @@ run: build
 test: build
 	@status=0; (cd $(BUILD) && ctest --output-on-failure -j$(JOBS)) || status=$$?; \
 	  tools/test-share.sh; exit $$status
+
+# make install PREFIX=/opt/kelvo (default /usr/local; DESTDIR works too)
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# A Debian package in $(BUILD): kelvo_<version>_<arch>.deb
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 bench: build
 	$(BUILD)/kelvo-bench

@@ -11,6 +11,7 @@ packages=(
   xvfb xauth trayer xdotool x11-utils imagemagick
   fonts-dejavu-core sox bc
   clang libclang-rt-14-dev
+  dpkg-dev file desktop-file-utils appstream mandoc
 )
 
 missing=()

@@ -280,7 +280,7 @@ fs::path KelvoBinary()
 }
 
 Kelvo::Kelvo(const XServer& x, const Environment& sound, std::vector<std::string> arguments,
-             const fs::path* configHome)
+             const fs::path* configHome, const fs::path& binary)
     : x_(x), configHome_(configHome ? *configHome : dir_.path() / "config"), log_(dir_.path() / "kelvo.log")
 {
     fs::create_directories(dir_.path() / "runtime");
@@ -290,7 +290,7 @@ Kelvo::Kelvo(const XServer& x, const Environment& sound, std::vector<std::string
     env["XDG_CONFIG_HOME"] = configHome_.string();
     env["XDG_RUNTIME_DIR"] = (dir_.path() / "runtime").string();
     env["QT_QPA_PLATFORM"] = "xcb";
-    std::vector<std::string> argv{KelvoBinary().string()};
+    std::vector<std::string> argv{binary.string()};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     process_ = std::make_unique<Process>(argv, env, log_);
     // About one X connection in a hundred fails on a loaded machine; Kelvo

@@ -105,12 +105,14 @@ private:
 std::vector<std::uint8_t> Silence(double seconds);
 std::vector<std::uint8_t> Tone(double hertz, double amplitude, double seconds);
 
+std::filesystem::path KelvoBinary();
+
 // The applet under test, with its own configuration folder; started once
 // more when it could not open the display.
 class Kelvo {
 public:
     Kelvo(const XServer& x, const Environment& sound, std::vector<std::string> arguments = {},
-          const std::filesystem::path* configHome = nullptr);
+          const std::filesystem::path* configHome = nullptr, const std::filesystem::path& binary = KelvoBinary());
     Process& process() { return *process_; }
     std::string Log() const;
     const std::filesystem::path& ConfigHome() const { return configHome_; }
@@ -124,7 +126,5 @@ private:
     std::filesystem::path log_;
     std::unique_ptr<Process> process_;
 };
-
-std::filesystem::path KelvoBinary();
 
 }  // namespace e2e
