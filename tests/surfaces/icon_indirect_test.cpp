@@ -63,12 +63,12 @@ TEST(IconIndirect, DrawingsAreOpaqueWhereTheyPaintAndTransparentElsewhere)
         {"hollow", [](IconIndirect& c) { c.HollowRect(0, 0, 4, 3, kGreen); },
          "ggggg...\ng...g...\ng...g...\nggggg...\n........\n........\n"},
         {"circle", [](IconIndirect& c) { c.DrawCircle(0, 0, 6, 6, kRed, kBlue); },
-         ".bbbb...\nbrrrrb..\nbrrrrb..\nbrrrrb..\nbrrrrb..\n.bbbb...\n"},
+         "..bb....\n.brrb...\nbrrrrb..\nbrrrrb..\n.brrb...\n..bb....\n"},
         {"hollow circle", [](IconIndirect& c) { c.DrawCircle(0, 0, 6, 6, kRed, std::nullopt, false); },
-         ".rrrr...\nrkkkkr..\nrkkkkr..\nrkkkkr..\nrkkkkr..\n.rrrr...\n"},
+         "..rr....\n.rkkr...\nrkkkkr..\nrkkkkr..\n.rkkr...\n..rr....\n"},
         // Clockwise on screen from the first radial (the right) to the second (the bottom).
         {"pie", [](IconIndirect& c) { c.DrawPie(0, 0, 6, 6, 6, 3, 3, 6, kGreen, kBlue); },
-         "........\n........\n........\n...bbb..\n...bgb..\n...bb...\n"},
+         "........\n........\n........\n...bbb..\n...bb...\n...b....\n"},
     };
     for (const auto& c : cases) {
         IconIndirect canvas;
