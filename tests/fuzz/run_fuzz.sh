@@ -19,8 +19,8 @@ if [ "$target" = bitmap ]; then
   gdi=$src/platform/gdi
   # shellcheck disable=SC2046  # Qt's flags are separate words
   "$clangxx" -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -fPIC \
-    -I"$src" -I"$src/platform" "$here/bitmap_fuzz.cpp" "$src/platform/ddraw/bitmap_file.cpp" "$gdi/gdi.cpp" "$gdi/objects.cpp" \
-    "$gdi/raster.cpp" "$gdi/icon.cpp" $(pkg-config --cflags --libs Qt6Gui) -o "$out/bitmap_fuzz"
+    -I"$src" -I"$src/platform" "$here/bitmap_fuzz.cpp" "$src/platform/ddraw/bitmap_file.cpp" "$gdi"/*.cpp \
+    $(pkg-config --cflags --libs Qt6Gui) -o "$out/bitmap_fuzz"
   # A 2 x 2 picture, 24 bits a pixel.
   printf '\102\115\106\0\0\0\0\0\0\0\66\0\0\0\50\0\0\0\2\0\0\0\2\0\0\0\1\0\30\0\0\0\0\0\20\0\0\0\23\13\0\0\23\13\0\0\0\0\0\0\0\0\0\0\377\0\0\0\377\0\0\0\0\0\377\377\377\377\0\0' \
     > "$corpus/seed.bmp"
