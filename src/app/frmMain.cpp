@@ -7,6 +7,7 @@
 #include "app/TerminationSignals.h"
 #include "app/TrayReceiver.h"
 #include "common/Routines.h"
+#include "common/Unblocked.h"
 #include "shell/notification_area.h"
 #include "surfaces/TrayIcon.h"
 #include "settings/StoredSettings.h"
@@ -114,7 +115,11 @@ bool frmMain::Form_Load()
         return unloaded_;
     };
 
-    if (waveInGetNumDevs() == 0) {
+    // Asking a sound server that hangs must not keep a signal waiting.
+    const auto devices = kelvo::RunUnblocked<UINT>([] { return waveInGetNumDevs(); }, {}, &user::WaitAndDoEvents,
+                                                   &user::WakeMessagePump, stopped);
+    if (!devices) return false;
+    if (*devices == 0) {
         MessageBoxA(hWnd(), kNoDeviceText, kNoDeviceTitle, MB_OK);
         Unload();
         return false;
@@ -123,8 +128,9 @@ bool frmMain::Form_Load()
     state.lSampleRate = 8000;
     state.lBitsPerSample = 8;
     if (stopped()) return false;
-    state.oRecorder = std::make_unique<WaveIn>(&user::WaitAndDoEvents);
+    state.oRecorder = std::make_unique<WaveIn>(&user::WaitAndDoEvents, &user::WakeMessagePump);
     if (!state.oRecorder->WaveOpen(false, state.lSampleRate, state.lBitsPerSample)) {
+        if (stopped()) return false;
         MessageBoxA(hWnd(), kCannotOpenText, kCannotOpenTitle, MB_OK);
         Unload();
         return false;

@@ -1,12 +1,13 @@
 #include "capture/WaveIn.h"
 
 #include "common/RuntimeError.h"
+#include "common/Unblocked.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cstring>
 
-WaveIn::WaveIn(EventPump pump) : pump_(std::move(pump)) {}
+WaveIn::WaveIn(EventPump pump, Wakeup wakeup) : pump_(std::move(pump)), wakeup_(std::move(wakeup)) {}
 
 WaveIn::~WaveIn()
 {
@@ -30,7 +31,20 @@ bool WaveIn::WaveOpen(bool Stereo, std::int32_t Quality, std::int32_t BPS)
     format.cbSize = 20;
 
     if (hWaveIn) WaveClose();  // never leak a device opened earlier
-    return waveInOpen(&hWaveIn, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL) == MMSYSERR_NOERROR;
+    if (!wakeup_) return waveInOpen(&hWaveIn, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL) == MMSYSERR_NOERROR;
+
+    bCancelled = false;
+    const auto opened = kelvo::RunUnblocked<HWAVEIN>(
+        [format] {
+            HWAVEIN h = nullptr;
+            return waveInOpen(&h, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL) == MMSYSERR_NOERROR ? h : nullptr;
+        },
+        [](HWAVEIN& h) {
+            if (h) waveInClose(h);
+        },
+        pump_, wakeup_, [this] { return bCancelled; });
+    hWaveIn = opened.value_or(nullptr);
+    return hWaveIn != nullptr;
 }
 
 bool WaveIn::WaveRecord(std::int32_t lBufferLength)

@@ -14,7 +14,12 @@ public:
     // one arrives (a driver that finishes a buffer wakes it).
     using EventPump = std::function<void()>;
 
-    explicit WaveIn(EventPump pump);
+    // Wakes a pump that waits for events; from any thread.
+    using Wakeup = std::function<void()>;
+
+    // With a wakeup, opening runs beside the pump, so that a sound server
+    // that hangs never blocks the user interface, and Cancel abandons it.
+    explicit WaveIn(EventPump pump, Wakeup wakeup = {});
     ~WaveIn();
     WaveIn(const WaveIn&) = delete;
     WaveIn& operator=(const WaveIn&) = delete;
@@ -31,6 +36,7 @@ public:
 
 private:
     EventPump pump_;
+    Wakeup wakeup_;
     HWAVEIN hWaveIn = nullptr;
     std::vector<std::uint8_t> Buffer;
     WAVEHDR Header{};

@@ -114,6 +114,27 @@ TEST_F(Robustness, ServerStallsAndABusyMachineKeepTheInterval)
     EXPECT_NE(ReadFile(hive).find("\"Frequency\"=dword:0000000f"), std::string::npos) << ReadFile(hive);
 }
 
+TEST_F(Robustness, WhileTheSoundServerHangsInAReconnectEscStillEndsKelvo)
+{
+    SoundServer sound;
+    auto player = sound.Play(Tone(440, 0.8, 120));
+    Kelvo kelvo(x, sound.ClientEnvironment(), {"/debug"}, &config.path());
+    const auto window = kelvo.MainWindow();
+    ASSERT_TRUE(window) << kelvo.Log();
+    ASSERT_TRUE(WaitFor([&] { return !Intervals(kelvo.Log()).empty(); }, 20s)) << kelvo.Log();
+    // Kelvo's source goes, and the server hangs before Kelvo tries again (a
+    // second after the loss): that reconnect waits for the server.
+    const std::string modules = e2e::Run({"pactl", "list", "short", "modules"}, sound.ClientEnvironment()).output;
+    const std::size_t sink = modules.rfind('\n', modules.find("module-null-sink")) + 1;
+    ASSERT_NE(modules.find("module-null-sink"), std::string::npos) << modules;
+    e2e::Run({"pactl", "unload-module", modules.substr(sink, modules.find('\t', sink) - sink)}, sound.ClientEnvironment());
+    ::kill(sound.pid(), SIGSTOP);
+    std::this_thread::sleep_for(1500ms);  // the reconnect is under way
+    x.Xdotool({"windowfocus", "--sync", *window, "key", "Escape"});
+    EXPECT_EQ(kelvo.process().WaitExit(1s), std::optional<int>(0)) << kelvo.Log();
+    ::kill(sound.pid(), SIGCONT);
+}
+
 TEST(NoDisplay, OneLineNamesWhatCouldNotBeOpenedAndTheStatusIsOne)
 {
     const std::vector<std::pair<Environment, std::vector<std::string>>> cases{

@@ -24,15 +24,17 @@ void StoreFlags(WAVEHDR* header, DWORD flags)
     std::atomic_ref<DWORD>(header->dwFlags).store(flags, std::memory_order_release);
 }
 
+// The service's state is never destroyed: a device opened on a thread of its
+// own may still be closing while the process ends.
 std::mutex& WakeupMutex()
 {
-    static std::mutex m;
-    return m;
+    static auto* m = new std::mutex;
+    return *m;
 }
 std::function<void()>& Wakeup()
 {
-    static std::function<void()> f;
-    return f;
+    static auto* f = new std::function<void()>;
+    return *f;
 }
 
 void WakeWaiter()
@@ -193,8 +195,8 @@ struct Service {
 
 Service& TheService()
 {
-    static Service s;
-    return s;
+    static auto* s = new Service;
+    return *s;
 }
 
 std::shared_ptr<Device> Find(HWAVEIN hwi)
