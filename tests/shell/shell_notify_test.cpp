@@ -109,11 +109,19 @@ TEST(ShellNotifyIcon, HandsWellFormedRecordsToTheNotificationArea)
     EXPECT_STREQ(fake.calls[0].data.szTip, "Kelvo");
     EXPECT_EQ(fake.calls[1].message, NIM_DELETE);
 
-    const std::pair<QSystemTrayIcon::ActivationReason, UINT> reasons[] = {
-        {QSystemTrayIcon::Context, WM_RBUTTONDOWN}, {QSystemTrayIcon::DoubleClick, WM_LBUTTONDBLCLK},
-        {QSystemTrayIcon::Trigger, WM_LBUTTONUP}, {QSystemTrayIcon::MiddleClick, WM_MBUTTONUP},
-        {QSystemTrayIcon::Unknown, 0}};
-    for (const auto& [reason, message] : reasons) EXPECT_EQ(shell::MouseMessageOfActivation(reason), message);
+    // A StatusNotifierItem host's Activate stands for the double-click.
+    struct Row {
+        QSystemTrayIcon::ActivationReason reason;
+        UINT xembed, item;
+    };
+    for (const Row& row : {Row{QSystemTrayIcon::Context, WM_RBUTTONDOWN, WM_RBUTTONDOWN},
+                           Row{QSystemTrayIcon::DoubleClick, WM_LBUTTONDBLCLK, WM_LBUTTONDBLCLK},
+                           Row{QSystemTrayIcon::Trigger, WM_LBUTTONUP, WM_LBUTTONDBLCLK},
+                           Row{QSystemTrayIcon::MiddleClick, WM_MBUTTONUP, WM_MBUTTONUP},
+                           Row{QSystemTrayIcon::Unknown, 0, 0}}) {
+        EXPECT_EQ(shell::MouseMessageOfActivation(row.reason), row.xembed);
+        EXPECT_EQ(shell::MouseMessageOfActivation(row.reason, shell::TrayHost::StatusNotifierItem), row.item);
+    }
 }
 
 TEST(ShellNotifyIcon, WithoutATrayTheDesktopAreaRefusesTheIcon)

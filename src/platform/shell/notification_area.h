@@ -8,13 +8,23 @@
 #include <functional>
 #include <memory>
 
+class QMenu;
+
 namespace shell {
+
+// What shows the icons. An XEmbed tray passes the mouse on as it is; a
+// StatusNotifierItem host only asks the item to activate (on a click) or
+// for its context menu, and has no double-click.
+enum class TrayHost { None, XEmbed, StatusNotifierItem };
 
 class NotificationArea {
 public:
     virtual ~NotificationArea() = default;
     // Whether icons can be shown at all (a panel with a tray is running).
     virtual bool Available() = 0;
+    virtual TrayHost Host() { return Available() ? TrayHost::XEmbed : TrayHost::None; }
+    // The menu for the icons of hWnd, for hosts that draw menus themselves.
+    virtual void SetIconMenu(HWND /*hWnd*/, QMenu* /*menu*/) {}
     // One Shell_NotifyIconA call whose record has been checked for size.
     virtual BOOL NotifyIcon(DWORD dwMessage, const NOTIFYICONDATAA& data) = 0;
 };
@@ -25,8 +35,9 @@ NotificationArea* SetNotificationArea(NotificationArea* area);
 NotificationArea& CurrentNotificationArea();
 
 // The mouse message an icon reports for a Qt activation reason
-// (QSystemTrayIcon::ActivationReason as int); 0 for none.
-UINT MouseMessageOfActivation(int reason);
+// (QSystemTrayIcon::ActivationReason as int) from `host`; 0 for none. A
+// StatusNotifierItem activation stands for the double-click it replaces.
+UINT MouseMessageOfActivation(int reason, TrayHost host = TrayHost::XEmbed);
 
 // Posts the callback of an icon: uCallbackMessage to hWnd, wParam uID,
 // lParam the mouse message. FALSE when the window is unknown or
@@ -34,6 +45,12 @@ UINT MouseMessageOfActivation(int reason);
 BOOL PostIconCallback(HWND hWnd, UINT uID, UINT callbackMessage, UINT mouseMessage);
 
 }  // namespace shell
+
+// Kelvo extension: `menu` is what a StatusNotifierItem host shows on a right
+// click on the icons of hWnd (such hosts draw the menu themselves, over
+// com.canonical.dbusmenu, instead of asking the item); its actions run as
+// if chosen from `menu`. Other hosts leave menus to the callback.
+void SetNotifyIconMenu(HWND hWnd, QMenu* menu);
 
 // Kelvo extension: whether the desktop offers a notification area now.
 bool NotificationAreaAvailable();

@@ -3,8 +3,12 @@
 #include "gdi/gdi_access.h"
 
 #include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVariant>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QMenu>
 #include <QPixmap>
 #include <QPointer>
 #include <QSystemTrayIcon>
@@ -17,6 +21,8 @@ struct QtNotificationArea::Entry {
     HWND hWnd = nullptr;
     UINT uID = 0;
     UINT callbackMessage = 0;
+    TrayHost host = TrayHost::XEmbed;
+    std::unique_ptr<QMenu> menu;  // the host's copy of the window's menu
     std::unique_ptr<QSystemTrayIcon> icon;
 };
 
@@ -66,11 +72,28 @@ QImage IconQImage(HICON hIcon)
     return image;
 }
 
-UINT MouseMessageOfActivation(int reason)
+bool StatusNotifierHostRegistered()
 {
+    static const bool registered = [] {
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        if (!bus.isConnected()) return false;
+        QDBusMessage get = QDBusMessage::createMethodCall(
+            QStringLiteral("org.kde.StatusNotifierWatcher"), QStringLiteral("/StatusNotifierWatcher"),
+            QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+        get << QStringLiteral("org.kde.StatusNotifierWatcher") << QStringLiteral("IsStatusNotifierHostRegistered");
+        const QDBusMessage reply = bus.call(get, QDBus::Block, 2000);
+        return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() &&
+               reply.arguments().front().value<QDBusVariant>().variant().toBool();
+    }();
+    return registered;
+}
+
+UINT MouseMessageOfActivation(int reason, TrayHost host)
+{
+    const bool item = host == TrayHost::StatusNotifierItem;
     switch (static_cast<QSystemTrayIcon::ActivationReason>(reason)) {
     case QSystemTrayIcon::Context: return WM_RBUTTONDOWN;  // Qt reports it on the press
-    case QSystemTrayIcon::Trigger: return WM_LBUTTONUP;    // a completed left click
+    case QSystemTrayIcon::Trigger: return item ? WM_LBUTTONDBLCLK : WM_LBUTTONUP;  // Activate, or a left click
     case QSystemTrayIcon::DoubleClick: return WM_LBUTTONDBLCLK;
     case QSystemTrayIcon::MiddleClick: return WM_MBUTTONUP;
     case QSystemTrayIcon::Unknown: break;
@@ -93,7 +116,20 @@ bool QtNotificationArea::Available()
 {
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return false;
     if (available_) return available_();
-    return QSystemTrayIcon::isSystemTrayAvailable();
+    const bool available = QSystemTrayIcon::isSystemTrayAvailable();
+    StatusNotifierHostRegistered();  // asked when Qt makes its own choice
+    return available;
+}
+
+TrayHost QtNotificationArea::Host()
+{
+    if (!Available()) return TrayHost::None;
+    return StatusNotifierHostRegistered() ? TrayHost::StatusNotifierItem : TrayHost::XEmbed;
+}
+
+void QtNotificationArea::SetIconMenu(HWND hWnd, QMenu* menu)
+{
+    menus_[hWnd] = menu;
 }
 
 BOOL QtNotificationArea::NotifyIcon(DWORD dwMessage, const NOTIFYICONDATAA& data)
@@ -127,15 +163,23 @@ BOOL QtNotificationArea::Add(const NOTIFYICONDATAA& data)
     auto entry = std::make_unique<Entry>();
     entry->hWnd = data.hWnd;
     entry->uID = data.uID;
+    entry->host = Host();
     entry->icon = std::make_unique<QSystemTrayIcon>();
     entry->icon->setIcon(blankIcon());
     Entry* raw = entry.get();
     QObject::connect(raw->icon.get(), &QSystemTrayIcon::activated, raw->icon.get(),
                      [raw](QSystemTrayIcon::ActivationReason reason) {
                          PostIconCallback(raw->hWnd, raw->uID, raw->callbackMessage,
-                                          MouseMessageOfActivation(static_cast<int>(reason)));
+                                          MouseMessageOfActivation(static_cast<int>(reason), raw->host));
                      });
     Apply(*raw, data);
+    // An XEmbed icon would open its context menu beside the callback's.
+    if (const auto menu = menus_.find(data.hWnd);
+        raw->host == TrayHost::StatusNotifierItem && menu != menus_.end() && menu->second) {
+        raw->menu = std::make_unique<QMenu>();
+        raw->menu->addActions(menu->second->actions());
+        raw->icon->setContextMenu(raw->menu.get());
+    }
     raw->icon->show();
     entries_.emplace(key, std::move(entry));
     return TRUE;
@@ -153,7 +197,13 @@ BOOL QtNotificationArea::Delete(const NOTIFYICONDATAA& data)
 {
     const auto it = entries_.find({data.hWnd, data.uID});
     if (it == entries_.end()) return FALSE;
-    it->second->icon->hide();
+    // A choice from the host's menu may be what removes the icon: its D-Bus
+    // call is still running, so the icon and menu go once it has returned.
+    Entry& entry = *it->second;
+    entry.icon->hide();
+    entry.icon->setContextMenu(nullptr);
+    entry.icon.release()->deleteLater();
+    if (entry.menu) entry.menu.release()->deleteLater();
     entries_.erase(it);
     return TRUE;
 }

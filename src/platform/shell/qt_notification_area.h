@@ -4,12 +4,14 @@
 #include "shell/notification_area.h"
 
 #include <QImage>
+#include <QPointer>
 
 #include <functional>
 #include <map>
 #include <memory>
 #include <utility>
 
+class QMenu;
 class QSystemTrayIcon;
 
 namespace shell {
@@ -18,6 +20,10 @@ namespace shell {
 // image when the handle is not an icon.
 QImage IconQImage(HICON hIcon);
 
+// Whether a StatusNotifierItem host is registered on the session bus. Qt
+// makes this choice once per process, so the first answer is kept.
+bool StatusNotifierHostRegistered();
+
 class QtNotificationArea : public NotificationArea {
 public:
     // `available` replaces the desktop query (tests); empty asks Qt.
@@ -25,6 +31,8 @@ public:
     ~QtNotificationArea() override;
 
     bool Available() override;
+    TrayHost Host() override;
+    void SetIconMenu(HWND hWnd, QMenu* menu) override;
     BOOL NotifyIcon(DWORD dwMessage, const NOTIFYICONDATAA& data) override;
 
     // The Qt icon behind (hWnd, uID), nullptr when there is none.
@@ -41,6 +49,7 @@ private:
 
     std::function<bool()> available_;
     std::map<std::pair<HWND, UINT>, std::unique_ptr<Entry>> entries_;
+    std::map<HWND, QPointer<QMenu>> menus_;
 };
 
 }  // namespace shell

@@ -48,6 +48,11 @@ BOOL Shell_NotifyIconA(DWORD dwMessage, PNOTIFYICONDATAA lpData)
     return shell::CurrentNotificationArea().NotifyIcon(dwMessage, *lpData);
 }
 
+void SetNotifyIconMenu(HWND hWnd, QMenu* menu)
+{
+    shell::CurrentNotificationArea().SetIconMenu(hWnd, menu);
+}
+
 bool NotificationAreaAvailable()
 {
     return shell::CurrentNotificationArea().Available();
