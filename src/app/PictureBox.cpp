@@ -83,7 +83,13 @@ void PictureBox::paintEvent(QPaintEvent*)
     }
     const gdi::PixelView view = gdi::BitmapPixels(surface_.bitmap());
     if (!view.bits) return;
-    const QImage image(reinterpret_cast<const uchar*>(view.bits), view.width, view.height,
-                       view.stride * static_cast<qsizetype>(sizeof(std::uint32_t)), QImage::Format_RGB32);
-    p.drawImage(border_, border_, image);
+    // GDI leaves the top byte of its pixels 0, which a compositor that blends
+    // windows (Wayland's) would take for full transparency.
+    if (shown_.size() != QSize(view.width, view.height)) shown_ = QImage(view.width, view.height, QImage::Format_RGB32);
+    for (int y = 0; y < view.height; ++y) {
+        const std::uint32_t* from = view.bits + static_cast<std::ptrdiff_t>(y) * view.stride;
+        auto* to = reinterpret_cast<std::uint32_t*>(shown_.scanLine(y));
+        for (int x = 0; x < view.width; ++x) to[x] = from[x] | 0xFF000000u;
+    }
+    p.drawImage(border_, border_, shown_);
 }

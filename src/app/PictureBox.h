@@ -42,6 +42,7 @@ private:
     kelvo::GdiObject<HPEN> pen_;  // before the surface: it outlives its selection there
     kelvo::MemoryDC surface_;
     std::unique_ptr<kelvo::MemoryDC> picture_;
+    QImage shown_;  // the surface as painted, opaque
     COLORREF backColor_ = RGB(0, 0, 0);
     COLORREF foreColor_ = RGB(0, 0, 0);
 };
