@@ -5,6 +5,7 @@
 #include "shell/notification_area.h"
 #include "surfaces/TrayIcon.h"
 #include "user/message_box.h"
+#include "user/popup_menu.h"
 #include "user/window_drag.h"
 
 #include <QCursor>
@@ -26,6 +27,7 @@ void frmMain::SetDisplayMode(LONG m)
     if (m == 1) {
         // Without a notification area the icon could never bring the
         // window back: the applet stays in its window.
+        SetNotifyIconMenu(picTrayHwnd_, mnuPopup);
         if (!NotificationAreaAvailable() ||
             !kelvo::TrayAdd(picTrayHwnd_, icon_.get(), "Kelvo", WM_MOUSEMOVE, kTrayIconId)) {
             if (!toldNoNotificationArea_) {
@@ -53,9 +55,8 @@ void frmMain::NotificationAreaChanged(bool available)
 
 void frmMain::ShowPopupMenu()
 {
-    user::ModalScope modal;
     mnuPopup->setDefaultAction(mnuShowHide);
-    mnuPopup->exec(QCursor::pos());
+    user::TrackPopupMenu(*mnuPopup, QCursor::pos());
 }
 
 void frmMain::mousePressEvent(QMouseEvent* event)
