@@ -9,6 +9,8 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   pulseaudio pulseaudio-utils
   xvfb xauth trayer xdotool x11-utils imagemagick
+  qt6-wayland dbus sway waybar grim weston
+  haskell-gtk-sni-tray-utils
   fonts-dejavu-core sox bc
   clang libclang-rt-14-dev
   dpkg-dev file desktop-file-utils appstream mandoc

@@ -107,12 +107,22 @@ std::vector<std::uint8_t> Tone(double hertz, double amplitude, double seconds);
 
 std::filesystem::path KelvoBinary();
 
-// The applet under test, with its own configuration folder; started once
-// more when it could not open the display.
+class DesktopUser;
+// Where a program runs: the environment that names the desktop, and the user
+// it runs as (nullptr: the current one).
+struct Desktop {
+    Environment environment;
+    const DesktopUser* user = nullptr;
+};
+
+// The applet under test, with its own configuration folder; on an X
+// desktop, started once more when it could not open the display.
 class Kelvo {
 public:
     Kelvo(const XServer& x, const Environment& sound, std::vector<std::string> arguments = {},
           const std::filesystem::path* configHome = nullptr, const std::filesystem::path& binary = KelvoBinary());
+    // On any desktop (Wayland ones in e2e/Wayland.h); MainWindow needs an X one.
+    Kelvo(const Desktop& desktop, const Environment& sound, std::vector<std::string> arguments = {});
     Process& process() { return *process_; }
     std::string Log() const;
     const std::filesystem::path& ConfigHome() const { return configHome_; }
@@ -120,7 +130,10 @@ public:
     std::optional<std::string> MainWindow(std::chrono::milliseconds timeout = 10s);
 
 private:
-    const XServer& x_;
+    void Start(const Desktop& desktop, const Environment& sound, std::vector<std::string> arguments,
+               const std::filesystem::path& binary);
+
+    const XServer* x_ = nullptr;
     TempDir dir_;
     std::filesystem::path configHome_;
     std::filesystem::path log_;

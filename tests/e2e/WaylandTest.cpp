@@ -1,0 +1,194 @@
+// Kelvo on Wayland desktops and with StatusNotifierItem trays: sway with
+// waybar, weston without a tray, and X11 with a StatusNotifierItem tray.
+#include "e2e/Wayland.h"
+
+#include <gtest/gtest.h>
+
+using namespace e2e;
+
+namespace {
+
+constexpr QRgb kIconTrace = qRgb(0, 0, 255);
+constexpr QRgb kWindowTrace = qRgb(128, 255, 255);
+constexpr QRgb kMessageBox = qRgb(239, 239, 239);
+constexpr QRgb kWhite = qRgb(255, 255, 255);
+const QRect kPanel(0, 0, 640, 24);
+
+// Where `colour` is in `area`: the smallest rectangle around it, and how
+// many pixels have it.
+struct Found {
+    QRect box;
+    int pixels = 0;
+};
+
+Found Find(const QImage& image, QRect area, QRgb colour, int tolerance = 0)
+{
+    Found found;
+    area = area.intersected(image.rect());
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            if (std::abs(qRed(p) - qRed(colour)) > tolerance || std::abs(qGreen(p) - qGreen(colour)) > tolerance ||
+                std::abs(qBlue(p) - qBlue(colour)) > tolerance) {
+                continue;
+            }
+            found.box |= QRect(x, y, 1, 1);
+            ++found.pixels;
+        }
+    }
+    return found;
+}
+
+// The item a menu lists between its first two separators: rows of one
+// colour, not the menu's, across the middle of the menu.
+QPoint BetweenSeparators(const QImage& shot, QRect menu)
+{
+    std::vector<int> separators;
+    for (int y = menu.top() + 2; y < menu.bottom() - 2 && separators.size() < 2; ++y) {
+        const QRgb first = shot.pixel(menu.center().x(), y);
+        bool line = first != kWhite;
+        for (int x = menu.left() + menu.width() / 4; line && x < menu.right() - menu.width() / 4; ++x) {
+            line = shot.pixel(x, y) == first;
+        }
+        if (line && (separators.empty() || y > separators.back() + 1)) separators.push_back(y);
+    }
+    if (separators.size() < 2) return {};
+    return QPoint(menu.center().x(), (separators[0] + separators[1]) / 2);
+}
+
+// Input that arrives just as a surface appears can be lost: repeats `act`
+// until `done` holds.
+bool Retrying(const std::function<void()>& act, const std::function<bool()>& done)
+{
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        act();
+        if (WaitFor(done, 4s)) return true;
+    }
+    return false;
+}
+
+std::optional<QRect> MainWindow(const Sway& sway)
+{
+    for (const Window& w : sway.Windows()) {
+        if (w.appId == "kelvo" && w.rect.size() == QSize(188, 94)) return w.rect;
+    }
+    return std::nullopt;
+}
+
+TEST(Wayland, OnSwayWaybarsTrayShowsTheLiveTraceAndItsClicksAndMenuWork)
+{
+    DesktopUser user;
+    SessionBus bus(&user);
+    Sway sway(user, bus);
+    SoundServer sound;
+    const auto player = sound.Play(Tone(440, 0.8, 120));
+    Kelvo kelvo(sway.ForClients(), sound.ClientEnvironment(), {"/tray"});
+
+    Found icon;
+    ASSERT_TRUE(WaitFor([&] { return (icon = Find(sway.Screenshot(), kPanel, kIconTrace)).pixels >= 3; }, 20s))
+        << kelvo.Log();
+    const QImage first = sway.Screenshot().copy(kPanel);
+    EXPECT_TRUE(WaitFor([&] { return sway.Screenshot().copy(kPanel) != first; }, 10s)) << "the trace is live";
+    EXPECT_FALSE(MainWindow(sway));
+    ASSERT_EQ(bus.RegisteredItems().size(), 1u);
+
+    // waybar answers a left click with Activate: the window comes back.
+    ASSERT_TRUE(Retrying([&] { sway.Pointer().Click(icon.box.center(), 1); },
+                         [&] { return MainWindow(sway).has_value(); }))
+        << kelvo.Log();
+    EXPECT_TRUE(WaitFor([&] { return bus.RegisteredItems().empty(); }, 10s));
+    std::optional<QRect> window = MainWindow(sway);
+    EXPECT_TRUE(WaitFor([&] { return Find(sway.Screenshot(), *window, kWindowTrace).pixels > 20; }, 10s));
+
+    ASSERT_TRUE(Retrying([&] { sway.Pointer().Click(window->center(), 1, 2); },
+                         [&] { return !MainWindow(sway) && bus.RegisteredItems().size() == 1; }));
+    // The menu waybar draws is the window's own, captions and all.
+    const std::string item = bus.RegisteredItems().front();
+    const std::string menu = bus.Send({"--dest=" + item.substr(0, item.find('/')), "/MenuBar",
+                                       "com.canonical.dbusmenu.GetLayout", "int32:0", "int32:-1", "array:string:"})
+                                 .output;
+    for (const char* caption : {"\"Preferences...\"", "\"Show\"", "\"Exit\"", "\"About...\""}) {
+        EXPECT_NE(menu.find(caption), std::string::npos) << caption << " in " << menu;
+    }
+    EXPECT_EQ(menu.find("\"Hide\""), std::string::npos);
+
+    QPoint exit;
+    ASSERT_TRUE(Retrying([&] { sway.Pointer().Click(icon.box.center(), 3); },
+                         [&] {
+                             const QImage shot = sway.Screenshot();
+                             const Found white = Find(shot, QRect(0, kPanel.height(), 320, 240), kWhite);
+                             exit = white.pixels > 2000 ? BetweenSeparators(shot, white.box) : QPoint();
+                             return !exit.isNull();
+                         }))
+        << "waybar shows the menu";
+    sway.Pointer().Click(exit, 1);
+    EXPECT_EQ(kelvo.process().WaitExit(15s), std::optional<int>(0)) << kelvo.Log();
+    EXPECT_TRUE(WaitFor([&] { return bus.RegisteredItems().empty(); }, 10s)) << "the item is gone";
+}
+
+TEST(Wayland, OnWestonWithoutATrayTheWindowDrawsAndStaysAndSaysSoOnce)
+{
+    XServer x;
+    Weston weston(x);
+    SoundServer sound;
+    const auto player = sound.Play(Tone(440, 0.8, 120));
+    Kelvo kelvo(weston.ForClients(), sound.ClientEnvironment());
+
+    Found trace;
+    ASSERT_TRUE(WaitFor([&] { return (trace = Find(x.Screenshot(), QRect(0, 0, 640, 480), kWindowTrace)).pixels > 20; },
+                        20s))
+        << kelvo.Log();
+    const QPoint canvas = trace.box.center();
+    const auto doubleClick = [&] {
+        x.Xdotool({"mousemove", std::to_string(canvas.x()), std::to_string(canvas.y())});
+        x.Xdotool({"click", "--repeat", "2", "--delay", "80", "1"});
+    };
+    const auto boxShown = [&] { return Find(x.Screenshot(), QRect(0, 0, 640, 480), kMessageBox).pixels > 5000; };
+
+    ASSERT_TRUE(Retrying(doubleClick, boxShown)) << kelvo.Log();
+    x.Xdotool({"key", "Return"});
+    ASSERT_TRUE(WaitFor([&] { return !boxShown(); }, 10s));
+
+    doubleClick();
+    // The right button's menu opens once the double-click has been handled.
+    x.Xdotool({"click", "3"});
+    ASSERT_TRUE(WaitFor([&] { return Find(x.Screenshot(), QRect(0, 0, 640, 480), kWhite).pixels > 2000; }, 10s));
+    EXPECT_FALSE(boxShown()) << "told only once";
+    EXPECT_GT(Find(x.Screenshot(), QRect(0, 0, 640, 480), kWindowTrace).pixels, 20) << "the window stays";
+    EXPECT_EQ(kelvo.process().Stop(SIGTERM), 0) << kelvo.Log();
+    EXPECT_EQ(kelvo.Log(), "") << "nothing to say about placing the window";
+}
+
+TEST(Wayland, OnX11AStatusNotifierItemTraysClickBringsTheWindowBack)
+{
+    XServer x;
+    SessionBus bus;
+    const Environment env{{"DISPLAY", x.Display()}, {"DBUS_SESSION_BUS_ADDRESS", bus.Address()},
+                          {"GTK_A11Y", "none"},     {"NO_AT_BRIDGE", "1"}};
+    Process tray({"gtk-sni-tray-standalone", "--top", "--beginning", "--watcher", "--size", "24"}, env);
+    ASSERT_TRUE(WaitFor([&] { return bus.HostRegistered(); }, 20s));
+    SoundServer sound;
+    const auto player = sound.Play(Tone(440, 0.8, 120));
+    Kelvo kelvo(Desktop{{{"DISPLAY", x.Display()}, {"QT_QPA_PLATFORM", "xcb"}, {"DBUS_SESSION_BUS_ADDRESS", bus.Address()}}},
+                sound.ClientEnvironment(), {"/tray"});
+
+    ASSERT_TRUE(WaitFor([&] { return bus.RegisteredItems().size() == 1; }, 20s)) << kelvo.Log();
+    Found icon;
+    // This host scales icons: their colours blur.
+    ASSERT_TRUE(WaitFor([&] { return (icon = Find(x.Screenshot(), kPanel, kIconTrace, 90)).pixels >= 3; }, 20s));
+    const auto click = [&] {
+        x.Xdotool({"mousemove", std::to_string(icon.box.center().x()), std::to_string(icon.box.center().y())});
+        x.Xdotool({"click", "1"});
+    };
+    EXPECT_TRUE(Retrying(click,
+                         [&] {
+                             for (const auto& id : x.WindowsOfPid(kelvo.process().pid())) {
+                                 if (x.Geometry(id).size() == QSize(188, 94)) return true;
+                             }
+                             return false;
+                         }))
+        << kelvo.Log();
+    EXPECT_TRUE(WaitFor([&] { return bus.RegisteredItems().empty(); }, 10s));
+}
+
+}  // namespace
