@@ -4,8 +4,11 @@
 #include "app/SampleMapping.h"
 #include "app/frmMain.h"
 #include "support/FakeCaptureDriver.h"
+#include "surfaces/DX_DD.h"
 
 #include <benchmark/benchmark.h>
+
+#include "user/window_table.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -49,6 +52,40 @@ void BM_WindowFrame(benchmark::State& state)
     }
 }
 BENCHMARK(BM_WindowFrame);
+
+// The same frame through DirectDraw: the background copied onto the frame
+// surface, 171 lines, the frame stretched onto the canvas window.
+void BM_WindowFrameDirectDraw(benchmark::State& state)
+{
+    App();
+    QWidget window;
+    PictureBox canvas(171, 61, true, &window);
+    window.show();
+    DX_DD dd;
+    dd.Initialise(user::RegisterWindow(&window));
+    try {
+        const HWND hWnd = canvas.hWnd();
+        const std::int16_t primary = dd.CreateSurface(DDSCAPS_PRIMARYSURFACE, hWnd);
+        const std::int16_t frame = dd.CreateSurface(DDSCAPS_OFFSCREENPLAIN, hWnd, 171, 61);
+        const std::int16_t background = dd.CreateSurfaceFromFile(DDSCAPS_OFFSCREENPLAIN, "canvas.bmp", hWnd);
+        dd.SetSurfaceOptions(frame, 0, 1, 0, 0, RGB(128, 255, 255));
+        const auto samples = ToneBlock(1200);
+        for (auto _ : state) {
+            LONG prevX = 0, prevY = 30;
+            dd.Copy(background, frame);
+            for (std::int16_t x = 1; x <= 171; ++x) {
+                const LONG y = kelvo::RowOfColumn(samples, x, 171, 61, 256);
+                dd.DrawLine(frame, prevX, prevY, x, y);
+                prevX = x;
+                prevY = y;
+            }
+            dd.Blt(primary, hWnd, frame);
+        }
+    } catch (const std::exception& e) {
+        state.SkipWithError(e.what());  // canvas.bmp is not beside the benchmark
+    }
+}
+BENCHMARK(BM_WindowFrameDirectDraw);
 
 void BM_WholeTick(benchmark::State& state)
 {

@@ -2,6 +2,7 @@
 # Measures the running applet: CPU use over a window of time, peak resident
 # memory and the frame rate from its /debug lines, with a tone playing.
 #   tools/measure.sh [seconds] [interval-ms] [kelvo arguments...]
+# KELVO_DIRECTX=y stores "DirectX"="y" first: the window drawn through DirectDraw.
 # Runs under a virtual X server and a private sound server of its own.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -26,6 +27,9 @@ sox -n -r 8000 -c 1 -b 8 -e unsigned -t raw - synth $(( seconds + 30 )) sine 440
 
 export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/kelvo-rt
 build/kelvo-reg add 'HKCU\SOFTWARE\Quennel\Kelvo' /v Frequency /t REG_DWORD /d "$interval" /f >/dev/null
+if [ "${KELVO_DIRECTX:-}" = y ]; then
+  build/kelvo-reg add 'HKCU\SOFTWARE\Quennel\Kelvo' /v DirectX /t REG_SZ /d y /f >/dev/null
+fi
 build/kelvo /debug "$@" 2>"$work/kelvo.log" & kelvo=$!; pids+=($kelvo)
 sleep 3  # past start-up
 ticks() { awk '{print $14 + $15}' "/proc/$kelvo/stat"; }
