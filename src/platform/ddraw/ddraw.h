@@ -171,6 +171,7 @@ private:
     HRESULT Usable() const;
     HRESULT BltToScreen(const RECT& destRect, const DirectDrawSurface7& source, const RECT& srcRect);
     void SelectDrawingObjects();
+    HRESULT Change(LONG State::*field, LONG value);
 
     std::unique_ptr<State> state_;
 };

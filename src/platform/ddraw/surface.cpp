@@ -114,47 +114,41 @@ HRESULT DirectDrawSurface7::ReleaseDC(HDC hdc)
     return DD_OK;
 }
 
+HRESULT DirectDrawSurface7::Change(LONG State::*field, LONG value)
+{
+    state_.get()->*field = value;
+    SelectDrawingObjects();
+    return DD_OK;
+}
+
 HRESULT DirectDrawSurface7::SetDrawStyle(LONG style)
 {
     if (style >= 1 && style <= 4) return DDERR_UNSUPPORTED;  // dashes and dots
     if (style != kDrawStyleSolid && style != kDrawStyleTransparent && style != kDrawStyleInsideSolid)
         return DDERR_INVALIDPARAMS;
-    state_->drawStyle = style;
-    SelectDrawingObjects();
-    return DD_OK;
+    return Change(&State::drawStyle, style);
 }
 
 HRESULT DirectDrawSurface7::SetDrawWidth(LONG width)
 {
-    if (width < 1 || width > 32767) return DDERR_INVALIDPARAMS;
-    state_->drawWidth = width;
-    SelectDrawingObjects();
-    return DD_OK;
+    return width < 1 || width > 32767 ? DDERR_INVALIDPARAMS : Change(&State::drawWidth, width);
 }
 
 HRESULT DirectDrawSurface7::SetFillColor(LONG colour)
 {
-    if (!IsColour(colour)) return DDERR_INVALIDPARAMS;
-    state_->fillColor = colour;
-    SelectDrawingObjects();
-    return DD_OK;
+    return IsColour(colour) ? Change(&State::fillColor, colour) : DDERR_INVALIDPARAMS;
 }
 
 HRESULT DirectDrawSurface7::SetFillStyle(LONG style)
 {
     if (style >= 2 && style <= 7) return DDERR_UNSUPPORTED;  // hatches
     if (style != kFillStyleSolid && style != kFillStyleTransparent) return DDERR_INVALIDPARAMS;
-    state_->fillStyle = style;
-    SelectDrawingObjects();
-    return DD_OK;
+    return Change(&State::fillStyle, style);
 }
 
 HRESULT DirectDrawSurface7::SetForeColor(LONG colour)
 {
-    if (!IsColour(colour)) return DDERR_INVALIDPARAMS;
-    state_->foreColor = colour;
-    SelectDrawingObjects();
-    return DD_OK;
+    return IsColour(colour) ? Change(&State::foreColor, colour) : DDERR_INVALIDPARAMS;
 }
 
 HRESULT DirectDrawSurface7::GetDrawStyle(LONG& style) const { return style = state_->drawStyle, DD_OK; }
