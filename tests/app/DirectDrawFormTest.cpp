@@ -1,21 +1,20 @@
-// The window display through DirectDraw, in the main window under Qt's
+// The window display through DirectDraw in the main window, under Qt's
 // offscreen platform: the composed frame to the pixel, the frame on the
 // screen, and every way DirectDraw can fail. The test binary has a folder of
 // its own, where it keeps canvas.bmp.
 #include "app/Artwork.h"
 #include "app/frmMain.h"
+#include "ddraw/display.h"
 #include "gdi/gdi.h"
 #include "kernel/module_file.h"
 #include "settings/StoredSettings.h"
 #include "settings/clsRegistry.h"
 #include "support/FakeCaptureDriver.h"
-#include "support/ModeChangingDisplay.h"
 #include "user/message_box.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -33,6 +32,20 @@ fs::path CanvasBmp()
     GetModuleFileNameA(nullptr, path, sizeof path);
     return fs::path(path).parent_path() / "canvas.bmp";
 }
+
+// The desktop's display, but the test says when the display mode changes.
+struct ModeChangingDisplay : ddraw::Display {
+    ddraw::Display& real = ddraw::CurrentDisplay();
+    std::uint64_t generation = 0;
+    bool Available() override { return real.Available(); }
+    std::uint64_t ModeGeneration() override { return generation; }
+    bool ScreenSize(int& w, int& h) override { return real.ScreenSize(w, h); }
+    bool WindowRect(HWND hWnd, RECT& r) override { return real.WindowRect(hWnd, r); }
+    bool BeginWindowUpdate(HWND hWnd, ddraw::WindowPixels& p) override { return real.BeginWindowUpdate(hWnd, p); }
+    void EndWindowUpdate(HWND hWnd, const RECT& r) override { real.EndWindowUpdate(hWnd, r); }
+    void ReleaseWindow(HWND hWnd) override { real.ReleaseWindow(hWnd); }
+    HRESULT LoadBitmapFile(const std::string& path, HBITMAP& b) override { return real.LoadBitmapFile(path, b); }
+};
 
 class DirectDrawForm : public ::testing::Test {
 protected:
@@ -57,38 +70,15 @@ protected:
     {
         user::SetMessageBoxHandler({});
         winmm::SetCaptureDriver(nullptr);
-        ddraw::SetDisplay(nullptr);
-        ::unsetenv("KELVO_DIRECTDRAW");
         fs::remove_all(config);
     }
 
-    // Starts the form, draws one frame and returns what went to stderr.
-    std::string StartAndTick(frmMain& form)
+    // One tick; what it wrote to stderr.
+    static std::string Tick(frmMain& form)
     {
         testing::internal::CaptureStderr();
-        EXPECT_TRUE(form.Form_Load());
         emit form.Timer->Timer();
         return testing::internal::GetCapturedStderr();
-    }
-
-    static int GdiTracePixels(frmMain& form)
-    {
-        int n = 0;
-        for (int y = 0; y < H; ++y)
-            for (int x = 0; x < W; ++x) n += GetPixel(form.picCanvas->hDC(), x, y) == kTrace;
-        return n;
-    }
-
-    // After a failure: one line naming the call and code, GDI drawing, the
-    // stored switch untouched.
-    void ExpectGdiFromNowOn(frmMain& form, const std::string& err, const std::string& failure)
-    {
-        EXPECT_EQ(err, "kelvo: DirectDraw: " + failure + "; drawing with GDI from now on\n");
-        EXPECT_FALSE(form.state.bDirectX);
-        EXPECT_GT(GdiTracePixels(form), 0);
-        EXPECT_EQ(form.picCanvas->grab().toImage().pixel(0, 0), kBorder) << "the canvas shows itself again";
-        form.Unload();
-        EXPECT_TRUE(LoadStoredSettings().bDirectX);
     }
 
     fs::path config;
@@ -100,125 +90,102 @@ protected:
 TEST_F(DirectDrawForm, FramesShowTheBackgroundWithTheTraceFromTheMiddleOfTheLeftEdge)
 {
     std::vector<std::uint8_t> tone(37);
-    for (std::size_t i = 0; i < tone.size(); ++i) tone[i] = static_cast<std::uint8_t>(std::lround(128 + 100 * std::sin(i * 0.17)));
+    for (std::size_t i = 0; i < tone.size(); ++i) tone[i] = static_cast<std::uint8_t>(128 + 100 * std::sin(i * 0.17));
     const QImage background = kelvo::CanvasPicture();
     for (const auto& samples : {std::vector<std::uint8_t>{128}, tone}) {
         driver->autoPattern = samples;
         frmMain form("");
-        EXPECT_EQ(StartAndTick(form), "");
-        EXPECT_TRUE(boxes.empty());
+        ASSERT_TRUE(form.Form_Load());
+        form.SetDisplayMode(1);  // the tray display leaves the surfaces alone
+        EXPECT_EQ(Tick(form), "");
+        form.SetDisplayMode(0);
+        EXPECT_EQ(Tick(form), "");
         ASSERT_TRUE(form.state.bDirectX);
-        EXPECT_EQ((std::vector<int>{form.state.iPrimarySurface, form.state.iCanvasSurface,
+        EXPECT_EQ(std::vector<int>({form.state.iPrimarySurface, form.state.iCanvasSurface,
                                     form.state.iBackgroundSurface}),
-                  (std::vector<int>{1, 2, 3}));
+                  std::vector<int>({1, 2, 3}));
 
-        // The oracle: the background, and the GDI's line through (0, 30) and
-        // then (x, row of the sample of column x) for x = 1..W.
-        const int n = 1200;
+        // The oracle: the GDI's line over the background through (0, 30), then
+        // (x, row of the sample of column x) for x = 1..W, n = 1200.
         std::vector<POINT> points{{0, 30}};
         for (int x = 1; x <= W; ++x) {
-            const int k = static_cast<int>(std::nearbyint(static_cast<double>(x) / W * n));
-            const double s = samples[static_cast<std::size_t>(k - 1) % samples.size()];
+            const double s = samples[static_cast<std::size_t>(std::nearbyint(x * 1200.0 / W) - 1) % samples.size()];
             points.push_back({x, static_cast<LONG>(std::nearbyint(s / 256 * H))});
         }
-        HDC expected = CreateCompatibleDC(nullptr);
-        HBITMAP bitmap = CreateBitmap(W, H, 1, 32, nullptr);
-        HGDIOBJ oldBitmap = SelectObject(expected, bitmap);
-        for (int y = 0; y < H; ++y)
-            for (int x = 0; x < W; ++x) {
-                const QRgb p = background.pixel(x, y);
-                SetPixel(expected, x, y, RGB(qRed(p), qGreen(p), qBlue(p)));
-            }
+        QImage expected = background.copy(0, 0, W, H).convertToFormat(QImage::Format_RGB32);
+        HDC dc = CreateCompatibleDC(nullptr);
+        HBITMAP bitmap = CreateBitmap(W, H, 1, 32, expected.constBits());
         HPEN pen = CreatePen(PS_SOLID, 1, kTrace);
-        HGDIOBJ oldPen = SelectObject(expected, pen);
-        Polyline(expected, points.data(), static_cast<int>(points.size()));
+        HGDIOBJ old[] = {SelectObject(dc, bitmap), SelectObject(dc, pen)};
+        Polyline(dc, points.data(), static_cast<int>(points.size()));
 
         DX_DD& dd = *form.state.oDirectDraw;
         HDC composed = dd.GetSurfaceDC(form.state.iCanvasSurface);
         const QImage screen = form.picCanvas->grab().toImage();
-        int wrong = 0, wrongOnScreen = 0, trace = 0;
-        for (int y = 0; y < H; ++y)
-            for (int x = 0; x < W; ++x) {
-                wrong += GetPixel(composed, x, y) != GetPixel(expected, x, y);
-                trace += GetPixel(composed, x, y) == kTrace;
-            }
-        // On the screen the frame is stretched over the canvas window, border and all.
         ASSERT_EQ(screen.size(), QSize(W + 4, H + 4));
-        for (int y = 0; y < screen.height(); ++y)
-            for (int x = 0; x < screen.width(); ++x) {
-                const COLORREF c = GetPixel(composed, (2 * x + 1) * W / (2 * screen.width()),
-                                            (2 * y + 1) * H / (2 * screen.height()));
+        int wrong = 0, wrongOnScreen = 0;
+        for (int i = 0; i < W * H; ++i) wrong += GetPixel(composed, i % W, i / W) != GetPixel(dc, i % W, i / W);
+        // On the screen the frame is stretched over the canvas window, border and all.
+        for (int y = 0; y < H + 4; ++y)
+            for (int x = 0; x < W + 4; ++x) {
+                const COLORREF c = GetPixel(composed, (2 * x + 1) * W / (2 * (W + 4)), (2 * y + 1) * H / (2 * (H + 4)));
                 wrongOnScreen += screen.pixel(x, y) != qRgb(GetRValue(c), GetGValue(c), GetBValue(c));
             }
         dd.ReleaseSurfaceDC(form.state.iCanvasSurface, composed);
         EXPECT_EQ(wrong, 0);
         EXPECT_EQ(wrongOnScreen, 0);
-        EXPECT_GE(trace, W) << "a trace across the whole canvas";
-        EXPECT_EQ(GdiTracePixels(form), 0) << "GDI draws nothing";
-
-        SelectObject(expected, oldPen);
-        SelectObject(expected, oldBitmap);
+        SelectObject(dc, old[1]);
+        SelectObject(dc, old[0]);
         DeleteObject(pen);
         DeleteObject(bitmap);
-        DeleteDC(expected);
+        DeleteDC(dc);
     }
 }
 
-TEST_F(DirectDrawForm, AMissingOrDamagedBackgroundMeansGdiForTheRun)
+TEST_F(DirectDrawForm, AnyFailureMeansGdiForTheRestOfTheRunAndTheSwitchStays)
 {
     driver->autoFill = 128;
+    ModeChangingDisplay display;
+    const std::string gdi = "; drawing with GDI from now on\n";
     struct Case {
-        std::string contents;  // empty: no file
-        std::string failure;
+        std::function<void()> before, during;
+        std::string err, box;
     } cases[] = {
-        {"", "DirectDraw7.CreateSurfaceFromFile failed with DDERR_NOTFOUND (0x887600FF)"},
-        {"BM6 and no picture", "DirectDraw7.CreateSurfaceFromFile failed with DDERR_GENERIC (0x80004005)"},
+        {[] { fs::remove(CanvasBmp()); }, {},
+         "kelvo: DirectDraw: DirectDraw7.CreateSurfaceFromFile failed with DDERR_NOTFOUND (0x887600FF)" + gdi, ""},
+        {[] { std::ofstream(CanvasBmp(), std::ios::binary) << "BM6 and no picture"; }, {},
+         "kelvo: DirectDraw: DirectDraw7.CreateSurfaceFromFile failed with DDERR_GENERIC (0x80004005)" + gdi, ""},
+        {[] { ::setenv("KELVO_DIRECTDRAW", "off", 1); }, {}, "",
+         "You have enabled DirectX support, but you do not have DirectX.  Sorry!|Kelvo|0"},
+        {[&] { ddraw::SetDisplay(&display); }, [&] { display.generation = 1; },
+         "kelvo: DirectDraw: DirectDrawSurface7.Blt failed with DDERR_SURFACELOST (0x887601C2)" + gdi, ""},
     };
     for (const Case& c : cases) {
-        fs::remove(CanvasBmp());
-        if (!c.contents.empty()) std::ofstream(CanvasBmp(), std::ios::binary) << c.contents;
+        boxes.clear();
+        c.before();
         frmMain form("");
-        ExpectGdiFromNowOn(form, StartAndTick(form), c.failure);
-        EXPECT_TRUE(boxes.empty());
+        testing::internal::CaptureStderr();
+        ASSERT_TRUE(form.Form_Load());
+        std::string err = testing::internal::GetCapturedStderr();
+        if (c.during) {
+            EXPECT_EQ(Tick(form), "");
+            EXPECT_NE(form.picCanvas->grab().toImage().pixel(0, 0), kBorder) << "DirectDraw draws at first";
+            c.during();
+        }
+        err += Tick(form);
+        EXPECT_EQ(err, c.err);
+        EXPECT_EQ(boxes, c.box.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.box});
+        EXPECT_FALSE(form.state.bDirectX);
+        int trace = 0;
+        for (int i = 0; i < W * H; ++i) trace += GetPixel(form.picCanvas->hDC(), i % W, i / W) == kTrace;
+        EXPECT_GT(trace, 0) << "GDI drew this very frame";
+        EXPECT_EQ(form.picCanvas->grab().toImage().pixel(0, 0), kBorder) << "the canvas shows itself again";
+        form.Unload();
+        EXPECT_TRUE(LoadStoredSettings().bDirectX);
+        ::unsetenv("KELVO_DIRECTDRAW");
+        ddraw::SetDisplay(nullptr);
+        ASSERT_TRUE(kelvo::CanvasPicture().save(QString::fromStdString(CanvasBmp().string()), "BMP"));
     }
-}
-
-TEST_F(DirectDrawForm, WithoutDirectXTheUserIsToldOnceAndGdiDraws)
-{
-    driver->autoFill = 128;
-    ::setenv("KELVO_DIRECTDRAW", "off", 1);
-    frmMain form("");
-    EXPECT_EQ(StartAndTick(form), "");
-    EXPECT_EQ(boxes, std::vector<std::string>{
-                         "You have enabled DirectX support, but you do not have DirectX.  Sorry!|Kelvo|0"});
-    EXPECT_FALSE(form.state.bDirectX);
-    EXPECT_GT(GdiTracePixels(form), 0);
-    form.Unload();
-    EXPECT_TRUE(LoadStoredSettings().bDirectX);
-}
-
-TEST_F(DirectDrawForm, SurfacesLostDuringARunMeanGdiFromThatFrameOn)
-{
-    driver->autoFill = 128;
-    testing_support::ModeChangingDisplay display;
-    ddraw::SetDisplay(&display);
-    frmMain form("");
-    ASSERT_EQ(StartAndTick(form), "");
-    ASSERT_TRUE(form.state.bDirectX);
-
-    // The tray display never touches the surfaces; back in the window they draw again.
-    form.SetDisplayMode(1);
-    emit form.Timer->Timer();
-    form.SetDisplayMode(0);
-    emit form.Timer->Timer();
-    EXPECT_TRUE(form.state.bDirectX);
-    EXPECT_NE(form.picCanvas->grab().toImage().pixel(0, 0), kBorder);
-
-    display.generation = 1;
-    testing::internal::CaptureStderr();
-    emit form.Timer->Timer();
-    ExpectGdiFromNowOn(form, testing::internal::GetCapturedStderr(),
-                       "DirectDrawSurface7.Blt failed with DDERR_SURFACELOST (0x887601C2)");
 }
 
 }  // namespace

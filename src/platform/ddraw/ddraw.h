@@ -180,8 +180,7 @@ class DirectDraw7 {
 public:
     HRESULT SetCooperativeLevel(HWND hWnd, DWORD flags);
     HRESULT CreateSurface(const DDSURFACEDESC2& desc, std::shared_ptr<DirectDrawSurface7>& surface);
-    // A surface holding the picture of a bitmap file, sized like it unless
-    // the description gives a size.
+    // A surface holding the picture of a bitmap file, sized like it.
     HRESULT CreateSurfaceFromFile(const std::string& path, const DDSURFACEDESC2& desc,
                                   std::shared_ptr<DirectDrawSurface7>& surface);
     HRESULT CreateClipper(DWORD flags, std::shared_ptr<DirectDrawClipper>& clipper);

@@ -1,7 +1,6 @@
 #include "ddraw/ddraw.h"
 
 #include "ddraw/display.h"
-#include "ddraw/stretch.h"
 #include "ddraw/surface_state.h"
 #include "gdi/gdi.h"
 
@@ -172,25 +171,12 @@ HRESULT DirectDraw7::CreateSurfaceFromFile(const std::string& path, const DDSURF
     const DWORD caps = (desc.dwFlags & DDSD_CAPS) ? desc.ddsCaps.dwCaps : DDSCAPS_OFFSCREENPLAIN;
     if (HRESULT hr = CheckCaps(caps); FAILED(hr)) return hr;
     if (caps & DDSCAPS_PRIMARYSURFACE) return DDERR_INVALIDCAPS;
-    int width = 0, height = 0;
-    const bool sized = RequestedSize(desc, width, height);
-    if (!sized && (desc.dwFlags & (DDSD_WIDTH | DDSD_HEIGHT))) return DDERR_INVALIDPARAMS;
+    if (desc.dwFlags & (DDSD_WIDTH | DDSD_HEIGHT)) return DDERR_UNSUPPORTED;  // no stretching on loading
 
     HBITMAP picture = nullptr;
     if (HRESULT hr = device_->display->LoadBitmapFile(path, picture); FAILED(hr)) return hr;
     auto state = NewState(device_, caps);
-    if (!sized) {
-        if (HRESULT hr = Offscreen(*state, picture); FAILED(hr)) return hr;
-    } else {
-        // The picture stretched to the size asked for.
-        HRESULT hr = Offscreen(*state, CreateBitmap(width, height, 1, 32, nullptr));
-        const gdi::PixelView from = gdi::BitmapPixels(picture);
-        if (SUCCEEDED(hr))
-            ddraw::StretchCopy(gdi::BitmapPixels(state->bitmap), RECT{0, 0, width, height},
-                               RECT{0, 0, width, height}, from, RECT{0, 0, from.width, from.height});
-        DeleteObject(picture);
-        if (FAILED(hr)) return hr;
-    }
+    if (HRESULT hr = Offscreen(*state, picture); FAILED(hr)) return hr;
     surface.reset(new DirectDrawSurface7(std::move(state)));
     return DD_OK;
 }
