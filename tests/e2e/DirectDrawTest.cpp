@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 using namespace e2e;
 namespace fs = std::filesystem;
 
@@ -33,16 +31,15 @@ protected:
     DirectDraw()
     {
         e2e::Run({(fs::path(KELVO_BUILD_DIR) / "kelvo-reg").string(), "add", "HKCU\\SOFTWARE\\Quennel\\Kelvo", "/v",
-             "DirectX", "/t", "REG_SZ", "/d", "y", "/f"},
-            {{"XDG_CONFIG_HOME", config.path().string()}});
+                  "DirectX", "/t", "REG_SZ", "/d", "y", "/f"},
+                 {{"XDG_CONFIG_HOME", config.path().string()}});
     }
-    ~DirectDraw() override { ::unsetenv("KELVO_E2E_BINARY"); }
 
-    void Start(const Environment& extra = {})
+    void Start(const Environment& extra = {}, const fs::path& binary = KelvoBinary())
     {
         Environment env = sound.ClientEnvironment();
         env.insert(extra.begin(), extra.end());
-        kelvo = std::make_unique<Kelvo>(x, env, std::vector<std::string>{}, &config.path());
+        kelvo = std::make_unique<Kelvo>(x, env, std::vector<std::string>{}, &config.path(), binary);
     }
 
     // Waits for a frame drawn the given way, with a trace, unlike `before`.
@@ -114,8 +111,7 @@ TEST_F(DirectDraw, WithoutCanvasBmpKelvoRunsOnWithGdi)
 {
     TempDir folder;
     fs::copy_file(KelvoBinary(), folder.path() / "kelvo");
-    ::setenv("KELVO_E2E_BINARY", (folder.path() / "kelvo").c_str(), 1);
-    Start();
+    Start({}, folder.path() / "kelvo");
     EXPECT_TRUE(Frame(false)) << kelvo->Log();
     EXPECT_NE(kelvo->Log().find("kelvo: DirectDraw: DirectDraw7.CreateSurfaceFromFile failed with DDERR_NOTFOUND "
                                 "(0x887600FF); drawing with GDI from now on\n"),
