@@ -29,7 +29,7 @@ test: build
 # make install PREFIX=/opt/kelvo (default /usr/local; DESTDIR works too)
 PREFIX ?= /usr/local
 install: build
-	cmake --install $(BUILD) --prefix $(PREFIX)
+	cmake --install $(BUILD) --prefix $(PREFIX) --strip
 
 # A Debian package in $(BUILD): kelvo_<version>_<arch>.deb
 package: build
