@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -55,11 +56,19 @@ std::string Describe(const Case& c, const gdi::PixelView& view)
     return s.str();
 }
 
-class GdiReference : public ::testing::TestWithParam<Kind> {};
+// Cases that must agree: every one, except where the software GDI does not
+// yet trace like gdi32 (wide pens, pies); there the figure only may not drop.
+struct Expectation {
+    Kind kind;
+    int leastAgreeing;  // -1: all compared cases
+};
+
+class GdiReference : public ::testing::TestWithParam<Expectation> {};
 
 TEST_P(GdiReference, EveryCaseMatchesTheSystemsPicture)
 {
-    const Kind kind = GetParam();
+    const Kind kind = GetParam().kind;
+    const bool all = GetParam().leastAgreeing < 0;
     const std::vector<std::int64_t> expected = ExpectedHashes(kKindNames[kind]);
     ASSERT_EQ(expected.size(), static_cast<std::size_t>(kCasesPerKind)) << "reference data for " << kKindNames[kind];
 
@@ -78,17 +87,21 @@ TEST_P(GdiReference, EveryCaseMatchesTheSystemsPicture)
         Draw(dc, c);
         if (Hash(view.bits, view.stride) == expected[i])
             ++agree;
-        else if (compared - agree <= 3)
+        else if (all && compared - agree <= 3)
             ADD_FAILURE() << kKindNames[kind] << " case " << i << Describe(c, view);
     }
+    std::cout << kKindNames[kind] << ": " << agree << " of " << compared << " cases agree\n";
     EXPECT_GE(compared, 2000) << kKindNames[kind];
-    EXPECT_EQ(agree, compared) << kKindNames[kind];
+    EXPECT_GE(agree, all ? compared : GetParam().leastAgreeing) << kKindNames[kind];
     SelectObject(dc, old);
     DeleteObject(bitmap);
     DeleteDC(dc);
 }
 
-INSTANTIATE_TEST_SUITE_P(Primitives, GdiReference, ::testing::Values(kThin, kEllipse, kFillRect),
-                         [](const auto& info) { return std::string(kKindNames[info.param]); });
+INSTANTIATE_TEST_SUITE_P(Primitives, GdiReference,
+                         ::testing::Values(Expectation{kThin, -1}, Expectation{kWide2, 83}, Expectation{kWide3, 27},
+                                           Expectation{kEllipse, -1}, Expectation{kPie, 984},
+                                           Expectation{kFillRect, -1}),
+                         [](const auto& info) { return std::string(kKindNames[info.param.kind]); });
 
 }  // namespace
