@@ -225,24 +225,4 @@ TEST_F(FormTest, ASaveThatCannotBeMadeIsToldWithTheErrorIcon)
     EXPECT_EQ(boxes, std::vector<std::string>{"Kelvo|Cannot save options.  Terminating.|16"});
 }
 
-TEST_F(FormTest, ASoundServerThatHangsNeverBlocksTheWindowAndExitAbandonsTheOpen)
-{
-    driver->holdOpen = true;
-    frmMain form("");
-    bool ranDuringOpen = false;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (!driver->OpenWaiting()) return;
-        ranDuringOpen = true;
-        poll.stop();
-        form.Unload();
-    });
-    poll.start(5);
-    EXPECT_FALSE(form.Form_Load());
-    EXPECT_TRUE(ranDuringOpen) << "events ran while the server hung";
-    EXPECT_TRUE(boxes.empty()) << "an exit is not a device that cannot be opened";
-    driver->ReleaseOpen();
-    EXPECT_TRUE(driver->WaitForCall("close")) << "the late device is closed";
-}
-
 }  // namespace

@@ -31,24 +31,6 @@ TEST(TickPacer, KeptEventsRunTicksBackToBackAndOnlyOwnWorkIsLate)
     EXPECT_TRUE(TickPacer::Late(std::chrono::microseconds(15001), 15));
 }
 
-TEST(OwnWork, TimeSpentWaitingForSoundIsNotOwnWork)
-{
-    const auto spin = [](std::chrono::milliseconds d) {
-        const auto end = kelvo::OwnWork::ThreadTime() + d;
-        while (kelvo::OwnWork::ThreadTime() < end) {
-        }
-    };
-    kelvo::OwnWork work;
-    work.Start();
-    {
-        kelvo::OwnWork::Wait wait(work);
-        spin(std::chrono::milliseconds(30));
-    }
-    EXPECT_LT(work.Elapsed(), std::chrono::milliseconds(30));
-    spin(std::chrono::milliseconds(30));
-    EXPECT_GE(work.Elapsed(), std::chrono::milliseconds(30));
-}
-
 TEST(TickPacer, TheIntervalBacksOffByFiveAndNeverPast32767)
 {
     EXPECT_EQ(TickPacer::Lengthened(150), 155);

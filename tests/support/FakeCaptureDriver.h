@@ -4,8 +4,6 @@
 
 #include "winmm/capture_driver.h"
 
-#include <algorithm>
-#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -26,38 +24,10 @@ public:
 
     UINT DeviceCount() override { return devices; }
 
-    // While set, Open hangs as a stopped sound server would, until
-    // ReleaseOpen (or ten seconds, so that a test fails rather than hangs).
-    bool holdOpen = false;
-
-    void ReleaseOpen()
-    {
-        std::lock_guard lock(mutex_);
-        holdOpen = false;
-        changed_.notify_all();
-    }
-
-    bool OpenWaiting()
-    {
-        std::lock_guard lock(mutex_);
-        return openWaiting_;
-    }
-
-    // Waits (at most ten seconds) until `call` has been made.
-    bool WaitForCall(const std::string& call)
-    {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, std::chrono::seconds(10),
-                                 [&] { return std::find(calls_.begin(), calls_.end(), call) != calls_.end(); });
-    }
-
     MMRESULT Open(const WAVEFORMATEX& format, winmm::CaptureSink& sink,
                   std::unique_ptr<winmm::CaptureStream>& stream) override
     {
-        std::unique_lock lock(mutex_);
-        openWaiting_ = true;
-        changed_.wait_for(lock, std::chrono::seconds(10), [this] { return !holdOpen; });
-        openWaiting_ = false;
+        std::lock_guard lock(mutex_);
         calls_.push_back("open");
         lastFormat = format;
         if (openResult != MMSYSERR_NOERROR) return openResult;
@@ -163,7 +133,6 @@ private:
     std::vector<std::string> calls_;
     winmm::CaptureSink* sink_ = nullptr;
     int starts_ = 0;
-    bool openWaiting_ = false;
     std::size_t lastHint_ = 0;
 };
 

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdio>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <gtest/gtest.h>
@@ -16,7 +17,7 @@ struct ToolRun {
 
 ToolRun Tool(const std::string& args)
 {
-    const std::string command = std::string(KELVO_REG_PATH) + " " + args + " </dev/null 2>&1";
+    const std::string command = "timeout 20 " + std::string(KELVO_REG_PATH) + " " + args + " </dev/null 2>&1";
     ToolRun run{-1, {}};
     FILE* pipe = ::popen(command.c_str(), "r");
     if (pipe == nullptr) return run;
@@ -97,6 +98,35 @@ TEST(KelvoReg, ErrorsAreClearAndFail)
                              R"(delete HKCU /f)", "import /nonexistent/file.reg"}) {
         EXPECT_EQ(Tool(args).status, 1) << args;
     }
+}
+
+TEST(KelvoReg, OddHiveFiles)
+{
+    kelvo::testing::TempHive hive;
+    std::filesystem::create_directories(hive.kelvoDir());
+    ASSERT_EQ(::mkfifo(hive.file().c_str(), 0600), 0);  // refused with one line, never opened for good
+    ToolRun fifo = Tool(R"(add HKCU\\K /v n /d x /f)");
+    EXPECT_EQ(fifo.status, 1) << fifo.out;
+    EXPECT_NE(fifo.out.find(hive.file() + " cannot be read"), std::string::npos) << fifo.out;
+    struct stat st {};
+    EXPECT_TRUE(::stat(hive.file().c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
+
+    std::filesystem::remove(hive.file());
+    const std::string cut = "REGEDIT4\n\n[HKEY_CURRENT_USER\\K]\n\"n\"=dword:0000";
+    hive.Write(cut);
+    ToolRun query = Tool(R"(query HKCU\\K)");
+    EXPECT_NE(query.out.find(hive.file() + " could not be read whole (line 4: the last line"), std::string::npos)
+        << query.out;
+    EXPECT_EQ(Tool(R"(add HKCU\\K /v n /t REG_DWORD /d 45 /f)").status, 0);
+    ASSERT_EQ(hive.DamagedCopies().size(), 1u);
+    std::ifstream kept(hive.DamagedCopies()[0], std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), cut);
+
+    // What is stored already is not written again: no lock, no new file.
+    std::filesystem::remove(hive.file() + ".lock");
+    std::filesystem::create_directory(hive.file() + ".lock");
+    EXPECT_EQ(Tool(R"(add HKCU\\K /v n /t REG_DWORD /d 45 /f)").status, 0);
+    EXPECT_EQ(Tool(R"(add HKCU\\K /v n /t REG_DWORD /d 46 /f)").status, 1);
 }
 
 }  // namespace
