@@ -99,6 +99,11 @@ void frmAbout::Arrange()
         const int needed = label->fontMetrics().horizontalAdvance(label->text());
         if (designed > 0) widen = std::max(widen, static_cast<double>(needed) / designed);
     }
+    // A very long configured address is cut off rather than the box leaving the screen.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        widen = std::min(widen, std::max(1.0, static_cast<double>(screen->availableGeometry().width()) /
+                                                  Pixels(kClient, 1.0).width()));
+    }
     for (QLabel* label : labels) label->setGeometry(Pixels(label->property("twips").toRect(), widen));
     const QRect image = Pixels(kImage1, widen);
     Image1->setGeometry(image.x(), image.y(), Pixels(kImage1, 1.0).width(), image.height());
