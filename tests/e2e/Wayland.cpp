@@ -365,7 +365,7 @@ Weston::Weston(const XServer& x)
 {
     fs::permissions(dir_.path(), fs::perms::owner_all);
     weston_ = std::make_unique<Process>(
-        std::vector<std::string>{"weston", "--backend=x11-backend.so", "--use-pixman", "--width=640", "--height=480",
+        std::vector<std::string>{"weston", "--backend=x11-backend.so", "--use-pixman", "--width=600", "--height=440",
                                  "--socket=wayland-kelvo"},
         Environment{{"DISPLAY", x.Display()}, {"XDG_RUNTIME_DIR", dir_.path().string()}},
         dir_.path() / "weston.log");
@@ -373,6 +373,8 @@ Weston::Weston(const XServer& x)
         !weston_->Running()) {
         throw std::runtime_error("weston did not come up");
     }
+    // Off weston's window, so that the first move into it is an entry.
+    x.Xdotool({"mousemove", "639", "479"});
 }
 
 Desktop Weston::ForClients() const

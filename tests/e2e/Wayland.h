@@ -99,8 +99,8 @@ private:
     std::unique_ptr<VirtualPointer> pointer_;
 };
 
-// weston with its desktop shell and no tray, shown on `x` (its X11 back
-// end takes xdotool's input; its headless one takes none).
+// weston with its desktop shell and no tray, 600 x 440 at the top left of
+// `x` (its X11 back end takes xdotool's input; its headless one takes none).
 class Weston {
 public:
     explicit Weston(const XServer& x);
