@@ -1,6 +1,7 @@
 // The window display through DirectDraw: each frame is composed on an
 // off-screen surface from the canvas.bmp background and blitted over the
-// canvas. Any DirectDraw failure ends DirectDraw drawing for the run.
+// canvas (no samples: the background alone). Any DirectDraw failure ends
+// DirectDraw drawing for the run.
 #include "app/SampleMapping.h"
 #include "app/frmMain.h"
 #include "common/RuntimeError.h"
@@ -46,7 +47,7 @@ void frmMain::RenderDirectDrawFrame(std::span<const std::uint8_t> samples)
         LONG prevX = 0;
         LONG prevY = RoundTo<std::int16_t>(H / 2.0);
         dd.Copy(state.iBackgroundSurface, state.iCanvasSurface);
-        for (std::int16_t x = 1; x <= W; ++x) {
+        for (std::int16_t x = 1; x <= W && !samples.empty(); ++x) {
             const LONG y = kelvo::RowOfColumn(samples, x, W, H, state.iFullScale);
             dd.DrawLine(state.iCanvasSurface, prevX, prevY, x, y);
             prevX = x;
@@ -55,7 +56,7 @@ void frmMain::RenderDirectDrawFrame(std::span<const std::uint8_t> samples)
         dd.Blt(state.iPrimarySurface, picCanvas->hWnd(), state.iCanvasSurface);
     } catch (const std::exception& failure) {
         LeaveDirectDraw(failure);
-        RenderWindowFrame(samples);
+        if (!samples.empty()) RenderWindowFrame(samples);
     }
 }
 

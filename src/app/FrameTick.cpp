@@ -55,6 +55,7 @@ void frmMain::Tick()
             // No sound: the canvas shows its background until the device is back.
             lastOpenAttempt_ = clock_();
             picCanvas->Cls();
+            if (state.bDirectX && mnuShowHide->text() == QLatin1String("Hide")) RenderDirectDrawFrame({});
         }
         return;
     }

@@ -134,6 +134,13 @@ TEST_F(DirectDrawForm, FramesShowTheBackgroundWithTheTraceFromTheMiddleOfTheLeft
         dd.ReleaseSurfaceDC(form.state.iCanvasSurface, composed);
         EXPECT_EQ(wrong, 0);
         EXPECT_EQ(wrongOnScreen, 0);
+        driver->Fail();  // without sound, the background alone
+        EXPECT_EQ(Tick(form), "");
+        const QImage quiet = form.picCanvas->grab().toImage();
+        int traced = 0;
+        for (int i = 0; i < quiet.width() * quiet.height(); ++i)
+            traced += quiet.pixel(i % quiet.width(), i / quiet.width()) == qRgb(128, 255, 255);
+        EXPECT_EQ(std::make_pair(traced, quiet.pixel(0, 0) != kBorder), std::make_pair(0, true));
         SelectObject(dc, old[1]);
         SelectObject(dc, old[0]);
         DeleteObject(pen);
