@@ -2,6 +2,7 @@
 // offscreen platform: the composed frame to the pixel, the frame on the
 // screen, and every way DirectDraw can fail. The test binary has a folder of
 // its own, where it keeps canvas.bmp.
+#include "app/AppFixture.h"
 #include "app/Artwork.h"
 #include "app/frmMain.h"
 #include "ddraw/display.h"
@@ -9,8 +10,6 @@
 #include "kernel/module_file.h"
 #include "settings/StoredSettings.h"
 #include "settings/clsRegistry.h"
-#include "support/FakeCaptureDriver.h"
-#include "user/message_box.h"
 
 #include <gtest/gtest.h>
 
@@ -47,30 +46,15 @@ struct ModeChangingDisplay : ddraw::Display {
     HRESULT LoadBitmapFile(const std::string& path, HBITMAP& b) override { return real.LoadBitmapFile(path, b); }
 };
 
-class DirectDrawForm : public ::testing::Test {
+class DirectDrawForm : public AppTest {
 protected:
     void SetUp() override
     {
-        std::string pattern = (fs::temp_directory_path() / "kelvo-dd-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        config = pattern;
-        ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+        AppTest::SetUp();
         clsRegistry registry;
         ASSERT_TRUE(registry.CreateKey(kSettingsKey, true, HKEY_CURRENT_USER));
         ASSERT_TRUE(registry.WriteStringValue("DirectX", "y"));
         ASSERT_TRUE(kelvo::CanvasPicture().save(QString::fromStdString(CanvasBmp().string()), "BMP"));
-        winmm::SetCaptureDriver(driver);
-        user::SetMessageBoxHandler([this](const std::string& text, const std::string& caption, UINT type) {
-            boxes.push_back(text + "|" + caption + "|" + std::to_string(type));
-            return IDOK;
-        });
-    }
-
-    void TearDown() override
-    {
-        user::SetMessageBoxHandler({});
-        winmm::SetCaptureDriver(nullptr);
-        fs::remove_all(config);
     }
 
     // One tick; what it wrote to stderr.
@@ -80,11 +64,6 @@ protected:
         emit form.Timer->Timer();
         return testing::internal::GetCapturedStderr();
     }
-
-    fs::path config;
-    std::shared_ptr<testing_support::FakeCaptureDriver> driver =
-        std::make_shared<testing_support::FakeCaptureDriver>();
-    std::vector<std::string> boxes;
 };
 
 TEST_F(DirectDrawForm, FramesShowTheBackgroundWithTheTraceFromTheMiddleOfTheLeftEdge)
@@ -163,7 +142,7 @@ TEST_F(DirectDrawForm, AnyFailureMeansGdiForTheRestOfTheRunAndTheSwitchStays)
         {[] { std::ofstream(CanvasBmp(), std::ios::binary) << "BM6 and no picture"; }, {},
          "kelvo: DirectDraw: DirectDraw7.CreateSurfaceFromFile failed with DDERR_GENERIC (0x80004005)" + gdi, ""},
         {[] { ::setenv("KELVO_DIRECTDRAW", "off", 1); }, {}, "",
-         "You have enabled DirectX support, but you do not have DirectX.  Sorry!|Kelvo|0"},
+         "Kelvo|You have enabled DirectX support, but you do not have DirectX.  Sorry!|0"},
         {[&] { ddraw::SetDisplay(&display); }, [&] { display.generation = 1; },
          "kelvo: DirectDraw: DirectDrawSurface7.Blt failed with DDERR_SURFACELOST (0x887601C2)" + gdi, ""},
     };
