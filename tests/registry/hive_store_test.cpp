@@ -6,10 +6,8 @@
 #include "registry/winreg.h"
 
 #include <algorithm>
-#include <csignal>
 #include <functional>
 #include <iterator>
-#include <random>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -81,46 +79,6 @@ TEST(HiveStore, TwoProcessesNeverLoseEachOthersChanges)
     for (int id : {1, 2})
         for (int i = 0; i < kWrites; ++i)
             EXPECT_TRUE(GetText("Shared", "p" + std::to_string(id) + "_" + std::to_string(i))) << id << " " << i;
-}
-
-TEST(HiveStore, WriterKilledAtAnyMomentLeavesOldOrNewFile)
-{
-    kelvo::testing::TempHive hive;
-    ASSERT_EQ(SetText("Kill", "v", std::string(4000, 'a')), ERROR_SUCCESS);
-    std::mt19937 random(12345);
-    for (int round = 0; round < 25; ++round) {
-        int pipeFds[2];
-        ASSERT_EQ(::pipe(pipeFds), 0);
-        pid_t child = Spawn([&] {
-            ::close(pipeFds[0]);
-            for (int i = 0;; ++i) {
-                if (SetText("Kill", "v", std::string(4000, static_cast<char>('a' + i % 26))) != ERROR_SUCCESS)
-                    return false;
-                if (i == 0) {
-                    (void)!::write(pipeFds[1], "w", 1);  // the first save is done: the loop is running
-                    ::close(pipeFds[1]);
-                }
-            }
-        });
-        ::close(pipeFds[1]);
-        char ready = 0;
-        ASSERT_EQ(::read(pipeFds[0], &ready, 1), 1);
-        ::close(pipeFds[0]);
-        ::usleep(std::uniform_int_distribution<unsigned>(0, 3000)(random));  // a random moment of the save loop
-        ::kill(child, SIGKILL);
-        int status = Wait(child);
-        ASSERT_TRUE(WIFSIGNALED(status)) << "the writer failed before it was killed";
-
-        kelvo::registry::RegFile file = kelvo::registry::ParseRegFile(hive.Read());
-        EXPECT_TRUE(file.problems.empty()) << "round " << round;
-        auto text = GetText("Kill", "v");
-        ASSERT_TRUE(text);
-        ASSERT_EQ(text->size(), 4000u);
-        EXPECT_EQ(text->find_first_not_of(text->front()), std::string::npos);
-    }
-    // The lock died with the writer: this process still writes.
-    EXPECT_EQ(SetText("Kill", "after", "ok"), ERROR_SUCCESS);
-    EXPECT_TRUE(hive.DamagedCopies().empty());
 }
 
 TEST(HiveStore, DamagedFileIsKeptAsideBeforeTheFirstWrite)

@@ -28,19 +28,6 @@ protected:
     }
 };
 
-TEST_F(RegApi, KeysAreFoundWhateverTheCaseAndKeepTheirOwn)
-{
-    DWORD disposition = 0;
-    Create("SOFTWARE\\Quennel\\Kelvo", &disposition);
-    EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
-    Create("software\\QUENNEL\\kelvo", &disposition);
-    EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
-    HKEY missing = reinterpret_cast<HKEY>(1);
-    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\Nobody", 0, KEY_READ, &missing), ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(missing, nullptr);
-    EXPECT_NE(hive.Read().find("[HKEY_CURRENT_USER\\SOFTWARE\\Quennel\\Kelvo]"), std::string::npos);
-}
-
 TEST_F(RegApi, BadPathsOptionsAndHandlesAreRefused)
 {
     std::string tooDeep;

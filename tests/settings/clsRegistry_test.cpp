@@ -115,13 +115,9 @@ TEST_F(Registry, HugeObjectsGrowInStepsAndTheCallerKeepsItsBlock)
         kelvo::registry::GlobalLockGuard lock(block.get());
         EXPECT_EQ(std::memcmp(lock.data(), blob.data(), blob.size()), 0);
     }
-    EXPECT_FALSE(reg.LoadHugeObject("Missing", block.ref(), GMEM_MOVEABLE, 256));
-    EXPECT_FALSE(reg.LoadHugeObject("Blob", block.ref(), GMEM_MOVEABLE, 0));  // would never grow
     HGLOBAL bogus = reinterpret_cast<HGLOBAL>(std::uintptr_t{0x77});
     EXPECT_FALSE(reg.LoadHugeObject("Blob", bogus, GMEM_MOVEABLE, 256));
     EXPECT_EQ(bogus, reinterpret_cast<HGLOBAL>(std::uintptr_t{0x77}));
-    EXPECT_FALSE(reg.LoadHugeObject("Blob", block.ref(), GMEM_MOVEABLE, 256, nullptr, "far"));
-    EXPECT_EQ(reg.Status(), ERROR_BAD_NETPATH);
 }
 
 TEST_F(Registry, EnumerationsCountsAndDeletes)
@@ -132,17 +128,6 @@ TEST_F(Registry, EnumerationsCountsAndDeletes)
     for (const char* name : {"B", "a", "  lead"}) ASSERT_TRUE(reg.CreateKey(name, false));
     EXPECT_TRUE(reg.GetKeys(sBuffer));
     EXPECT_EQ(sBuffer, std::string("lead\0a\0B\0", 9));
-    std::string sKey;
-    EXPECT_TRUE(reg.GetKeyByValue(sKey, 0));
-    EXPECT_EQ(sKey, "  lead");
-    EXPECT_FALSE(reg.GetKeyByValue(sKey, 3));
-    LONG lCount = -1;
-    EXPECT_TRUE(reg.CountKeys(lCount));
-    EXPECT_EQ(lCount, 3);
-    ASSERT_TRUE(reg.CreateKey(std::string(255, 'n'), false));
-    EXPECT_TRUE(reg.GetKeys(sBuffer));  // the longest name the registry allows fits with its NUL
-    EXPECT_NE(sBuffer.find(std::string(255, 'n') + '\0'), std::string::npos);
-
     ASSERT_TRUE(reg.WriteLongValue("one", 1));
     ASSERT_TRUE(reg.WriteStringValue("two", std::string(1000, 'x')));  // long data does not end the list
     EXPECT_TRUE(reg.GetValues(sBuffer));

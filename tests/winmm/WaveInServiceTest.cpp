@@ -98,6 +98,9 @@ TEST_F(WaveInServiceTest, StopReturnsThePartBufferAndResetReturnsEverything)
         ASSERT_EQ(waveInAddBuffer(device, h, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
     }
     ASSERT_EQ(waveInStart(device), MMSYSERR_NOERROR);
+    ASSERT_EQ(waveInStop(device), MMSYSERR_NOERROR);
+    EXPECT_FALSE(header.dwFlags & WHDR_DONE) << "an empty buffer stays queued";
+    ASSERT_EQ(waveInStart(device), MMSYSERR_NOERROR);
     driver->Deliver(std::vector<std::uint8_t>(10, 5));
     ASSERT_EQ(waveInStop(device), MMSYSERR_NOERROR);
     EXPECT_TRUE(header.dwFlags & WHDR_DONE);
