@@ -29,6 +29,8 @@ protected:
                                                                     "--widthtype", "request", "--height", "24",
                                                                     "--SetDockType", "false"},
                                            Environment{{"DISPLAY", x.Display()}});
+        // Kelvo started before the host is up would stay in its window.
+        WaitFor([&] { return !x.WindowsNamed("panel").empty(); }, 10s);
     }
 
     // The panel's strip across the top of the screen, where the icon sits.
