@@ -6,21 +6,20 @@ namespace kelvo::reg_tool {
 
 LONG ReadTree(HKEY hKey, registry::KeyNode& out)
 {
-    for (DWORD index = 0;; ++index) {
-        std::string name(registry::kMaxValueNameLength + 1, '\0');
-        DWORD nameLength = static_cast<DWORD>(name.size());
-        DWORD type = 0, dataLength = 0;
-        LONG status = RegEnumValueA(hKey, index, name.data(), &nameLength, nullptr, &type, nullptr, &dataLength);
+    // One call per value, by index: a key with many values stays linear.
+    std::string name(registry::kMaxValueNameLength + 1, '\0');
+    std::vector<BYTE> data(256);
+    for (DWORD index = 0;;) {
+        DWORD nameLength = static_cast<DWORD>(name.size()), dataLength = static_cast<DWORD>(data.size()), type = 0;
+        LONG status = RegEnumValueA(hKey, index, name.data(), &nameLength, nullptr, &type, data.data(), &dataLength);
         if (status == ERROR_NO_MORE_ITEMS) break;
+        if (status == ERROR_MORE_DATA && dataLength > data.size()) {
+            data.resize(dataLength);  // the same value again, with room for it
+            continue;
+        }
         if (status != ERROR_SUCCESS) return status;
-        std::vector<BYTE> data(dataLength);
-        // By index again, not by name: a key with many values stays linear.
-        nameLength = static_cast<DWORD>(name.size());
-        status = RegEnumValueA(hKey, index, name.data(), &nameLength, nullptr, &type, data.data(), &dataLength);
-        if (status != ERROR_SUCCESS) return status;
-        name.resize(nameLength);
-        data.resize(dataLength);
-        out.values.push_back({name, type, std::move(data)});
+        out.values.push_back({name.substr(0, nameLength), type, {data.begin(), data.begin() + dataLength}});
+        ++index;
     }
     for (DWORD index = 0;; ++index) {
         char name[registry::kMaxKeyNameLength + 1];
