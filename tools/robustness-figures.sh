@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Figures of Kelvo under stress, each under a virtual X server of its own:
+#   tools/robustness-figures.sh stalls [count]  the interval after `count`
+#       (default 10) 1-second stalls of the sound server, with a tone playing
+#   tools/robustness-figures.sh sigterm-box     the time from SIGTERM to exit
+#       while "No recoring devices" is open (five runs)
+set -uo pipefail
+cd "$(dirname "$0")/.."
+work=$(mktemp -d)
+pids=()
+cleanup() { for p in "${pids[@]}"; do kill -CONT "$p" 2>/dev/null; kill "$p" 2>/dev/null; done; wait 2>/dev/null; rm -rf "$work"; }
+trap cleanup EXIT INT TERM
+display=:$(( 600 + $$ % 300 ))
+Xvfb "$display" -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
+export DISPLAY=$display
+for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+mkdir -p "$work/pulse-rt" "$work/kelvo-rt" "$work/config"; chmod 700 "$work/kelvo-rt"
+export XDG_CONFIG_HOME=$work/config
+
+case "${1:-}" in
+stalls)
+  XDG_RUNTIME_DIR=$work/pulse-rt pulseaudio -n --daemonize=no --exit-idle-time=-1 \
+    --load=module-native-protocol-unix --load="module-null-sink sink_name=stalls" >/dev/null 2>&1 & server=$!; pids+=($server)
+  export PULSE_SERVER=unix:$work/pulse-rt/pulse/native PULSE_SOURCE=stalls.monitor
+  for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+  sox -n -r 8000 -c 1 -b 8 -e unsigned -t raw - synth 600 sine 440 vol 0.8 2>/dev/null \
+    | pacat --raw --format=u8 --rate=8000 --channels=1 -d stalls & pids+=($!)
+  XDG_RUNTIME_DIR=$work/kelvo-rt build/kelvo /debug 2>"$work/kelvo.log" & kelvo=$!; pids+=($kelvo)
+  sleep 4
+  for _ in $(seq "${2:-10}"); do kill -STOP $server; sleep 1; kill -CONT $server; sleep 1; done
+  sleep 2
+  kill -TERM $kelvo; wait $kelvo
+  echo "intervals reported: $(grep -o 'interval=[0-9]*' "$work/kelvo.log" | sort | uniq -c | tr -s ' ' | tr '\n' ';')"
+  echo "stored at exit: $(build/kelvo-reg query 'HKCU\SOFTWARE\Quennel\Kelvo' /v Frequency | grep -i frequency)"
+  ;;
+sigterm-box)
+  export PULSE_SERVER=unix:$work/no-server
+  for run in 1 2 3 4 5; do
+    XDG_RUNTIME_DIR=$work/kelvo-rt build/kelvo 2>/dev/null & kelvo=$!
+    for _ in $(seq 200); do
+      [ -n "$(xdotool search --onlyvisible --name '^No recoring devices$' 2>/dev/null)" ] && break; sleep 0.05
+    done
+    t0=$(date +%s%N); kill -TERM $kelvo; wait $kelvo; status=$?; t1=$(date +%s%N)
+    echo "run $run: status $status, $(( (t1 - t0) / 1000000 )) ms from SIGTERM to exit"
+  done
+  ;;
+*) sed -n '2,6p' "$0"; exit 1 ;;
+esac
