@@ -2,6 +2,7 @@
 // drag, the double-clicks, Esc and the tray icon's notifications.
 #include "app/EventGuard.h"
 #include "app/frmMain.h"
+#include "settings/frmPrefs.h"
 #include "shell/notification_area.h"
 #include "surfaces/TrayIcon.h"
 #include "user/message_box.h"
@@ -57,6 +58,12 @@ void frmMain::ShowPopupMenu()
 {
     mnuPopup->setDefaultAction(mnuShowHide);
     user::TrackPopupMenu(*mnuPopup, QCursor::pos());
+}
+
+void frmMain::mnuPrefs_Click()
+{
+    frmPrefs::ShowModal(
+        {this, [this] { return RefreshInterval(); }, [this](std::int16_t value) { SetRefreshInterval(value); }});
 }
 
 void frmMain::mousePressEvent(QMouseEvent* event)

@@ -27,6 +27,8 @@ public:
     // with a whole interval when the last one closes.
     void Pause();
     void Resume();
+    // Enabled and not paused: events fall due.
+    bool Running() const { return timer_.isActive(); }
 
     QString Tag;
 

@@ -76,6 +76,8 @@ frmMain::frmMain(std::string argumentText, QWidget* parent)
     mnuPopup->addSeparator();
     mnuAbout = mnuPopup->addAction(QStringLiteral("About..."));
     mnuPopup->setDefaultAction(mnuShowHide);
+    connect(mnuPrefs, &QAction::triggered, this,
+            [this] { kelvo::GuardEvent("Preferences...", [this] { mnuPrefs_Click(); }); });
     connect(mnuExit, &QAction::triggered, this, [this] { kelvo::GuardEvent("Exit", [this] { Unload(); }); });
     connect(mnuAbout, &QAction::triggered, this,
             [this] { kelvo::GuardEvent("About...", [this] { frmAbout::ShowModal(windowIcon()); }); });

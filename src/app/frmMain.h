@@ -94,6 +94,7 @@ private:
     void LoadSettings();
     void SaveSettings();
     void ShowPopupMenu();
+    void mnuPrefs_Click();
     void NotificationAreaChanged(bool available);
 
     const std::string argumentText_;

@@ -285,6 +285,19 @@ fs::path KelvoBinary()
     return fs::path(KELVO_BUILD_DIR) / "kelvo";
 }
 
+std::optional<QPoint> CentreOfColour(const QImage& image, QRect area, QRgb colour)
+{
+    QRect found;
+    area = area.intersected(image.rect());
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (image.pixel(x, y) == colour) found |= QRect(x, y, 1, 1);
+        }
+    }
+    if (found.isEmpty()) return std::nullopt;
+    return found.center();
+}
+
 Kelvo::Kelvo(const XServer& x, const Environment& sound, std::vector<std::string> arguments,
              const fs::path* configHome, const fs::path& binary)
     : x_(&x), configHome_(configHome ? *configHome : dir_.path() / "config"), log_(dir_.path() / "kelvo.log")

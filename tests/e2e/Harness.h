@@ -107,6 +107,10 @@ std::vector<std::uint8_t> Tone(double hertz, double amplitude, double seconds);
 
 std::filesystem::path KelvoBinary();
 
+// The centre of the smallest rectangle that holds every pixel of `colour`
+// inside `area` (a tray icon's trace, say); nullopt when there is none.
+std::optional<QPoint> CentreOfColour(const QImage& image, QRect area, QRgb colour);
+
 class DesktopUser;
 // Where a program runs: the environment that names the desktop, and the user
 // it runs as (nullptr: the current one).

@@ -16,13 +16,16 @@ BOOL ReleaseCapture()
     return TRUE;
 }
 
-LRESULT SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM /*lParam*/)
+LRESULT SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
 {
+    QWidget* widget = user::WindowFromHandle(hWnd);
     if (Msg == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_MOVE) {
-        if (QWidget* widget = user::WindowFromHandle(hWnd)) {
+        if (widget) {
             user::WindowDrag drag(widget->window());
             drag.Run();
         }
+    } else if (auto* procedure = dynamic_cast<user::WindowProcedure*>(widget)) {
+        return procedure->WindowProc(Msg, wParam, lParam);
     }
     return 0;
 }

@@ -14,9 +14,10 @@
 constexpr WPARAM SC_DRAGMOVE = SC_MOVE + 2;
 
 BOOL ReleaseCapture();
-// WM_LBUTTONUP is accepted and ignored; WM_SYSCOMMAND with SC_MOVE (0xF012
-// from a caption drag) moves the window behind hWnd with the mouse until the
-// left button is released. Every message returns 0.
+// WM_SYSCOMMAND with SC_MOVE (0xF012 from a caption drag) moves the window
+// behind hWnd with the mouse until the left button is released; a widget that
+// is a user::WindowProcedure answers other messages itself. Everything else
+// (WM_LBUTTONUP among it) is accepted and answered with 0.
 LRESULT SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 
 namespace user {

@@ -1,5 +1,7 @@
 #include "user/window_table.h"
 
+#include "kernel/library.h"
+
 #include <QHash>
 #include <QPointer>
 #include <QWidget>
@@ -58,3 +60,14 @@ BOOL PostMessageA(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
 }
 
 }  // namespace user
+
+BOOL DestroyWindow(HWND hWnd)
+{
+    QWidget* widget = user::WindowFromHandle(hWnd);
+    if (!widget) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
+    }
+    delete widget;
+    return TRUE;
+}

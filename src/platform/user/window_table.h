@@ -36,4 +36,15 @@ private:
 // Queues `message` for the widget behind `hWnd`; FALSE for an unknown handle.
 BOOL PostMessageA(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 
+// A widget that answers the messages SendMessageA sends it.
+class WindowProcedure {
+public:
+    virtual ~WindowProcedure() = default;
+    virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) = 0;
+};
+
 }  // namespace user
+
+// Deletes the widget behind `hWnd` (and its children) at once; FALSE with
+// ERROR_INVALID_WINDOW_HANDLE when it has already gone.
+BOOL DestroyWindow(HWND hWnd);

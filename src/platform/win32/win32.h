@@ -23,6 +23,7 @@ using PLONG = LONG*;
 using UINT_PTR = std::uintptr_t;
 using DWORD_PTR = std::uintptr_t;
 using LONG_PTR = std::intptr_t;
+using INT_PTR = std::intptr_t;
 using WPARAM = UINT_PTR;
 using LPARAM = LONG_PTR;
 using LRESULT = LONG_PTR;
@@ -58,6 +59,8 @@ KELVO_DECLARE_HANDLE(HKEY);
 KELVO_DECLARE_HANDLE(HMENU);
 using HCURSOR = HICON;
 using HMODULE = HINSTANCE;
+// The type GetProcAddress returns; callers cast it to the function's own.
+using FARPROC = INT_PTR (*)();
 
 struct POINT {
     LONG x;
@@ -81,6 +84,7 @@ constexpr BYTE GetRValue(COLORREF c) { return static_cast<BYTE>(c & 0xFF); }
 constexpr BYTE GetGValue(COLORREF c) { return static_cast<BYTE>((c >> 8) & 0xFF); }
 constexpr BYTE GetBValue(COLORREF c) { return static_cast<BYTE>((c >> 16) & 0xFF); }
 
+constexpr DWORD MAKELONG(WORD low, WORD high) { return static_cast<DWORD>(low) | (static_cast<DWORD>(high) << 16); }
 constexpr WORD LOWORD(DWORD_PTR v) { return static_cast<WORD>(v & 0xFFFF); }
 constexpr WORD HIWORD(DWORD_PTR v) { return static_cast<WORD>((v >> 16) & 0xFFFF); }
 
@@ -92,9 +96,16 @@ constexpr LONG ERROR_INVALID_HANDLE = 6;
 constexpr LONG ERROR_NOT_ENOUGH_MEMORY = 8;
 constexpr LONG ERROR_BAD_NETPATH = 53;
 constexpr LONG ERROR_INVALID_PARAMETER = 87;
+constexpr LONG ERROR_MOD_NOT_FOUND = 126;
+constexpr LONG ERROR_PROC_NOT_FOUND = 127;
 constexpr LONG ERROR_MORE_DATA = 234;
 constexpr LONG ERROR_NO_MORE_ITEMS = 259;
 constexpr LONG ERROR_KEY_HAS_CHILDREN = 1020;
+constexpr LONG ERROR_INVALID_WINDOW_HANDLE = 1400;
+
+// Window styles.
+constexpr DWORD WS_CHILD = 0x40000000;
+constexpr DWORD WS_VISIBLE = 0x10000000;
 
 // Window messages used by the applet.
 constexpr UINT WM_MOUSEMOVE = 0x0200;
@@ -116,6 +127,7 @@ constexpr UINT MB_ICONERROR = 0x00000010;
 constexpr UINT MB_ICONSTOP = MB_ICONERROR;
 constexpr UINT MB_ICONQUESTION = 0x00000020;
 constexpr UINT MB_ICONWARNING = 0x00000030;
+constexpr UINT MB_ICONEXCLAMATION = MB_ICONWARNING;
 constexpr UINT MB_ICONINFORMATION = 0x00000040;
 constexpr UINT MB_ICONMASK = 0x000000F0;
 constexpr int IDOK = 1;
