@@ -10,61 +10,48 @@ using namespace e2e;
 
 namespace {
 
+const std::regex kLine45("interval=45\n");
+
 class Preferences : public ::testing::Test {
 protected:
     void Click(QPoint at, int button, int repeat = 1)
     {
-        x.Xdotool({"mousemove", std::to_string(at.x()), std::to_string(at.y())});
-        x.Xdotool({"click", "--repeat", std::to_string(repeat), "--delay", "60", std::to_string(button)});
+        x.Xdotool({"mousemove", std::to_string(at.x()), std::to_string(at.y()), "click", "--repeat",
+                   std::to_string(repeat), "--delay", "60", std::to_string(button)});
     }
 
-    std::optional<std::string> Window(const std::string& title)
+    bool Shown(const std::string& title, std::string& id)
     {
-        std::optional<std::string> found;
-        WaitFor(
-            [&] {
-                const auto ids = x.WindowsNamed(title);
-                if (!ids.empty()) found = ids.front();
-                return found.has_value();
-            },
-            10s);
-        return found;
+        std::vector<std::string> ids;
+        return WaitFor([&] { return !(ids = x.WindowsNamed(title)).empty() && !(id = ids[0]).empty(); }, 10s);
     }
 
-    // Right-click at `at`, then "Preferences...", the menu's first entry.
-    std::optional<std::string> OpenFrom(QPoint at)
+    // From the menu at `at`: "Preferences...", then `text` into the box and "&Apply" (Alt+A).
+    bool OpenAndApply(QPoint at, const std::string& text)
     {
-        Click(at, 3);
         const std::size_t windows = x.WindowsOfPid(kelvo->process().pid()).size();
+        Click(at, 3);
         WaitFor([&] { return x.WindowsOfPid(kelvo->process().pid()).size() > windows; }, 10s);
         x.Xdotool({"key", "Down", "Return"});
-        return Window("Kelvo Preferences");
-    }
-
-    // Into the text box, replace its text, then Alt+A for "&Apply".
-    void TypeAndApply(const std::string& dialog, const std::string& text)
-    {
-        x.Xdotool({"windowfocus", "--sync", dialog});
-        Click(x.Geometry(dialog).topLeft() + QPoint(95, 21), 1);
-        x.Xdotool({"key", "ctrl+a"});
-        x.Xdotool({"type", text});
+        if (!Shown("Kelvo Preferences", dialog)) return false;
+        const QPoint box = x.Geometry(dialog).topLeft() + QPoint(95, 21);
+        x.Xdotool({"windowfocus", "--sync", dialog, "mousemove", std::to_string(box.x()), std::to_string(box.y()),
+                   "click", "1", "key", "ctrl+a", "type", text});
         x.Xdotool({"key", "alt+a"});
+        return true;
     }
 
-    // The intervals the /debug lines report, from the `skip`th line on.
-    std::vector<int> Intervals(std::size_t skip = 0)
+    void CloseWith(QPoint button)
     {
-        static const std::regex line("kelvo: frames=\\d+ interval=(\\d+)");
-        std::vector<int> found;
-        const std::string log = kelvo->Log();
-        for (std::sregex_iterator it(log.begin(), log.end(), line), end; it != end; ++it) {
-            found.push_back(std::stoi((*it)[1]));
-        }
-        found.erase(found.begin(), found.begin() + static_cast<long>(std::min(skip, found.size())));
-        return found;
+        Click(x.Geometry(dialog).topLeft() + button, 1);
+        EXPECT_TRUE(WaitFor([&] { return x.WindowsNamed("Kelvo Preferences").empty(); }, 10s));
     }
 
-    std::optional<QPoint> TrayIcon() { return CentreOfColour(x.Screenshot(), QRect(0, 0, 64, 24), qRgb(0, 0, 255)); }
+    long Reports45()  // /debug lines that give the interval as 45
+    {
+        const std::string log = kelvo->Log();
+        return std::distance(std::sregex_iterator(log.begin(), log.end(), kLine45), std::sregex_iterator());
+    }
 
     XServer x;
     SoundServer sound;
@@ -73,6 +60,7 @@ protected:
                     "--SetDockType", "false"},
                    {{"DISPLAY", x.Display()}}};
     std::unique_ptr<Kelvo> kelvo;
+    std::string dialog;
 };
 
 TEST_F(Preferences, AnIntervalAppliedFromEitherMenuRunsAtOnceAndIsStoredAtExit)
@@ -81,49 +69,35 @@ TEST_F(Preferences, AnIntervalAppliedFromEitherMenuRunsAtOnceAndIsStoredAtExit)
     const auto main = kelvo->MainWindow();
     ASSERT_TRUE(main) << kelvo->Log();
     const QRect window = x.Geometry(*main);
+    ASSERT_TRUE(OpenAndApply(window.center(), "45")) << kelvo->Log();
+    EXPECT_LE((x.Geometry(dialog).center() - window.center()).manhattanLength(), 2) << "centred on its owner";
+    EXPECT_TRUE(WaitFor([&] { return Reports45() > 0; }, 2s)) << kelvo->Log();
+    CloseWith({133, 153});  // "Ok"
 
-    // From the window's menu: 45, applied.
-    auto dialog = OpenFrom(window.center());
-    ASSERT_TRUE(dialog) << kelvo->Log();
-    const QRect placed = x.Geometry(*dialog);
-    EXPECT_LE((placed.center() - window.center()).manhattanLength(), 2) << "centred on the main window";
-    std::size_t seen = Intervals().size();
-    TypeAndApply(*dialog, "45");
-    EXPECT_TRUE(WaitFor([&] { return !Intervals(seen).empty() && Intervals(seen).back() == 45; }, 2500ms))
-        << kelvo->Log();
-    EXPECT_TRUE(x.WindowsNamed("Invalid rate").empty());
-    Click(placed.topLeft() + QPoint(133, 153), 1);  // "Ok"
-    ASSERT_TRUE(WaitFor([&] { return x.WindowsNamed("Kelvo Preferences").empty(); }, 10s));
-
-    // Into the tray, and from the icon's menu: 14 is refused.
+    // In the tray, from the icon's menu: 14 is refused and the interval stays.
     Click(window.center(), 1, 2);
-    std::optional<QPoint> icon;
-    ASSERT_TRUE(WaitFor([&] { return (icon = TrayIcon()).has_value(); }, 10s)) << kelvo->Log();
-    dialog = OpenFrom(*icon);
-    ASSERT_TRUE(dialog) << kelvo->Log();
-    TypeAndApply(*dialog, "14");
-    const auto refusal = Window("Invalid rate");
-    ASSERT_TRUE(refusal) << kelvo->Log();
-    x.Xdotool({"windowfocus", "--sync", *refusal});
-    x.Xdotool({"key", "Return"});
-    ASSERT_TRUE(WaitFor([&] { return x.WindowsNamed("Invalid rate").empty(); }, 10s));
-    seen = Intervals().size();
-    ASSERT_TRUE(WaitFor([&] { return Intervals(seen).size() >= 2; }, 5s));
-    EXPECT_EQ(Intervals(seen), std::vector<int>(Intervals(seen).size(), 45)) << "the interval stays";
-    Click(x.Geometry(*dialog).topLeft() + QPoint(205, 153), 1);  // "Cancel"
-    ASSERT_TRUE(WaitFor([&] { return x.WindowsNamed("Kelvo Preferences").empty(); }, 10s));
+    std::optional<QPoint> icon;  // the middle of the blue trace in the tray
+    const auto traced = [&] {
+        return (icon = CentreOfColour(x.Screenshot(), {0, 0, 64, 24}, qRgb(0, 0, 255))) != std::nullopt;
+    };
+    ASSERT_TRUE(WaitFor(traced, 10s)) << kelvo->Log();
+    ASSERT_TRUE(OpenAndApply(*icon, "14")) << kelvo->Log();
+    std::string refusal;
+    ASSERT_TRUE(Shown("Invalid rate", refusal)) << kelvo->Log();
+    x.Xdotool({"windowfocus", "--sync", refusal, "key", "Return"});
+    const long before = Reports45();
+    EXPECT_TRUE(WaitFor([&] { return Reports45() >= before + 2; }, 5s)) << kelvo->Log();
+    CloseWith({205, 153});  // "Cancel"
 
-    // Back into the window; Esc ends Kelvo, which stores 45.
+    // Back in the window, Esc ends Kelvo, which stores 45.
     Click(*icon, 1, 2);
     ASSERT_TRUE(kelvo->MainWindow()) << kelvo->Log();
-    x.Xdotool({"windowfocus", "--sync", *kelvo->MainWindow()});
-    x.Xdotool({"key", "Escape"});
+    x.Xdotool({"windowfocus", "--sync", *kelvo->MainWindow(), "key", "Escape"});
     EXPECT_EQ(kelvo->process().WaitExit(15s), std::optional<int>(0)) << kelvo->Log();
-    const CommandResult query = e2e::Run({(KelvoBinary().parent_path() / "kelvo-reg").string(), "query",
-                                     "HKCU\\SOFTWARE\\Quennel\\Kelvo", "/v", "Frequency"},
-                                    {{"XDG_CONFIG_HOME", kelvo->ConfigHome().string()}});
-    EXPECT_EQ(query.code, 0);
-    EXPECT_NE(query.output.find("0x2d"), std::string::npos) << query.output;
+    const CommandResult stored = e2e::Run({(KelvoBinary().parent_path() / "kelvo-reg").string(), "query",
+                                           "HKCU\\SOFTWARE\\Quennel\\Kelvo", "/v", "Frequency"},
+                                          {{"XDG_CONFIG_HOME", kelvo->ConfigHome().string()}});
+    EXPECT_NE(stored.output.find("REG_DWORD    0x2d"), std::string::npos) << stored.output;
 }
 
 }  // namespace

@@ -73,7 +73,8 @@ int UpDownControl::SetPos(int pos)
 
 std::optional<int> UpDownControl::BuddyNumber() const
 {
-    if (!HasText(buddy_)) return std::nullopt;
+    // The buddy holds the position as a number only with UDS_SETBUDDYINT.
+    if (!(style_ & UDS_SETBUDDYINT) || !HasText(buddy_)) return std::nullopt;
     bool ok = false;
     const int value = buddy_->property("text").toString().trimmed().toInt(&ok);
     return ok ? std::optional<int>(value) : std::nullopt;

@@ -29,7 +29,7 @@ public:
     // Returns the previous position.
     int SetPos(int pos);
     // One step towards the upper end (+1) or the lower end (-1), from the
-    // number the buddy shows when it shows one.
+    // number the buddy shows when it shows one (UDS_SETBUDDYINT only).
     void Step(int towardsUpper);
 
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
