@@ -74,7 +74,9 @@ echo "wrote $out/menu.png"
 xdotool key Escape
 until_not window_sized !
 
-# Each dialog from its menu item: Preferences... is the first, About... the last.
+# Each dialog from its menu item: Preferences... is the first, About... the
+# last. The preferences dialog has no cancel button, so Esc means nothing to
+# it; Return presses "Ok", which has the focus when it opens.
 dialog_shot() {
   open_menu $((mx + 60)) $((my + 30))
   xdotool key $1 Return
@@ -83,14 +85,14 @@ dialog_shot() {
     id=$(xdotool search --all --onlyvisible --pid "$kelvo_pid" --name "$2" | head -1)
     sleep 0.5
     shot_window "$id" "$3"
-    xdotool windowfocus --sync "$id" key Escape
+    xdotool windowfocus --sync "$id" key "$4"
     until_not xdotool search --all --onlyvisible --pid "$kelvo_pid" --name "$2"
   else
     echo "no window named $2: $3 not taken"
   fi
 }
-dialog_shot "Down" "^Kelvo Preferences$" preferences.png
-dialog_shot "Down Down Down Down" "^Kelvo$" about.png
+dialog_shot "Down" "^Kelvo Preferences$" preferences.png Return
+dialog_shot "Down Down Down Down" "^Kelvo$" about.png Escape
 
 # The tray icon, eight times its size.
 xdotool mousemove $((mx + 60)) $((my + 30)) click --repeat 2 --delay 60 1
