@@ -39,10 +39,31 @@ jobs=${JOBS:-2}
 export CCACHE_BASEDIR=$build
 
 # The scratch copy: the tracked and new files of TREE, nothing of its builds.
-rm -rf "$scratch"
-mkdir -p "$scratch"
+# Only files whose content changed are replaced, and they get a new time, so
+# that an earlier run's objects are rebuilt exactly when they are stale.
+staging=$build/staging
+rm -rf "$staging"
+mkdir -p "$staging" "$scratch"
 (cd "$tree" && { git ls-files -co --exclude-standard 2>/dev/null || find . -type f -not -path './build*'; } |
-  tar -cf - -T - 2>/dev/null) | tar -xf - -C "$scratch"
+  tar -cf - -T - 2>/dev/null) | tar -xf - -C "$staging"
+python3 - "$staging" "$scratch" <<'PY'
+import filecmp, os, shutil, sys
+src, dst = sys.argv[1:3]
+wanted = set()
+for root, _, files in os.walk(src):
+    for name in files:
+        rel = os.path.relpath(os.path.join(root, name), src)
+        wanted.add(rel)
+        target = os.path.join(dst, rel)
+        if not os.path.isfile(target) or not filecmp.cmp(os.path.join(src, rel), target, shallow=False):
+            os.makedirs(os.path.dirname(target), exist_ok=True)
+            shutil.copy(os.path.join(src, rel), target)  # a new time: rebuilt
+for root, _, files in os.walk(dst):
+    for name in files:
+        if os.path.relpath(os.path.join(root, name), dst) not in wanted:
+            os.remove(os.path.join(root, name))
+PY
+rm -rf "$staging"
 
 log=$build/mutate.log
 : >"$log"
