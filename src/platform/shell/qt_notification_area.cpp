@@ -200,6 +200,7 @@ BOOL QtNotificationArea::Delete(const NOTIFYICONDATAA& data)
     // A choice from the host's menu may be what removes the icon: its D-Bus
     // call is still running, so the icon and menu go once it has returned.
     Entry& entry = *it->second;
+    QObject::disconnect(entry.icon.get(), nullptr, nullptr, nullptr);  // its callback names the entry
     entry.icon->hide();
     entry.icon->setContextMenu(nullptr);
     entry.icon.release()->deleteLater();
