@@ -73,7 +73,7 @@ double LeadingNumber(std::string_view text)
     }
     // The point is a point whatever the user's locale (Qt adopts it).
     static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t{});
-    return strtod_l(number.c_str(), nullptr, c);
+    return c ? strtod_l(number.c_str(), nullptr, c) : std::strtod(number.c_str(), nullptr);
 }
 
 LeadingInt16 ReadLeadingInt16(std::string_view text)
