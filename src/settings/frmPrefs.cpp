@@ -2,10 +2,11 @@
 
 #include "app/EventGuard.h"
 #include "common/LeadingNumber.h"
-#include "common/RuntimeError.h"
 #include "settings/FittingFont.h"
 #include "settings/StoredSettings.h"
 #include "user/message_box.h"
+#include "user/taskbar.h"
+#include "user/twips.h"
 #include "user/window_table.h"
 
 #include <QGuiApplication>
@@ -36,20 +37,6 @@ QScreen* ScreenOf(const QWidget* window)
     return screen ? screen : QGuiApplication::primaryScreen();
 }
 
-// The design is in twips: 1440 to the inch, so 15 to a pixel at 96 dpi.
-class Twips {
-public:
-    explicit Twips(const QScreen* screen) : dpi_(screen ? screen->logicalDotsPerInch() : 96.0) {}
-    int operator()(int twips) const { return RoundTo<int>(twips * dpi_ / 1440.0); }
-    QRect operator()(int left, int top, int width, int height) const
-    {
-        return QRect((*this)(left), (*this)(top), (*this)(width), (*this)(height));
-    }
-
-private:
-    double dpi_;
-};
-
 QLabel* MakeLabel(QWidget* parent, const char* text, QRect geometry, bool wraps)
 {
     auto* label = new QLabel(QString::fromLatin1(text), parent);
@@ -75,25 +62,25 @@ frmPrefs::frmPrefs(Owner owner)
     : QDialog(owner.window, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       owner_(std::move(owner))
 {
-    const Twips px(ScreenOf(owner_.window));
+    const double dpi = user::LogicalDpi();
     setWindowTitle(QStringLiteral("Kelvo Preferences"));
-    setFixedSize(px(4815), px(2625));
+    setFixedSize(user::TwipsToPixels(4815, dpi), user::TwipsToPixels(2625, dpi));
 
-    Label1 = MakeLabel(this, "&Sampling rate", px(180, 225, 960, 195), false);
+    Label1 = MakeLabel(this, "&Sampling rate", user::TwipsRect(180, 225, 960, 195), false);
     txtFreq = new QLineEdit(this);
-    txtFreq->setGeometry(px(1290, 180, 735, 285));
+    txtFreq->setGeometry(user::TwipsRect(1290, 180, 735, 285));
     Label2 = MakeLabel(this,
                        "Note: Higher sampling rates produce a much better waveform, but cause the applet to respond "
                        "slowly to mouse and keyboard actions.  Adjust the rate to a level where the waveform is "
                        "acceptable and the applet performs correctly.",
-                       px(180, 540, 4455, 825), true);
+                       user::TwipsRect(180, 540, 4455, 825), true);
     Label3 = MakeLabel(this,
                        "A value less than 100 (preferably around 30 to 45) produces a very good waveform, but will "
                        "require a mid to high specification Pentium processor for best results.",
-                       px(180, 1440, 4455, 585), true);
-    Command1 = MakeButton(this, "Ok", px(1500, 2130, 1005, 345));
-    Command2 = MakeButton(this, "Cancel", px(2580, 2130, 1005, 345));
-    Command3 = MakeButton(this, "&Apply", px(3660, 2130, 1005, 345));
+                       user::TwipsRect(180, 1440, 4455, 585), true);
+    Command1 = MakeButton(this, "Ok", user::TwipsRect(1500, 2130, 1005, 345));
+    Command2 = MakeButton(this, "Cancel", user::TwipsRect(2580, 2130, 1005, 345));
+    Command3 = MakeButton(this, "&Apply", user::TwipsRect(3660, 2130, 1005, 345));
     Command3->setEnabled(false);
     // The design's boxes are fixed; the desktop's font is fitted to them.
     std::vector<kelvo::TextBox> texts;
@@ -132,6 +119,7 @@ void frmPrefs::ShowModal(Owner owner)
     } unload{dialog};
     dialog->Form_Load();
     dialog->CentreOnOwner();
+    user::KeepOffTaskbar(dialog);
     user::ModalScope modal;
     dialog->exec();
 }
