@@ -8,7 +8,7 @@ using namespace e2e;
 
 namespace {
 
-constexpr QRgb kIconTrace = qRgb(0, 0, 255);
+constexpr QRgb kIconTrace = qRgb(0, 0, 255);  // also the window's caption strip
 constexpr QRgb kWindowTrace = qRgb(128, 255, 255);
 constexpr QRgb kMessageBox = qRgb(239, 239, 239);
 constexpr QRgb kWhite = qRgb(255, 255, 255);
@@ -126,7 +126,7 @@ TEST(Wayland, OnSwayWaybarsTrayShowsTheLiveTraceAndItsClicksAndMenuWork)
     EXPECT_TRUE(WaitFor([&] { return bus.RegisteredItems().empty(); }, 10s)) << "the item is gone";
 }
 
-TEST(Wayland, OnWestonWithoutATrayTheWindowDrawsAndStaysAndSaysSoOnce)
+TEST(Wayland, OnWestonTheWindowDrawsAndDragsAndWithoutATrayStaysSayingSoOnce)
 {
     XServer x;
     Weston weston(x);
@@ -139,7 +139,7 @@ TEST(Wayland, OnWestonWithoutATrayTheWindowDrawsAndStaysAndSaysSoOnce)
     Found trace;
     ASSERT_TRUE(WaitFor([&] { return (trace = Find(x.Screenshot(), desktop, kWindowTrace)).pixels > 20; }, 20s))
         << kelvo.Log();
-    const QPoint canvas = trace.box.center();
+    QPoint canvas = trace.box.center();
     const auto doubleClick = [&] {
         x.Xdotool({"mousemove", std::to_string(canvas.x()), std::to_string(canvas.y())});
         x.Xdotool({"click", "--repeat", "2", "--delay", "80", "1"});
@@ -149,6 +149,19 @@ TEST(Wayland, OnWestonWithoutATrayTheWindowDrawsAndStaysAndSaysSoOnce)
     ASSERT_TRUE(Retrying(doubleClick, boxShown)) << kelvo.Log();
     x.Xdotool({"key", "Return"});
     ASSERT_TRUE(WaitFor([&] { return !boxShown(); }, 10s));
+
+    // A drag by the caption strip: weston moves the window.
+    const auto caption = [&] { return Find(x.Screenshot(), desktop, kIconTrace).box; };
+    const QRect before = caption();
+    x.Xdotool({"mousemove", std::to_string(before.center().x()), std::to_string(before.center().y())});
+    x.Xdotool({"mousedown", "1"});
+    for (int step = 1; step <= 4; ++step) {
+        x.Xdotool({"mousemove", std::to_string(before.center().x() + 15 * step),
+                   std::to_string(before.center().y() + 10 * step)});
+    }
+    x.Xdotool({"mouseup", "1"});
+    EXPECT_TRUE(WaitFor([&] { return caption() == before.translated(60, 40); }, 10s));
+    canvas += caption().topLeft() - before.topLeft();
 
     doubleClick();
     // The right button's menu opens once the double-click has been handled.
