@@ -115,9 +115,14 @@ TEST(HiveStore, AFailedWriteChangesNothingAndAnUnreadableHiveIsNeverOverwritten)
     std::filesystem::remove(hive.file() + ".tmp");
     EXPECT_EQ(SetText("W", "v", "new"), ERROR_SUCCESS);
 
+    // A directory where the file should be, also under a key opened before.
+    UniqueKey key;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "W", 0, KEY_ALL_ACCESS, key.put()), ERROR_SUCCESS);
     std::filesystem::remove(hive.file());
-    std::filesystem::create_directories(hive.file());  // a directory where the file should be
+    std::filesystem::create_directories(hive.file());
     EXPECT_EQ(SetText("X", "v", "1"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegSetValueExA(key.get(), "v", 0, REG_BINARY, reinterpret_cast<const BYTE*>("1"), 1),
+              ERROR_ACCESS_DENIED);
     EXPECT_TRUE(std::filesystem::is_directory(hive.file()));
 }
 
