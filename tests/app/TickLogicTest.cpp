@@ -40,22 +40,14 @@ TEST(TickPacer, TheIntervalBacksOffByFiveAndNeverPast32767)
 
 TEST(SampleMapping, ColumnsSampleTheBlockEvenlyAndStayInside)
 {
-    std::vector<std::int32_t> columns;
-    for (int x = 1; x <= 16; ++x) columns.push_back(kelvo::SampleIndexOfColumn(x, 16, 960));
-    EXPECT_EQ(columns.front(), 60);
-    EXPECT_EQ(columns[1], 120);
-    EXPECT_EQ(columns.back(), 960);
-    // Halves to even: 1 / 16 x 8 = 0.5 would be sample 0.
-    EXPECT_EQ(kelvo::SampleIndexOfColumn(1, 16, 8), 1);
-    EXPECT_EQ(kelvo::SampleIndexOfColumn(3, 16, 8), 2);  // 1.5 -> 2
-    EXPECT_EQ(kelvo::SampleIndexOfColumn(5, 16, 8), 2);  // 2.5 -> 2
-    EXPECT_EQ(kelvo::SampleIndexOfColumn(171, 171, 1), 1);
+    // column, columns, samples, sample index: halves to even, never sample 0
+    const std::int32_t columns[][4] = {{1, 16, 960, 60}, {2, 16, 960, 120}, {16, 16, 960, 960}, {1, 16, 8, 1},
+                                       {3, 16, 8, 2},    {5, 16, 8, 2},      {171, 171, 1, 1}};
+    for (const auto& c : columns) EXPECT_EQ(kelvo::SampleIndexOfColumn(c[0], c[1], c[2]), c[3]) << c[0] << "/" << c[2];
 
     // Rows: silence in the middle, the extremes at the edges (255 one past).
-    EXPECT_EQ(kelvo::RowOfSample(128, 256, 16), 8);
-    EXPECT_EQ(kelvo::RowOfSample(0, 256, 16), 0);
-    EXPECT_EQ(kelvo::RowOfSample(255, 256, 16), 16);
-    EXPECT_EQ(kelvo::RowOfSample(128, 256, 61), 30);  // 30.5 -> 30
+    for (const auto& [sample, height, row] : {std::tuple{128, 16, 8}, {0, 16, 0}, {255, 16, 16}, {128, 61, 30}})
+        EXPECT_EQ(kelvo::RowOfSample(sample, 256, height), row) << sample << "/" << height;
 
     const std::vector<std::uint8_t> block{0, 255};
     EXPECT_EQ(kelvo::RowOfColumn(block, 1, 171, 61, 256), 0) << "column 1 never reads sample 0";
