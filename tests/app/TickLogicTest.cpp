@@ -57,13 +57,11 @@ TEST(SampleMapping, ColumnsSampleTheBlockEvenlyAndStayInside)
 
 TEST(CommandLine, DebugMatchesAnyCaseTrayOnlyExactlyBothAnywhere)
 {
-    EXPECT_TRUE(kelvo::ParseSwitches("/DEBUG").debug);
-    EXPECT_TRUE(kelvo::ParseSwitches("x/Debugger").debug);
-    EXPECT_FALSE(kelvo::ParseSwitches("/TRAY").tray);
-    EXPECT_TRUE(kelvo::ParseSwitches("a/trayful").tray);
-    const auto both = kelvo::ParseSwitches("/tray /debug");
-    EXPECT_TRUE(both.tray && both.debug);
-    EXPECT_FALSE(kelvo::ParseSwitches("").debug);
+    for (const auto& [text, debug, tray] : {std::tuple{"/DEBUG", true, false}, {"x/Debugger", true, false},
+                                            {"/TRAY", false, false}, {"a/trayful", false, true},
+                                            {"/tray /debug", true, true}, {"", false, false}}) {
+        EXPECT_TRUE(kelvo::ParseSwitches(text).debug == debug && kelvo::ParseSwitches(text).tray == tray) << text;
+    }
 
     const char* argv[] = {"kelvo", "/tray", "x y"};
     EXPECT_EQ(kelvo::ArgumentText(3, argv), "/tray x y");

@@ -32,23 +32,18 @@ TEST(StoredSettings, FirstRunGivesDefaultsAndStores150AtExit)
 TEST(StoredSettings, IntervalsTheDialogCouldNeverSetAreNotApplied)
 {
     kelvo::testing::TempHive hive;
-    struct Case {
-        DWORD type;
-        std::string data;
-        std::int16_t expected;
-    };
     auto dword = [](std::uint32_t v) {
         return std::string{static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
                            static_cast<char>(v >> 24)};
     };
-    for (const Case& c : {Case{REG_DWORD, dword(15), 15}, Case{REG_DWORD, dword(32767), 32767},
-                          Case{REG_DWORD, dword(14), 150}, Case{REG_DWORD, dword(0), 150},
-                          Case{REG_DWORD, dword(static_cast<std::uint32_t>(-45)), 150},
-                          Case{REG_DWORD, dword(32768), 150}, Case{REG_DWORD, dword(0x80000000u), 150},
-                          Case{REG_BINARY, "12345678", 150}, Case{REG_SZ, std::string("45\0", 3), 150},
-                          Case{REG_BINARY, dword(45), 150}}) {
-        StoreRaw(c.type, c.data);
-        EXPECT_EQ(LoadStoredSettings().interval, c.expected) << "type " << c.type << " size " << c.data.size();
+    const std::tuple<DWORD, std::string, std::int16_t> cases[] = {
+        {REG_DWORD, dword(15), 15},       {REG_DWORD, dword(32767), 32767},      {REG_DWORD, dword(14), 150},
+        {REG_DWORD, dword(0), 150},       {REG_DWORD, dword(-45u), 150},         {REG_DWORD, dword(32768), 150},
+        {REG_DWORD, dword(1u << 31), 150}, {REG_BINARY, "12345678", 150},       {REG_SZ, std::string("45\0", 3), 150},
+        {REG_BINARY, dword(45), 150}};
+    for (const auto& [type, data, expected] : cases) {
+        StoreRaw(type, data);
+        EXPECT_EQ(LoadStoredSettings().interval, expected) << "type " << type << " size " << data.size();
     }
 }
 
