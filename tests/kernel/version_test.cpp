@@ -18,10 +18,10 @@ OSVERSIONINFOA zeroed(DWORD size)
 
 TEST(GetVersionExA, FailsOnAWrongSizeOrNoRecord)
 {
-    OSVERSIONINFOA info = zeroed(156);
-    EXPECT_EQ(GetVersionExA(&info), FALSE);
-    info = zeroed(0);
-    EXPECT_EQ(GetVersionExA(&info), FALSE);
+    for (DWORD size : {156u, 0u}) {
+        OSVERSIONINFOA info = zeroed(size);
+        EXPECT_EQ(GetVersionExA(&info), FALSE) << size;
+    }
     EXPECT_EQ(GetVersionExA(nullptr), FALSE);
 }
 

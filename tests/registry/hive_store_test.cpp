@@ -30,16 +30,13 @@ LONG SetText(const char* path, const std::string& name, const std::string& text)
 std::optional<std::string> GetText(const char* path, const std::string& name)
 {
     UniqueKey key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return std::nullopt;
-    DWORD size = 0;
-    if (RegQueryValueExA(key.get(), name.c_str(), nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS)
+    char text[64];
+    DWORD size = sizeof text;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, key.put()) != ERROR_SUCCESS ||
+        RegQueryValueExA(key.get(), name.c_str(), nullptr, nullptr, reinterpret_cast<LPBYTE>(text), &size) !=
+            ERROR_SUCCESS)
         return std::nullopt;
-    std::string text(size, '\0');
-    if (RegQueryValueExA(key.get(), name.c_str(), nullptr, nullptr, reinterpret_cast<LPBYTE>(text.data()), &size) !=
-        ERROR_SUCCESS)
-        return std::nullopt;
-    text.resize(size > 0 ? size - 1 : 0);
-    return text;
+    return std::string(text);
 }
 
 // Runs `body` in a child process; its exit status is 0 when body returned true.

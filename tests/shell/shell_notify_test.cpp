@@ -40,8 +40,7 @@ protected:
 
 NOTIFYICONDATAA record(HWND hWnd, UINT uID, UINT flags, UINT callback, HICON icon, const char* tip)
 {
-    NOTIFYICONDATAA data;
-    std::memset(&data, 0, sizeof data);
+    NOTIFYICONDATAA data{};
     data.cbSize = NOTIFYICONDATAA_TIP128_SIZE;
     data.hWnd = hWnd;
     data.uID = uID;
@@ -52,32 +51,20 @@ NOTIFYICONDATAA record(HWND hWnd, UINT uID, UINT flags, UINT callback, HICON ico
     return data;
 }
 
-// A 16 x 16 icon: opaque red at (3, 4), transparent elsewhere.
-class RedDotIcon {
-public:
-    RedDotIcon()
-    {
-        std::vector<std::uint8_t> maskBits(32, 0xFF);
-        maskBits[4 * 2] = 0xEF;  // row 4, bit 3 clear: opaque
-        std::vector<std::uint32_t> colourBits(256, 0);
-        colourBits[4 * 16 + 3] = 0xFF0000;
-        mask_ = CreateBitmap(16, 16, 1, 1, maskBits.data());
-        colour_ = CreateBitmap(16, 16, 1, 32, colourBits.data());
-        ICONINFO info{TRUE, 0, 0, mask_, colour_};
-        icon_ = CreateIconIndirect(&info);
-    }
-    ~RedDotIcon()
-    {
-        DestroyIcon(icon_);
-        DeleteObject(mask_);
-        DeleteObject(colour_);
-    }
-    HICON get() const { return icon_; }
-
-private:
-    HBITMAP mask_, colour_;
-    HICON icon_;
-};
+// A 16 x 16 icon: opaque red at (3, 4), transparent elsewhere. The icon
+// keeps copies of the bitmaps.
+HICON RedDotIcon()
+{
+    std::vector<std::uint8_t> maskBits(32, 0xFF);
+    maskBits[4 * 2] = 0xEF;  // row 4, bit 3 clear: opaque
+    std::vector<std::uint32_t> colourBits(256, 0);
+    colourBits[4 * 16 + 3] = 0xFF0000;
+    ICONINFO info{TRUE, 0, 0, CreateBitmap(16, 16, 1, 1, maskBits.data()), CreateBitmap(16, 16, 1, 32, colourBits.data())};
+    HICON icon = CreateIconIndirect(&info);
+    DeleteObject(info.hbmMask);
+    DeleteObject(info.hbmColor);
+    return icon;
+}
 
 // Installs a Qt area that believes a tray is present.
 class ForcedQtArea {
@@ -137,9 +124,9 @@ TEST(QtNotificationArea, AddModifyDeleteKeyedByWindowAndIdentifier)
     ForcedQtArea forced;
     RecordingWidget widget;
     const HWND hWnd = user::RegisterWindow(&widget);
-    RedDotIcon icon;
+    const HICON icon = RedDotIcon();
 
-    NOTIFYICONDATAA add = record(hWnd, 1, NIF_MESSAGE | NIF_ICON | NIF_TIP, WM_MOUSEMOVE, icon.get(), "Kelvo");
+    NOTIFYICONDATAA add = record(hWnd, 1, NIF_MESSAGE | NIF_ICON | NIF_TIP, WM_MOUSEMOVE, icon, "Kelvo");
     EXPECT_EQ(Shell_NotifyIconA(NIM_ADD, &add), TRUE);
     EXPECT_EQ(Shell_NotifyIconA(NIM_ADD, &add), FALSE);  // already there
     QSystemTrayIcon* tray = forced.area.TrayIconOf(hWnd, 1);
@@ -164,22 +151,18 @@ TEST(QtNotificationArea, AddModifyDeleteKeyedByWindowAndIdentifier)
     EXPECT_EQ(widget.messages[0].wParam, 1u);
     EXPECT_EQ(widget.messages[0].lParam, 516);
 
+    // Without NIF_MESSAGE no callback arrives.
+    NOTIFYICONDATAA silent = record(hWnd, 2, NIF_TIP, WM_MOUSEMOVE, nullptr, "Kelvo");
+    ASSERT_EQ(Shell_NotifyIconA(NIM_ADD, &silent), TRUE);
+    emit forced.area.TrayIconOf(hWnd, 2)->activated(QSystemTrayIcon::DoubleClick);
+    QCoreApplication::sendPostedEvents(&widget);
+    EXPECT_EQ(widget.messages.size(), 1u);
+
     NOTIFYICONDATAA remove = record(hWnd, 1, 0, 0, nullptr, nullptr);
     EXPECT_EQ(Shell_NotifyIconA(NIM_DELETE, &remove), TRUE);
     EXPECT_EQ(forced.area.TrayIconOf(hWnd, 1), nullptr);
     EXPECT_EQ(Shell_NotifyIconA(NIM_DELETE, &remove), FALSE);
     EXPECT_EQ(Shell_NotifyIconA(NIM_MODIFY, &modify), FALSE);
     EXPECT_EQ(Shell_NotifyIconA(3, &remove), FALSE);
-}
-
-TEST(QtNotificationArea, NoCallbackWithoutNifMessage)
-{
-    ForcedQtArea forced;
-    RecordingWidget widget;
-    const HWND hWnd = user::RegisterWindow(&widget);
-    NOTIFYICONDATAA add = record(hWnd, 1, NIF_TIP, WM_MOUSEMOVE, nullptr, "Kelvo");
-    ASSERT_EQ(Shell_NotifyIconA(NIM_ADD, &add), TRUE);
-    emit forced.area.TrayIconOf(hWnd, 1)->activated(QSystemTrayIcon::DoubleClick);
-    QCoreApplication::sendPostedEvents(&widget);
-    EXPECT_TRUE(widget.messages.empty());
+    EXPECT_TRUE(DestroyIcon(icon));
 }

@@ -65,12 +65,6 @@ public:
         return calls_;
     }
 
-    bool StreamOpen()
-    {
-        std::lock_guard lock(mutex_);
-        return sink_ != nullptr;
-    }
-
     WAVEFORMATEX lastFormat{};
 
 private:
@@ -101,16 +95,15 @@ private:
 
     void AutoDeliver()
     {
-        std::optional<std::uint8_t> fill;
-        std::vector<std::uint8_t> pattern;
+        std::vector<std::uint8_t> block;
         {
             std::lock_guard lock(mutex_);
-            fill = autoFill;
-            pattern = autoPattern;
+            if (!autoFill && autoPattern.empty()) return;
+            block.assign(lastHint_, autoFill.value_or(0));
+            for (std::size_t i = 0; i < block.size() && !autoPattern.empty(); ++i)
+                block[i] = autoPattern[i % autoPattern.size()];
         }
-        std::vector<std::uint8_t> block(lastHint_, fill.value_or(0));
-        for (std::size_t i = 0; i < block.size() && !pattern.empty(); ++i) block[i] = pattern[i % pattern.size()];
-        if (fill || !pattern.empty()) Deliver(block);
+        Deliver(block);
     }
 
     winmm::CaptureSink* Sink()

@@ -112,22 +112,19 @@ TEST_F(WaveInServiceTest, StopReturnsThePartBufferAndResetReturnsEverything)
     EXPECT_EQ(second.dwBytesRecorded, 0u);
 }
 
-TEST(WaveInServiceRefusals, BadHandlesFlagsAndFormatsAreRefused)
+TEST_F(WaveInServiceTest, BadHandlesFlagsAndFormatsAreRefused)
 {
-    auto driver = std::make_shared<FakeCaptureDriver>();
-    winmm::SetCaptureDriver(driver);
-    HWAVEIN device = nullptr;
+    HWAVEIN other = nullptr;
     WAVEFORMATEX format = Mono8();
-    EXPECT_EQ(waveInOpen(&device, WAVE_MAPPER, &format, 1234, 0, 0x00030000), MMSYSERR_INVALFLAG);
-    EXPECT_EQ(waveInOpen(&device, 1, &format, 0, 0, CALLBACK_NULL), MMSYSERR_BADDEVICEID) << "ids start at 0";
+    EXPECT_EQ(waveInOpen(&other, WAVE_MAPPER, &format, 1234, 0, 0x00030000), MMSYSERR_INVALFLAG);
+    EXPECT_EQ(waveInOpen(&other, 1, &format, 0, 0, CALLBACK_NULL), MMSYSERR_BADDEVICEID) << "ids start at 0";
     format.wBitsPerSample = 12;
-    EXPECT_EQ(waveInOpen(&device, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL), WAVERR_BADFORMAT);
+    EXPECT_EQ(waveInOpen(&other, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL), WAVERR_BADFORMAT);
     EXPECT_EQ(waveInOpen(nullptr, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL), MMSYSERR_INVALPARAM);
 
     const auto bogus = reinterpret_cast<HWAVEIN>(std::uintptr_t{0xDEAD0});
     EXPECT_EQ(waveInStart(bogus), MMSYSERR_INVALHANDLE);
     EXPECT_EQ(waveInClose(nullptr), MMSYSERR_INVALHANDLE);
-    winmm::SetCaptureDriver(nullptr);
 }
 
 }  // namespace
