@@ -1,0 +1,119 @@
+// The tray icon, the preferences dialog and the about box from both menus, the
+// user's mouse and keyboard, against a real X server, a real XEmbed tray host
+// and a real sound server.
+#include "e2e/Harness.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+using namespace e2e;
+
+TEST(TrayAndMenus, TheIconIsLiveAboutAndAnIntervalFromEitherMenuTheIntervalRunsAtOnceAndIsStoredAtExit)
+{
+    XServer x;
+    SoundServer sound;
+    const auto player = sound.Play(Tone(440, 0.8, 120));
+    auto trayer = std::make_unique<Process>(std::vector<std::string>{"trayer", "--edge", "top", "--align", "left",
+                                                                     "--widthtype", "request", "--height", "24",
+                                                                     "--SetDockType", "false"},
+                                            Environment{{"DISPLAY", x.Display()}});
+    // Kelvo started before the host is up would stay in its window.
+    WaitFor([&] { return !x.WindowsNamed("panel").empty(); }, 10s);
+    Kelvo kelvo(x, sound.ClientEnvironment(), {"/tray", "/debug"});
+    const QRect panel(0, 0, 64, 24);  // the strip across the top where the icon sits
+    std::optional<QPoint> icon;       // the middle of its blue trace
+    const auto traced = [&] { return (icon = CentreOfColour(x.Screenshot(), panel, qRgb(0, 0, 255))).has_value(); };
+    std::string dialog;
+    const auto shown = [&](const std::string& title) {
+        std::vector<std::string> ids;
+        return WaitFor([&] { return !(ids = x.WindowsNamed(title)).empty() && !(dialog = ids[0]).empty(); }, 10s);
+    };
+    const auto click = [&](QPoint at, const char* button, const char* repeat) {
+        // A real move first: after a modal window, a press without one is lost.
+        x.Xdotool({"mousemove", std::to_string(at.x() + 1), std::to_string(at.y()), "mousemove", std::to_string(at.x()),
+                   std::to_string(at.y()), "click", "--repeat", repeat, "--delay", "60", button});
+    };
+    // The menu at `at`, its entry `downs` down (past the separators), then the window titled `title`.
+    const auto choose = [&](QPoint at, int downs, const std::string& title) {
+        const std::size_t windows = x.WindowsOfPid(kelvo.process().pid()).size();
+        click(at, "3", "1");
+        WaitFor([&] { return x.WindowsOfPid(kelvo.process().pid()).size() > windows; }, 10s);
+        for (int i = 0; i < downs; ++i) x.Xdotool({"key", "Down"});
+        x.Xdotool({"key", "Return"});
+        return shown(title);
+    };
+    const auto about = [&](QPoint at, const char* key) {
+        ASSERT_TRUE(choose(at, 4, "Kelvo")) << kelvo.Log();
+        const QRect g = x.Geometry(dialog);
+        EXPECT_EQ(g.topLeft(), QPoint((640 - g.width()) / 2, (480 - g.height()) / 2)) << "centred";
+        EXPECT_NE(e2e::Run({"xprop", "-id", dialog, "_NET_WM_STATE"}, {{"DISPLAY", x.Display()}}).output.find("SKIP_TASKBAR"),
+                  std::string::npos);
+        x.Xdotool({"windowfocus", "--sync", dialog, "key", key});
+        EXPECT_TRUE(WaitFor([&] { return x.WindowsNamed("Kelvo").empty(); }, 10s)) << key << " closes it";
+    };
+    // "Preferences...", then `text` into the box and "&Apply" (Alt+A).
+    const auto apply = [&](QPoint at, const std::string& text) {
+        ASSERT_TRUE(choose(at, 1, "Kelvo Preferences")) << kelvo.Log();
+        const QPoint box = x.Geometry(dialog).topLeft() + QPoint(95, 21);
+        x.Xdotool({"windowfocus", "--sync", dialog, "mousemove", std::to_string(box.x()), std::to_string(box.y()),
+                   "click", "1", "key", "ctrl+a", "type", text});
+        x.Xdotool({"key", "alt+a"});
+    };
+    const auto close = [&](QPoint button) {
+        click(x.Geometry(dialog).topLeft() + button, "1", "1");
+        EXPECT_TRUE(WaitFor([&] { return x.WindowsNamed("Kelvo Preferences").empty(); }, 10s));
+    };
+    const auto reports45 = [&] {  // /debug lines that give the interval as 45
+        const std::string log = kelvo.Log();
+        static const std::regex line("interval=45\n");
+        return std::distance(std::sregex_iterator(log.begin(), log.end(), line), std::sregex_iterator());
+    };
+
+    ASSERT_TRUE(WaitFor(traced, 20s)) << kelvo.Log();
+    EXPECT_FALSE(kelvo.MainWindow(0ms));
+    const QImage first = x.Screenshot().copy(panel);
+    EXPECT_TRUE(WaitFor([&] { return x.Screenshot().copy(panel) != first; }, 10s)) << "the trace is live";
+    click(*icon, "1", "2");
+    ASSERT_TRUE(WaitFor([&] { return kelvo.MainWindow(0ms).has_value() && !traced(); }, 10s)) << "window for icon";
+    const QRect window = x.Geometry(*kelvo.MainWindow());
+    EXPECT_EQ(window.topLeft(), QPoint((640 - 188) / 2, (480 - 94) / 2)) << "centred, also after a start in the tray";
+
+    apply(window.center(), "45");
+    EXPECT_LE((x.Geometry(dialog).center() - window.center()).manhattanLength(), 2) << "centred on its owner";
+    EXPECT_TRUE(WaitFor([&] { return reports45() > 0; }, 2s)) << kelvo.Log();
+    close({133, 153});  // "Ok"
+    about(window.center(), "Escape");
+
+    // In the tray, from the icon's menu: 14 is refused and the interval stays.
+    click(window.center(), "1", "2");
+    ASSERT_TRUE(WaitFor([&] { return !kelvo.MainWindow(0ms) && traced(); }, 10s)) << "into the tray";
+    apply(*icon, "14");
+    const std::string prefs = dialog;
+    ASSERT_TRUE(shown("Invalid rate")) << kelvo.Log();
+    x.Xdotool({"windowfocus", "--sync", dialog, "key", "Return"});
+    const long before = reports45();
+    EXPECT_TRUE(WaitFor([&] { return reports45() >= before + 2; }, 5s)) << kelvo.Log();
+    dialog = prefs;
+    close({205, 153});  // "Cancel"
+    about(*icon, "Return");
+
+    // The window comes back when the host goes; a left drag moves it by as
+    // much as the mouse; Esc ends Kelvo, which stores 45.
+    trayer.reset();
+    const auto id = kelvo.MainWindow();
+    ASSERT_TRUE(id) << kelvo.Log();
+    const QPoint grab = x.Geometry(*id).topLeft() + QPoint(100, 10);
+    x.Xdotool({"mousemove", std::to_string(grab.x()), std::to_string(grab.y()), "mousedown", "1"});
+    for (int step = 1; step <= 4; ++step) {
+        x.Xdotool({"mousemove", std::to_string(grab.x() + 10 * step), std::to_string(grab.y() + 8 * step)});
+    }
+    EXPECT_TRUE(WaitFor([&] { return x.Geometry(*id).topLeft() + QPoint(100, 10) == grab + QPoint(40, 32); }, 10s));
+    x.Xdotool({"mouseup", "1"});
+    x.Xdotool({"windowfocus", "--sync", *id, "key", "Escape"});
+    EXPECT_EQ(kelvo.process().WaitExit(15s), std::optional<int>(0)) << kelvo.Log();
+    const CommandResult stored = e2e::Run({(KelvoBinary().parent_path() / "kelvo-reg").string(), "query",
+                                           "HKCU\\SOFTWARE\\Quennel\\Kelvo", "/v", "Frequency"},
+                                          {{"XDG_CONFIG_HOME", kelvo.ConfigHome().string()}});
+    EXPECT_NE(stored.output.find("REG_DWORD    0x2d"), std::string::npos) << stored.output;
+}
