@@ -1,17 +1,24 @@
 #include "e2e/Harness.h"
 
-#include "e2e/Wayland.h"
-
 #include <QByteArray>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <cmath>
-#include <cstdlib>
+#include <cstring>
+#include <poll.h>
+#include <csignal>
 #include <fcntl.h>
 #include <fstream>
-#include <signal.h>
+#include <pwd.h>
+#include <regex>
 #include <spawn.h>
 #include <sstream>
 #include <stdexcept>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -36,20 +43,6 @@ TempDir::~TempDir()
 
 namespace {
 
-std::vector<std::string> MergedEnvironment(const Environment& extra)
-{
-    std::map<std::string, std::string> all;
-    for (char** e = environ; *e; ++e) {
-        const std::string entry = *e;
-        const auto eq = entry.find('=');
-        if (eq != std::string::npos) all[entry.substr(0, eq)] = entry.substr(eq + 1);
-    }
-    for (const auto& [k, v] : extra) all[k] = v;
-    std::vector<std::string> out;
-    for (const auto& [k, v] : all) out.push_back(k + "=" + v);
-    return out;
-}
-
 std::vector<char*> Pointers(std::vector<std::string>& strings)
 {
     std::vector<char*> p;
@@ -58,20 +51,51 @@ std::vector<char*> Pointers(std::vector<std::string>& strings)
     return p;
 }
 
+std::string ReadFile(const fs::path& path)
+{
+    std::stringstream ss;
+    ss << std::ifstream(path).rdbuf();
+    return ss.str();
+}
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty()) lines.push_back(line);
+    }
+    return lines;
+}
+
+// The first entry of `dir` whose name starts with `prefix` and is not a lock.
+fs::path Named(const fs::path& dir, const std::string& prefix)
+{
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        const std::string name = entry.path().filename();
+        if (name.rfind(prefix, 0) == 0 && entry.path().extension() != ".lock") return entry.path();
+    }
+    return {};
+}
+
 }  // namespace
 
-Process::Process(std::vector<std::string> argv, const Environment& extraEnv, std::optional<fs::path> log,
-                 std::optional<fs::path> input)
+Process::Process(std::vector<std::string> argv, const Environment& extraEnv, std::optional<fs::path> log)
 {
-    std::vector<std::string> env = MergedEnvironment(extraEnv);
+    Environment all = extraEnv;
+    for (char** e = environ; *e; ++e) {
+        const std::string entry = *e;
+        if (const auto eq = entry.find('='); eq != std::string::npos) all.emplace(entry.substr(0, eq), entry.substr(eq + 1));
+    }
+    std::vector<std::string> env;
+    for (const auto& [k, v] : all) env.push_back(k + "=" + v);
     auto argp = Pointers(argv);
     auto envp = Pointers(env);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     const std::string out = log ? log->string() : "/dev/null";
-    const std::string in = input ? input->string() : "/dev/null";
-    posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
     posix_spawnattr_t attr;
@@ -87,20 +111,13 @@ Process::Process(std::vector<std::string> argv, const Environment& extraEnv, std
     if (rc != 0) throw std::runtime_error("cannot start " + argv[0]);
 }
 
-Process::~Process()
-{
-    Stop(SIGTERM, 3s);
-}
-
 bool Process::Running()
 {
-    if (status_) return false;
     int status = 0;
-    if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+    if (!status_ && ::waitpid(pid_, &status, WNOHANG) == pid_) {
         status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
-        return false;
     }
-    return true;
+    return !status_;
 }
 
 std::optional<int> Process::WaitExit(std::chrono::milliseconds timeout)
@@ -126,42 +143,20 @@ int Process::Stop(int signal, std::chrono::milliseconds grace)
 bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout)
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (true) {
-        if (condition()) return true;
+    while (!condition()) {
         if (std::chrono::steady_clock::now() >= deadline) return false;
         std::this_thread::sleep_for(20ms);
     }
+    return true;
 }
 
 CommandResult Run(const std::vector<std::string>& argv, const Environment& extraEnv)
 {
     TempDir dir;
-    const fs::path out = dir.path() / "out";
     CommandResult result;
-    {
-        Process p(argv, extraEnv, out);
-        result.code = p.WaitExit(30s).value_or(-1);
-    }
-    std::ifstream in(out);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    result.output = ss.str();
+    result.code = Process(argv, extraEnv, dir.path() / "out").WaitExit(30s).value_or(-1);
+    result.output = ReadFile(dir.path() / "out");
     return result;
-}
-
-std::string SoundServer::ServerAddress() const
-{
-    return "unix:" + (dir_.path() / "pulse" / "native").string();
-}
-
-int SoundServer::pid() const
-{
-    return server_ ? server_->pid() : -1;
-}
-
-Environment SoundServer::ClientEnvironment() const
-{
-    return {{"PULSE_SERVER", ServerAddress()}, {"PULSE_SOURCE", Monitor()}};
 }
 
 void SoundServer::Start()
@@ -173,19 +168,14 @@ void SoundServer::Start()
         Environment{{"XDG_RUNTIME_DIR", dir_.path().string()}, {"HOME", dir_.path().string()}},
         dir_.path() / "pulseaudio.log");
     const bool up = WaitFor(
-        [this] { return Run({"pactl", "list", "short", "sources"}, ClientEnvironment()).output.find(Monitor()) !=
+        [this] { return Run({"pactl", "list", "short", "sources"}, ClientEnvironment()).output.find("kelvo_test.monitor") !=
                         std::string::npos; },
         20s);
     if (!up) throw std::runtime_error("the sound server did not come up");
-    // Open to a desktop that runs as another user (see e2e/Wayland.h).
+    // Open to a desktop that runs as another user (see DesktopUser).
     for (const fs::path& dir : {dir_.path(), dir_.path() / "pulse"}) {
         fs::permissions(dir, fs::perms::others_exec | fs::perms::group_exec, fs::perm_options::add);
     }
-}
-
-void SoundServer::Stop()
-{
-    server_.reset();
 }
 
 std::unique_ptr<Process> SoundServer::Play(const std::vector<std::uint8_t>& samples)
@@ -222,48 +212,30 @@ QImage XServer::Screenshot() const
     return QImage(QString::fromStdString(file.string())).convertToFormat(QImage::Format_RGB32);
 }
 
-namespace {
-
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty()) lines.push_back(line);
-    }
-    return lines;
-}
-
-}  // namespace
-
 std::vector<std::string> XServer::WindowsNamed(const std::string& name) const
 {
-    return Lines(Run({"xdotool", "search", "--onlyvisible", "--name", "^" + name + "$"}, {{"DISPLAY", display_}})
-                     .output);
+    return Lines(Xdotool({"search", "--onlyvisible", "--name", "^" + name + "$"}).output);
 }
 
 std::vector<std::string> XServer::WindowsOfPid(int pid) const
 {
-    return Lines(
-        Run({"xdotool", "search", "--onlyvisible", "--pid", std::to_string(pid)}, {{"DISPLAY", display_}}).output);
+    return Lines(Xdotool({"search", "--onlyvisible", "--pid", std::to_string(pid)}).output);
 }
 
 QRect XServer::Geometry(const std::string& windowId) const
 {
-    const auto lines = Lines(Run({"xdotool", "getwindowgeometry", "--shell", windowId}, {{"DISPLAY", display_}}).output);
     std::map<std::string, int> values;
-    for (const auto& line : lines) {
+    for (const auto& line : Lines(Xdotool({"getwindowgeometry", "--shell", windowId}).output)) {
         const auto eq = line.find('=');
         if (eq != std::string::npos) values[line.substr(0, eq)] = std::atoi(line.c_str() + eq + 1);
     }
     return QRect(values["X"], values["Y"], values["WIDTH"], values["HEIGHT"]);
 }
 
-void XServer::Xdotool(const std::vector<std::string>& arguments) const
+CommandResult XServer::Xdotool(std::vector<std::string> arguments) const
 {
-    std::vector<std::string> argv{"xdotool"};
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
-    Run(argv, {{"DISPLAY", display_}});
+    arguments.insert(arguments.begin(), "xdotool");
+    return Run(arguments, {{"DISPLAY", display_}});
 }
 
 std::vector<std::uint8_t> Silence(double seconds)
@@ -285,34 +257,299 @@ fs::path KelvoBinary()
     return fs::path(KELVO_BUILD_DIR) / "kelvo";
 }
 
-std::optional<QPoint> CentreOfColour(const QImage& image, QRect area, QRgb colour)
+Found Find(const QImage& image, QRect area, QRgb colour, int tolerance)
 {
-    QRect found;
+    Found found;
     area = area.intersected(image.rect());
     for (int y = area.top(); y <= area.bottom(); ++y) {
         for (int x = area.left(); x <= area.right(); ++x) {
-            if (image.pixel(x, y) == colour) found |= QRect(x, y, 1, 1);
+            const QRgb p = image.pixel(x, y);
+            if (std::abs(qRed(p) - qRed(colour)) <= tolerance && std::abs(qGreen(p) - qGreen(colour)) <= tolerance &&
+                std::abs(qBlue(p) - qBlue(colour)) <= tolerance) {
+                found.box |= QRect(x, y, 1, 1);
+                ++found.pixels;
+            }
         }
     }
-    if (found.isEmpty()) return std::nullopt;
-    return found.center();
+    return found;
+}
+
+std::optional<QPoint> CentreOfColour(const QImage& image, QRect area, QRgb colour)
+{
+    const Found found = Find(image, area, colour);
+    return found.pixels ? std::optional(found.box.center()) : std::nullopt;
+}
+
+DesktopUser::DesktopUser() : uid_(::getuid()), gid_(::getgid())
+{
+    if (::geteuid() != 0) return;
+    name_ = "kelvo-e2e-" + std::to_string(::getpid());
+    if (Run({"useradd", "--no-create-home", "--home-dir", Home().string(), "--shell", "/usr/sbin/nologin",
+             "--user-group", name_}).code != 0) {
+        throw std::runtime_error("useradd " + name_ + " failed");
+    }
+    const passwd* account = ::getpwnam(name_.c_str());
+    if (!account) throw std::runtime_error("no account " + name_);
+    uid_ = account->pw_uid;
+    gid_ = account->pw_gid;
+    Own(Home());
+}
+
+DesktopUser::~DesktopUser()
+{
+    if (name_.empty()) return;
+    // What the desktops started on their own (bus activations and the like).
+    WaitFor(
+        [this] {
+            bool none = true;
+            for (const auto& entry : fs::directory_iterator("/proc")) {
+                const std::string pid = entry.path().filename();
+                struct stat info {};
+                if (pid.find_first_not_of("0123456789") != std::string::npos || ::stat(entry.path().c_str(), &info) != 0 ||
+                    info.st_uid != uid_) {
+                    continue;
+                }
+                ::kill(std::stoi(pid), SIGKILL);
+                none = false;
+            }
+            return none;
+        },
+        10s);
+    Run({"userdel", name_});
+}
+
+std::vector<std::string> DesktopUser::Command(std::vector<std::string> argv, Environment env) const
+{
+    env["HOME"] = Home().string();
+    std::vector<std::string> command{"env"};
+    if (!name_.empty()) command = {"runuser", "-u", name_, "--", "env"};
+    for (const auto& [name, value] : env) command.push_back(name + "=" + value);
+    command.insert(command.end(), argv.begin(), argv.end());
+    return command;
+}
+
+void DesktopUser::Own(const fs::path& path) const
+{
+    if (name_.empty()) return;
+    if (::chown(path.c_str(), uid_, gid_) != 0) throw std::runtime_error("chown " + path.string());
+    if (fs::is_directory(path)) {
+        for (const auto& entry : fs::recursive_directory_iterator(path)) {
+            if (::lchown(entry.path().c_str(), uid_, gid_) != 0) throw std::runtime_error("chown failed");
+        }
+    }
+}
+
+SessionBus::SessionBus(const DesktopUser& user) : user_(user)
+{
+    const fs::path config = user.Home() / "bus.conf";
+    std::ofstream(config) << "<busconfig><type>session</type><listen>" + Address() + "</listen>"
+                             "<auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\"/>"
+                             "<allow receive_sender=\"*\"/><allow own=\"*\"/><allow user=\"*\"/></policy></busconfig>\n";
+    user.Own(config);
+    daemon_ = std::make_unique<Process>(user.Command({"dbus-daemon", "--nofork", "--config-file=" + config.string()}),
+                                        Environment{}, user.Home() / "bus.log");
+    if (!WaitFor([this] { return Send({"--dest=org.freedesktop.DBus", "/", "org.freedesktop.DBus.GetId"}).code == 0; },
+                 15s)) {
+        throw std::runtime_error("the session bus did not come up");
+    }
+}
+
+CommandResult SessionBus::Send(std::vector<std::string> arguments) const
+{
+    arguments.insert(arguments.begin(), {"dbus-send", "--session", "--print-reply"});
+    return Run(user_.Command(arguments, {{"DBUS_SESSION_BUS_ADDRESS", Address()}}));
+}
+
+namespace {
+
+std::string WatcherProperty(const SessionBus& bus, const std::string& name)
+{
+    return bus.Send({"--dest=org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher",
+                     "org.freedesktop.DBus.Properties.Get", "string:org.kde.StatusNotifierWatcher", "string:" + name})
+        .output;
+}
+
+}  // namespace
+
+std::vector<std::string> SessionBus::RegisteredItems() const
+{
+    const std::string reply = WatcherProperty(*this, "RegisteredStatusNotifierItems");
+    std::vector<std::string> items;
+    const std::regex quoted("string \"([^\"]*)\"");
+    for (auto it = std::sregex_iterator(reply.begin(), reply.end(), quoted); it != std::sregex_iterator(); ++it) {
+        items.push_back((*it)[1]);
+    }
+    return items;
+}
+
+bool SessionBus::HostRegistered() const
+{
+    return WatcherProperty(*this, "IsStatusNotifierHostRegistered").find("boolean true") != std::string::npos;
+}
+
+namespace {
+
+// Without input devices sway's seat has no pointer, and clients get nothing
+// from its cursor commands: this adds one (zwlr_virtual_pointer_v1) that
+// lives as long as the returned connection. On the Wayland wire a message is
+// the object id, its size in bytes << 16 | opcode, then 32-bit words; a
+// string is its length with the NUL, then its bytes padded to 4.
+int AddPointer(const fs::path& socket)
+{
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, socket.c_str(), sizeof address.sun_path - 1);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) throw std::runtime_error("no sway");
+    const auto send = [fd](std::vector<std::uint32_t> m) {
+        m[1] |= static_cast<std::uint32_t>(4 * m.size()) << 16;
+        ::send(fd, m.data(), 4 * m.size(), MSG_NOSIGNAL);
+    };
+    std::map<std::string, std::uint32_t> globals;
+    const auto roundtrip = [&](std::uint32_t callback) {
+        send({1, 0, callback});  // wl_display.sync
+        std::vector<std::uint32_t> buffer;
+        std::uint32_t chunk[1024];
+        while (true) {
+            pollfd p{fd, POLLIN, 0};
+            const ssize_t got = ::poll(&p, 1, 10000) > 0 ? ::recv(fd, chunk, sizeof chunk, 0) : 0;
+            if (got <= 0) throw std::runtime_error("sway does not answer");
+            buffer.insert(buffer.end(), chunk, chunk + got / 4);
+            while (buffer.size() >= 2 && buffer.size() >= (buffer[1] >> 16) / 4) {
+                if (buffer[0] == callback) return;
+                if (buffer[0] == 2) globals[reinterpret_cast<const char*>(&buffer[4])] = buffer[2];  // wl_registry.global
+                buffer.erase(buffer.begin(), buffer.begin() + (buffer[1] >> 16) / 4);
+            }
+        }
+    };
+    send({1, 1, 2});  // wl_display.get_registry
+    roundtrip(3);
+    std::uint32_t id = 4;
+    for (const std::string interface : {"wl_seat", "zwlr_virtual_pointer_manager_v1"}) {
+        std::vector<std::uint32_t> bind{2, 0, globals.at(interface), static_cast<std::uint32_t>(interface.size() + 1)};
+        std::string padded = interface;
+        padded.resize((interface.size() + 4) / 4 * 4, '\0');
+        bind.resize(bind.size() + padded.size() / 4);
+        std::memcpy(&bind[4], padded.data(), padded.size());
+        bind.push_back(1);  // version
+        bind.push_back(id++);
+        send(bind);
+    }
+    send({5, 0, 4, 6});  // create_virtual_pointer(seat)
+    roundtrip(7);
+    return fd;
+}
+
+}  // namespace
+
+Sway::Sway(const DesktopUser& user, const SessionBus& bus) : user_(user), bus_(bus)
+{
+    const fs::path home = user.Home();
+    std::ofstream(home / "sway.conf") << "output * resolution 640x480\n";
+    std::ofstream(home / "waybar.json") << R"({"layer": "top", "position": "top", "height": 24, "modules-left": ["tray"],)"
+                                           R"( "tray": {"icon-size": 16, "spacing": 4}})";
+    user.Own(home);
+    Environment env{{"XDG_RUNTIME_DIR", home.string()}, {"DBUS_SESSION_BUS_ADDRESS", bus.Address()},
+                    {"WLR_BACKENDS", "headless"},     {"WLR_LIBINPUT_NO_DEVICES", "1"},
+                    {"WLR_RENDERER", "pixman"},       {"GTK_A11Y", "none"},
+                    {"NO_AT_BRIDGE", "1"}};
+    sway_ = std::make_unique<Process>(user.Command({"sway", "--config", (home / "sway.conf").string()}, env),
+                                      Environment{}, home / "sway.log");
+    const bool up = WaitFor([&] { return !(socket_ = Named(home, "wayland-")).empty() || !sway_->Running(); }, 20s);
+    if (!up || !sway_->Running()) throw std::runtime_error("sway did not come up");
+    env["WAYLAND_DISPLAY"] = socket_.string();
+    waybar_ = std::make_unique<Process>(user.Command({"waybar", "--config", (home / "waybar.json").string()}, env),
+                                        Environment{}, home / "waybar.log");
+    if (!WaitFor([&] { return bus.HostRegistered(); }, 20s)) throw std::runtime_error("waybar's tray did not come up");
+    pointer_ = AddPointer(socket_);
+}
+
+Desktop Sway::ForClients() const
+{
+    return {{{"WAYLAND_DISPLAY", socket_.string()}, {"QT_QPA_PLATFORM", "wayland"}, {"DBUS_SESSION_BUS_ADDRESS", bus_.Address()}},
+            &user_};
+}
+
+QImage Sway::Screenshot() const
+{
+    const fs::path file = user_.Home() / "shot.png";
+    fs::remove(file);
+    Run(user_.Command({"grim", file.string()},
+                      {{"XDG_RUNTIME_DIR", user_.Home().string()}, {"WAYLAND_DISPLAY", socket_.string()}}));
+    return QImage(QString::fromStdString(file.string())).convertToFormat(QImage::Format_RGB32);
+}
+
+CommandResult Sway::Message(std::vector<std::string> arguments) const
+{
+    arguments.insert(arguments.begin(), {"swaymsg", "--socket", Named(user_.Home(), "sway-ipc.").string()});
+    return Run(user_.Command(arguments));
+}
+
+namespace {
+
+std::optional<QRect> FindMainWindow(const QJsonObject& node)
+{
+    const QJsonObject r = node.value("rect").toObject();
+    const QRect rect(r.value("x").toInt(), r.value("y").toInt(), r.value("width").toInt(), r.value("height").toInt());
+    if (node.value("app_id") == "kelvo" && node.value("visible").toBool() && rect.size() == QSize(188, 94)) return rect;
+    for (const char* children : {"nodes", "floating_nodes"}) {
+        for (const auto& child : node.value(children).toArray()) {
+            if (const auto found = FindMainWindow(child.toObject())) return found;
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<QRect> Sway::MainWindow() const
+{
+    const std::string tree = Message({"--raw", "--type", "get_tree"}).output;
+    return FindMainWindow(QJsonDocument::fromJson(QByteArray::fromStdString(tree)).object());
+}
+
+void Sway::Click(QPoint at, int button, int count) const
+{
+    std::string commands = "seat seat0 cursor set " + std::to_string(at.x()) + " " + std::to_string(at.y());
+    for (int i = 0; i < count; ++i) {
+        for (const char* action : {"press", "release"}) {
+            commands += "; seat seat0 cursor " + std::string(action) + " button" + std::to_string(button);
+        }
+    }
+    Message({commands});
+}
+
+Weston::Weston(const XServer& x)
+{
+    fs::permissions(dir_.path(), fs::perms::owner_all);
+    weston_ = std::make_unique<Process>(
+        std::vector<std::string>{"weston", "--backend=x11-backend.so", "--use-pixman", "--width=600", "--height=440",
+                                 "--socket=wayland-kelvo"},
+        Environment{{"DISPLAY", x.Display()}, {"XDG_RUNTIME_DIR", dir_.path().string()}},
+        dir_.path() / "weston.log");
+    if (!WaitFor([&] { return fs::exists(dir_.path() / "wayland-kelvo") || !weston_->Running(); }, 20s) ||
+        !weston_->Running()) {
+        throw std::runtime_error("weston did not come up");
+    }
+    // Off weston's window, so that the first move into it is an entry.
+    x.Xdotool({"mousemove", "639", "479"});
+}
+
+Desktop Weston::ForClients() const
+{
+    return {{{"WAYLAND_DISPLAY", (dir_.path() / "wayland-kelvo").string()}, {"QT_QPA_PLATFORM", "wayland"}}};
 }
 
 Kelvo::Kelvo(const XServer& x, const Environment& sound, std::vector<std::string> arguments,
              const fs::path* configHome, const fs::path& binary)
-    : x_(&x), configHome_(configHome ? *configHome : dir_.path() / "config"), log_(dir_.path() / "kelvo.log")
+    : Kelvo(Desktop{{{"DISPLAY", x.Display()}, {"QT_QPA_PLATFORM", "xcb"}}, nullptr, &x}, sound, std::move(arguments),
+            configHome, binary)
 {
-    Start(Desktop{{{"DISPLAY", x.Display()}, {"QT_QPA_PLATFORM", "xcb"}}}, sound, std::move(arguments), binary);
 }
 
-Kelvo::Kelvo(const Desktop& desktop, const Environment& sound, std::vector<std::string> arguments)
-    : configHome_(dir_.path() / "config"), log_(dir_.path() / "kelvo.log")
-{
-    Start(desktop, sound, std::move(arguments), KelvoBinary());
-}
-
-void Kelvo::Start(const Desktop& desktop, const Environment& sound, std::vector<std::string> arguments,
-                  const fs::path& binary)
+Kelvo::Kelvo(const Desktop& desktop, const Environment& sound, std::vector<std::string> arguments,
+             const fs::path* configHome, const fs::path& binary)
+    : x_(desktop.x), configHome_(configHome ? *configHome : dir_.path() / "config"), log_(dir_.path() / "kelvo.log")
 {
     fs::create_directories(dir_.path() / "runtime");
     fs::permissions(dir_.path() / "runtime", fs::perms::owner_all);
@@ -320,36 +557,29 @@ void Kelvo::Start(const Desktop& desktop, const Environment& sound, std::vector<
     for (const auto& [name, value] : desktop.environment) env[name] = value;
     env["XDG_CONFIG_HOME"] = configHome_.string();
     env["XDG_RUNTIME_DIR"] = (dir_.path() / "runtime").string();
-    std::vector<std::string> argv{binary.string()};
+    arguments.insert(arguments.begin(), binary.string());
     if (desktop.user) {
         // The build folder may be closed to the user: it runs a copy.
-        argv[0] = (dir_.path() / "kelvo").string();
-        fs::copy_file(binary, argv[0]);
+        arguments[0] = (dir_.path() / "kelvo").string();
+        fs::copy_file(binary, arguments[0]);
         desktop.user->Own(dir_.path());
+        arguments = desktop.user->Command(arguments, env);
     }
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
-    if (desktop.user) argv = desktop.user->Command(argv, env);
-    process_ = std::make_unique<Process>(argv, env, log_);
+    process_ = std::make_unique<Process>(arguments, env, log_);
     if (!x_) return;
     // About one X connection in a hundred fails on a loaded machine; Kelvo
     // then says so and ends with status 1. One more try is enough.
-    const auto connected = [&] {
-        return !Run({"xdotool", "search", "--pid", std::to_string(process_->pid())}, {{"DISPLAY", x_->Display()}})
-                    .output.empty();
-    };
+    const auto connected = [&] { return !x_->Xdotool({"search", "--pid", std::to_string(process_->pid())}).output.empty(); };
     WaitFor([&] { return !process_->Running() || connected(); }, 10s);
     if (process_->WaitExit(0ms) == std::optional<int>(1) && Log().find("cannot open the display") != std::string::npos) {
         fs::remove(log_);
-        process_ = std::make_unique<Process>(argv, env, log_);
+        process_ = std::make_unique<Process>(arguments, env, log_);
     }
 }
 
 std::string Kelvo::Log() const
 {
-    std::ifstream in(log_);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
+    return ReadFile(log_);
 }
 
 std::optional<std::string> Kelvo::MainWindow(std::chrono::milliseconds timeout)
@@ -359,12 +589,9 @@ std::optional<std::string> Kelvo::MainWindow(std::chrono::milliseconds timeout)
     WaitFor(
         [&] {
             for (const auto& id : x_->WindowsOfPid(process_->pid())) {
-                if (x_->Geometry(id).size() == QSize(188, 94)) {
-                    found = id;
-                    return true;
-                }
+                if (x_->Geometry(id).size() == QSize(188, 94)) found = id;
             }
-            return false;
+            return found.has_value();
         },
         timeout);
     return found;

@@ -1,6 +1,7 @@
 // Real servers for end-to-end tests: a private sound server with a null
-// sink, a virtual X server, and Kelvo itself, each stopped when its owner
-// goes out of scope.
+// sink, a virtual X server, Wayland desktops (sway with waybar's tray,
+// weston) on a private session bus, and Kelvo itself, each stopped when its
+// owner goes out of scope.
 #pragma once
 
 #include <QImage>
@@ -12,6 +13,8 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <sys/types.h>
+#include <unistd.h>
 #include <vector>
 
 namespace e2e {
@@ -37,9 +40,8 @@ class Process {
 public:
     // Output goes to `log` (both streams) when given, else is discarded.
     Process(std::vector<std::string> argv, const Environment& extraEnv = {},
-            std::optional<std::filesystem::path> log = std::nullopt,
-            std::optional<std::filesystem::path> input = std::nullopt);
-    ~Process();
+            std::optional<std::filesystem::path> log = std::nullopt);
+    ~Process() { Stop(15, 3s); }
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
 
@@ -68,13 +70,11 @@ CommandResult Run(const std::vector<std::string>& argv, const Environment& extra
 class SoundServer {
 public:
     SoundServer() { Start(); }
-    ~SoundServer() { Stop(); }
     void Start();
-    void Stop();
-    std::string ServerAddress() const;  // for PULSE_SERVER
-    int pid() const;  // to stop and continue it
-    std::string Monitor() const { return "kelvo_test.monitor"; }
-    Environment ClientEnvironment() const;
+    void Stop() { server_.reset(); }
+    std::string ServerAddress() const { return "unix:" + (dir_.path() / "pulse" / "native").string(); }
+    int pid() const { return server_ ? server_->pid() : -1; }  // to stop and continue it
+    Environment ClientEnvironment() const { return {{"PULSE_SERVER", ServerAddress()}, {"PULSE_SOURCE", "kelvo_test.monitor"}}; }
     // Plays unsigned 8-bit mono 8000 Hz samples into the null sink, looping
     // them for as long as the returned process lives.
     std::unique_ptr<Process> Play(const std::vector<std::uint8_t>& samples);
@@ -94,7 +94,7 @@ public:
     std::vector<std::string> WindowsNamed(const std::string& name) const;
     std::vector<std::string> WindowsOfPid(int pid) const;
     QRect Geometry(const std::string& windowId) const;
-    void Xdotool(const std::vector<std::string>& arguments) const;
+    CommandResult Xdotool(std::vector<std::string> arguments) const;
 
 private:
     std::string display_;
@@ -107,16 +107,98 @@ std::vector<std::uint8_t> Tone(double hertz, double amplitude, double seconds);
 
 std::filesystem::path KelvoBinary();
 
-// The centre of the smallest rectangle that holds every pixel of `colour`
-// inside `area` (a tray icon's trace, say); nullopt when there is none.
+// Where `colour` (each channel within `tolerance`) is inside `area`: the
+// smallest rectangle around it, and how many pixels have it.
+struct Found {
+    QRect box;
+    int pixels = 0;
+};
+Found Find(const QImage& image, QRect area, QRgb colour, int tolerance = 0);
+// The centre of that rectangle (a tray icon's trace, say).
 std::optional<QPoint> CentreOfColour(const QImage& image, QRect area, QRgb colour);
 
-class DesktopUser;
-// Where a program runs: the environment that names the desktop, and the user
-// it runs as (nullptr: the current one).
+// sway refuses to run as root: as root a throw-away user is made, and on
+// destruction every process still running as it is ended and the user
+// removed. As anyone else, the desktops run as that user.
+class DesktopUser {
+public:
+    DesktopUser();
+    ~DesktopUser();
+    DesktopUser(const DesktopUser&) = delete;
+    DesktopUser& operator=(const DesktopUser&) = delete;
+    // A folder of the user's, also its XDG_RUNTIME_DIR.
+    const std::filesystem::path& Home() const { return home_.path(); }
+    // `argv` run as the user with `env` (and HOME set to Home()).
+    std::vector<std::string> Command(std::vector<std::string> argv, Environment env = {}) const;
+    // Hands `path` and everything below it to the user.
+    void Own(const std::filesystem::path& path) const;
+
+private:
+    TempDir home_;
+    std::string name_;  // empty: the current user
+    uid_t uid_;
+    gid_t gid_;
+};
+
+// A private dbus-daemon --session of `user`'s, with no activatable services.
+class SessionBus {
+public:
+    explicit SessionBus(const DesktopUser& user);
+    std::string Address() const { return "unix:path=" + (user_.Home() / "bus").string(); }
+    // dbus-send --session --print-reply with `arguments`, as the bus's user.
+    CommandResult Send(std::vector<std::string> arguments) const;
+    // The items the StatusNotifierWatcher lists.
+    std::vector<std::string> RegisteredItems() const;
+    bool HostRegistered() const;
+
+private:
+    const DesktopUser& user_;
+    std::unique_ptr<Process> daemon_;
+};
+
+// Where a program runs: the environment that names the desktop, the user it
+// runs as (nullptr: the current one), and the X server if it is one.
 struct Desktop {
     Environment environment;
     const DesktopUser* user = nullptr;
+    const XServer* x = nullptr;
+};
+
+// Headless sway (640 x 480) with waybar showing only its tray, on `bus`;
+// its seat's cursor clicks for tests, as it has no input devices.
+class Sway {
+public:
+    Sway(const DesktopUser& user, const SessionBus& bus);
+    ~Sway() { ::close(pointer_); }
+    Sway(const Sway&) = delete;
+    Sway& operator=(const Sway&) = delete;
+    Desktop ForClients() const;
+    QImage Screenshot() const;
+    // Kelvo's main window, while it is shown.
+    std::optional<QRect> MainWindow() const;
+    // button: 1 left, 3 right.
+    void Click(QPoint at, int button, int count = 1) const;
+
+private:
+    CommandResult Message(std::vector<std::string> arguments) const;
+    const DesktopUser& user_;
+    const SessionBus& bus_;
+    std::filesystem::path socket_;
+    std::unique_ptr<Process> sway_;
+    std::unique_ptr<Process> waybar_;
+    int pointer_ = -1;
+};
+
+// weston with its desktop shell and no tray, 600 x 440 at the top left of
+// `x` (its X11 back end takes xdotool's input; its headless one takes none).
+class Weston {
+public:
+    explicit Weston(const XServer& x);
+    Desktop ForClients() const;
+
+private:
+    TempDir dir_;
+    std::unique_ptr<Process> weston_;
 };
 
 // The applet under test, with its own configuration folder; on an X
@@ -125,18 +207,15 @@ class Kelvo {
 public:
     Kelvo(const XServer& x, const Environment& sound, std::vector<std::string> arguments = {},
           const std::filesystem::path* configHome = nullptr, const std::filesystem::path& binary = KelvoBinary());
-    // On any desktop (Wayland ones in e2e/Wayland.h); MainWindow needs an X one.
-    Kelvo(const Desktop& desktop, const Environment& sound, std::vector<std::string> arguments = {});
+    Kelvo(const Desktop& desktop, const Environment& sound, std::vector<std::string> arguments = {},
+          const std::filesystem::path* configHome = nullptr, const std::filesystem::path& binary = KelvoBinary());
     Process& process() { return *process_; }
     std::string Log() const;
     const std::filesystem::path& ConfigHome() const { return configHome_; }
-    // The main window's id, once it is shown.
+    // The main window's id, once it is shown on an X desktop.
     std::optional<std::string> MainWindow(std::chrono::milliseconds timeout = 10s);
 
 private:
-    void Start(const Desktop& desktop, const Environment& sound, std::vector<std::string> arguments,
-               const std::filesystem::path& binary);
-
     const XServer* x_ = nullptr;
     TempDir dir_;
     std::filesystem::path configHome_;

@@ -1,6 +1,6 @@
 // Kelvo on Wayland desktops and with StatusNotifierItem trays: sway with
 // waybar, weston without a tray, and X11 with a StatusNotifierItem tray.
-#include "e2e/Wayland.h"
+#include "e2e/Harness.h"
 
 #include <gtest/gtest.h>
 
@@ -13,31 +13,6 @@ constexpr QRgb kWindowTrace = qRgb(128, 255, 255);
 constexpr QRgb kMessageBox = qRgb(239, 239, 239);
 constexpr QRgb kWhite = qRgb(255, 255, 255);
 const QRect kPanel(0, 0, 640, 24);
-
-// Where `colour` is in `area`: the smallest rectangle around it, and how
-// many pixels have it.
-struct Found {
-    QRect box;
-    int pixels = 0;
-};
-
-Found Find(const QImage& image, QRect area, QRgb colour, int tolerance = 0)
-{
-    Found found;
-    area = area.intersected(image.rect());
-    for (int y = area.top(); y <= area.bottom(); ++y) {
-        for (int x = area.left(); x <= area.right(); ++x) {
-            const QRgb p = image.pixel(x, y);
-            if (std::abs(qRed(p) - qRed(colour)) > tolerance || std::abs(qGreen(p) - qGreen(colour)) > tolerance ||
-                std::abs(qBlue(p) - qBlue(colour)) > tolerance) {
-                continue;
-            }
-            found.box |= QRect(x, y, 1, 1);
-            ++found.pixels;
-        }
-    }
-    return found;
-}
 
 // The item a menu lists between its first two separators: rows of one
 // colour, not the menu's, across the middle of the menu.
@@ -67,18 +42,10 @@ bool Retrying(const std::function<void()>& act, const std::function<bool()>& don
     return false;
 }
 
-std::optional<QRect> MainWindow(const Sway& sway)
-{
-    for (const Window& w : sway.Windows()) {
-        if (w.appId == "kelvo" && w.rect.size() == QSize(188, 94)) return w.rect;
-    }
-    return std::nullopt;
-}
-
 TEST(Wayland, OnSwayWaybarsTrayShowsTheLiveTraceAndItsClicksAndMenuWork)
 {
     DesktopUser user;
-    SessionBus bus(&user);
+    SessionBus bus(user);
     Sway sway(user, bus);
     SoundServer sound;
     const auto player = sound.Play(Tone(440, 0.8, 120));
@@ -89,19 +56,19 @@ TEST(Wayland, OnSwayWaybarsTrayShowsTheLiveTraceAndItsClicksAndMenuWork)
         << kelvo.Log();
     const QImage first = sway.Screenshot().copy(kPanel);
     EXPECT_TRUE(WaitFor([&] { return sway.Screenshot().copy(kPanel) != first; }, 10s)) << "the trace is live";
-    EXPECT_FALSE(MainWindow(sway));
+    EXPECT_FALSE(sway.MainWindow());
     ASSERT_EQ(bus.RegisteredItems().size(), 1u);
 
     // waybar answers a left click with Activate: the window comes back.
-    ASSERT_TRUE(Retrying([&] { sway.Pointer().Click(icon.box.center(), 1); },
-                         [&] { return MainWindow(sway).has_value(); }))
+    ASSERT_TRUE(Retrying([&] { sway.Click(icon.box.center(), 1); },
+                         [&] { return sway.MainWindow().has_value(); }))
         << kelvo.Log();
     EXPECT_TRUE(WaitFor([&] { return bus.RegisteredItems().empty(); }, 10s));
-    std::optional<QRect> window = MainWindow(sway);
+    std::optional<QRect> window = sway.MainWindow();
     EXPECT_TRUE(WaitFor([&] { return Find(sway.Screenshot(), *window, kWindowTrace).pixels > 20; }, 10s));
 
-    ASSERT_TRUE(Retrying([&] { sway.Pointer().Click(window->center(), 1, 2); },
-                         [&] { return !MainWindow(sway) && bus.RegisteredItems().size() == 1; }));
+    ASSERT_TRUE(Retrying([&] { sway.Click(window->center(), 1, 2); },
+                         [&] { return !sway.MainWindow() && bus.RegisteredItems().size() == 1; }));
     // The menu waybar draws is the window's own, captions and all.
     const std::string item = bus.RegisteredItems().front();
     const std::string menu = bus.Send({"--dest=" + item.substr(0, item.find('/')), "/MenuBar",
@@ -113,7 +80,7 @@ TEST(Wayland, OnSwayWaybarsTrayShowsTheLiveTraceAndItsClicksAndMenuWork)
     EXPECT_EQ(menu.find("\"Hide\""), std::string::npos);
 
     QPoint exit;
-    ASSERT_TRUE(Retrying([&] { sway.Pointer().Click(icon.box.center(), 3); },
+    ASSERT_TRUE(Retrying([&] { sway.Click(icon.box.center(), 3); },
                          [&] {
                              const QImage shot = sway.Screenshot();
                              const Found white = Find(shot, QRect(0, kPanel.height(), 320, 240), kWhite);
@@ -121,7 +88,7 @@ TEST(Wayland, OnSwayWaybarsTrayShowsTheLiveTraceAndItsClicksAndMenuWork)
                              return !exit.isNull();
                          }))
         << "waybar shows the menu";
-    sway.Pointer().Click(exit, 1);
+    sway.Click(exit, 1);
     EXPECT_EQ(kelvo.process().WaitExit(15s), std::optional<int>(0)) << kelvo.Log();
     EXPECT_TRUE(WaitFor([&] { return bus.RegisteredItems().empty(); }, 10s)) << "the item is gone";
 }
@@ -176,15 +143,15 @@ TEST(Wayland, OnWestonTheWindowDrawsAndDragsAndWithoutATrayStaysSayingSoOnce)
 TEST(Wayland, OnX11AStatusNotifierItemTraysClickBringsTheWindowBack)
 {
     XServer x;
-    SessionBus bus;
-    const Environment env{{"DISPLAY", x.Display()}, {"DBUS_SESSION_BUS_ADDRESS", bus.Address()},
-                          {"GTK_A11Y", "none"},     {"NO_AT_BRIDGE", "1"}};
+    DesktopUser user;
+    SessionBus bus(user);
+    Environment env{{"DISPLAY", x.Display()}, {"DBUS_SESSION_BUS_ADDRESS", bus.Address()}, {"NO_AT_BRIDGE", "1"}};
     Process tray({"gtk-sni-tray-standalone", "--top", "--beginning", "--watcher", "--size", "24"}, env);
     ASSERT_TRUE(WaitFor([&] { return bus.HostRegistered(); }, 20s));
     SoundServer sound;
     const auto player = sound.Play(Tone(440, 0.8, 120));
-    Kelvo kelvo(Desktop{{{"DISPLAY", x.Display()}, {"QT_QPA_PLATFORM", "xcb"}, {"DBUS_SESSION_BUS_ADDRESS", bus.Address()}}},
-                sound.ClientEnvironment(), {"/tray"});
+    env["QT_QPA_PLATFORM"] = "xcb";
+    Kelvo kelvo(Desktop{env, nullptr, &x}, sound.ClientEnvironment(), {"/tray"});
 
     ASSERT_TRUE(WaitFor([&] { return bus.RegisteredItems().size() == 1; }, 20s)) << kelvo.Log();
     Found icon;
@@ -194,14 +161,7 @@ TEST(Wayland, OnX11AStatusNotifierItemTraysClickBringsTheWindowBack)
         x.Xdotool({"mousemove", std::to_string(icon.box.center().x()), std::to_string(icon.box.center().y())});
         x.Xdotool({"click", "1"});
     };
-    EXPECT_TRUE(Retrying(click,
-                         [&] {
-                             for (const auto& id : x.WindowsOfPid(kelvo.process().pid())) {
-                                 if (x.Geometry(id).size() == QSize(188, 94)) return true;
-                             }
-                             return false;
-                         }))
-        << kelvo.Log();
+    EXPECT_TRUE(Retrying(click, [&] { return kelvo.MainWindow(0ms).has_value(); })) << kelvo.Log();
     EXPECT_TRUE(WaitFor([&] { return bus.RegisteredItems().empty(); }, 10s));
 }
 
