@@ -12,15 +12,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 namespace {
 
-struct Message {
-    UINT message;
-    WPARAM wParam;
-    LPARAM lParam;
-};
+using Message = std::tuple<UINT, WPARAM, LPARAM>;
 
 class RecordingWidget : public QWidget {
 public:
@@ -146,10 +143,7 @@ TEST(QtNotificationArea, AddModifyDeleteKeyedByWindowAndIdentifier)
 
     emit tray->activated(QSystemTrayIcon::Context);
     QCoreApplication::sendPostedEvents(&widget);
-    ASSERT_EQ(widget.messages.size(), 1u);
-    EXPECT_EQ(widget.messages[0].message, 512u);
-    EXPECT_EQ(widget.messages[0].wParam, 1u);
-    EXPECT_EQ(widget.messages[0].lParam, 516);
+    EXPECT_EQ(widget.messages, (std::vector<Message>{{512u, 1u, 516}}));
 
     // Without NIF_MESSAGE no callback arrives.
     NOTIFYICONDATAA silent = record(hWnd, 2, NIF_TIP, WM_MOUSEMOVE, nullptr, "Kelvo");
