@@ -253,11 +253,6 @@ TEST_F(GdiTest, EllipseAndPiePictures)
     EXPECT_TRUE(Pie(pie.dc(), 0, 0, 8, 8, 8, 4, 4, 0));
     EXPECT_EQ(pie.picture(kRed), "....##..\n....#.#.\n....#..#\n....####\n........\n........\n........\n........\n");
     EXPECT_EQ(pie.count(kBlue), 3);
-    // The other way round: the other three quadrants.
-    Surface rest(8, 8);
-    Tools more(rest.dc(), 1, kRed, kRed);
-    EXPECT_TRUE(Pie(rest.dc(), 0, 0, 8, 8, 4, 0, 8, 4));
-    EXPECT_EQ(rest.picture(kRed).substr(0, 36), "..##....\n.###....\n####....\n####....\n");
 }
 
 // For odd and even sizes and several pens (a width-0 pen is one pixel): the
