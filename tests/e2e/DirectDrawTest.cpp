@@ -21,12 +21,8 @@ TEST(DirectDraw, TheBackgroundPictureCarriesTheLiveTraceAfterTheTrayAndWithoutDi
     ASSERT_TRUE(WaitFor([&] { return !x.WindowsNamed("panel").empty(); }, 20s)) << "the tray host is up";
     e2e::Run({(fs::path(KELVO_BUILD_DIR) / "kelvo-reg").string(), "add", "HKCU\\SOFTWARE\\Quennel\\Kelvo", "/v",
               "DirectX", "/t", "REG_SZ", "/d", "y", "/f"}, {{"XDG_CONFIG_HOME", config.path().string()}});
-    std::unique_ptr<Kelvo> kelvo;
-    const auto start = [&](const Environment& extra) {
-        Environment env = sound.ClientEnvironment();
-        env.insert(extra.begin(), extra.end());
-        kelvo = std::make_unique<Kelvo>(x, env, std::vector<std::string>{}, &config.path());
-    };
+    Environment env = sound.ClientEnvironment();
+    auto kelvo = std::make_unique<Kelvo>(x, env, std::vector<std::string>{}, &config.path());
     // Waits for a canvas (175 x 65 at (6, 22), border included) with a trace,
     // unlike the last one seen. DirectDraw draws over the GDI's grey edge and
     // shows canvas.bmp, shades from RGB(0, 107, 214) to RGB(57, 173, 255),
@@ -50,7 +46,6 @@ TEST(DirectDraw, TheBackgroundPictureCarriesTheLiveTraceAfterTheTrayAndWithoutDi
         x.Xdotool({"mousemove", std::to_string(at.x()), std::to_string(at.y()), "click", "--repeat", "2", "--delay", "60", "1"});
     };
 
-    start({});
     ASSERT_TRUE(frame(true)) << kelvo->Log();
     EXPECT_TRUE(frame(true)) << "live";
     doubleClick(x.Geometry(*kelvo->MainWindow()).topLeft() + QPoint(100, 10));
@@ -61,7 +56,8 @@ TEST(DirectDraw, TheBackgroundPictureCarriesTheLiveTraceAfterTheTrayAndWithoutDi
     EXPECT_EQ(kelvo->process().Stop(SIGTERM), 0) << kelvo->Log();
 
     // Without DirectX: one box, then GDI.
-    start({{"KELVO_DIRECTDRAW", "off"}});
+    env["KELVO_DIRECTDRAW"] = "off";
+    kelvo = std::make_unique<Kelvo>(x, env, std::vector<std::string>{}, &config.path());
     std::vector<std::string> boxes;
     ASSERT_TRUE(WaitFor([&] { return !(boxes = x.WindowsNamed("Kelvo")).empty(); }, 20s)) << kelvo->Log();
     x.Xdotool({"windowfocus", "--sync", boxes.front(), "key", "Return"});

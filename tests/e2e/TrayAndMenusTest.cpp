@@ -14,10 +14,9 @@ TEST(TrayAndMenus, TheIconIsLiveAboutAndAnIntervalFromEitherMenuTheIntervalRunsA
     XServer x;
     SoundServer sound;
     const auto player = sound.Play(Tone(440, 0.8, 120));
-    auto trayer = std::make_unique<Process>(std::vector<std::string>{"trayer", "--edge", "top", "--align", "left",
-                                                                     "--widthtype", "request", "--height", "24",
-                                                                     "--SetDockType", "false"},
-                                            Environment{{"DISPLAY", x.Display()}});
+    std::optional<Process> trayer(std::in_place, std::vector<std::string>{"trayer", "--edge", "top", "--align", "left",
+                                  "--widthtype", "request", "--height", "24", "--SetDockType", "false"},
+                                  Environment{{"DISPLAY", x.Display()}});
     // Kelvo started before the host is up would stay in its window.
     WaitFor([&] { return !x.WindowsNamed("panel").empty(); }, 10s);
     Kelvo kelvo(x, sound.ClientEnvironment(), {"/tray", "/debug"});
@@ -60,10 +59,6 @@ TEST(TrayAndMenus, TheIconIsLiveAboutAndAnIntervalFromEitherMenuTheIntervalRunsA
                    "click", "1", "key", "ctrl+a", "type", text});
         x.Xdotool({"key", "alt+a"});
     };
-    const auto close = [&](QPoint button) {
-        click(x.Geometry(dialog).topLeft() + button, "1", "1");
-        EXPECT_TRUE(WaitFor([&] { return x.WindowsNamed("Kelvo Preferences").empty(); }, 10s));
-    };
     const auto reports45 = [&] {  // /debug lines that give the interval as 45
         const std::string log = kelvo.Log();
         static const std::regex line("interval=45\n");
@@ -82,7 +77,8 @@ TEST(TrayAndMenus, TheIconIsLiveAboutAndAnIntervalFromEitherMenuTheIntervalRunsA
     apply(window.center(), "45");
     EXPECT_LE((x.Geometry(dialog).center() - window.center()).manhattanLength(), 2) << "centred on its owner";
     EXPECT_TRUE(WaitFor([&] { return reports45() > 0; }, 2s)) << kelvo.Log();
-    close({133, 153});  // "Ok"
+    click(x.Geometry(dialog).topLeft() + QPoint(133, 153), "1", "1");  // "Ok"
+    EXPECT_TRUE(WaitFor([&] { return x.WindowsNamed("Kelvo Preferences").empty(); }, 10s));
     about(window.center(), "Escape");
 
     // In the tray, from the icon's menu: 14 is refused and the interval stays.
@@ -95,7 +91,8 @@ TEST(TrayAndMenus, TheIconIsLiveAboutAndAnIntervalFromEitherMenuTheIntervalRunsA
     const long before = reports45();
     EXPECT_TRUE(WaitFor([&] { return reports45() >= before + 2; }, 5s)) << kelvo.Log();
     dialog = prefs;
-    close({205, 153});  // "Cancel"
+    click(x.Geometry(dialog).topLeft() + QPoint(205, 153), "1", "1");  // "Cancel"
+    EXPECT_TRUE(WaitFor([&] { return x.WindowsNamed("Kelvo Preferences").empty(); }, 10s));
     about(*icon, "Return");
 
     // The window comes back when the host goes; a left drag moves it by as

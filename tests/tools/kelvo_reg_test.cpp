@@ -40,7 +40,7 @@ void Steps(const std::vector<Step>& steps)
     }
 }
 
-TEST(KelvoReg, AddQueryDeleteOnTheLiveFile)
+TEST(KelvoReg, AddQueryDeleteExportImportAndErrorsOnTheLiveFile)
 {
     kelvo::testing::TempHive hive;
     Steps({{R"(add 'HKCU\SOFTWARE\Quennel\Kelvo' /v DirectX /t REG_SZ /d y /f)", 0},
@@ -60,11 +60,7 @@ TEST(KelvoReg, AddQueryDeleteOnTheLiveFile)
     Steps({{R"(delete HKCU\\SOFTWARE\\Quennel)", 1}, {R"(delete HKCU\\SOFTWARE\\Quennel /f)", 0},
          {R"(query HKCU\\SOFTWARE\\Quennel)", 1}});
     EXPECT_EQ(hive.Read().find("Quennel"), std::string::npos);
-}
 
-TEST(KelvoReg, ExportImportAndErrors)
-{
-    kelvo::testing::TempHive hive;
     const std::string file = hive.dir() + "/out.reg";
     Steps({{R"(add 'HKCU\Soft\A B' /v 'we"ird\name' /d 'C:\dir "q"' /f)", 0},
          {R"(add 'HKCU\Soft\A B\C' /ve /t REG_DWORD /d 4294967295 /f)", 0},
