@@ -280,7 +280,7 @@ std::optional<QPoint> CentreOfColour(const QImage& image, QRect area, QRgb colou
     return found.pixels ? std::optional(found.box.center()) : std::nullopt;
 }
 
-DesktopUser::DesktopUser() : uid_(::getuid()), gid_(::getgid())
+DesktopUser::DesktopUser()
 {
     if (::geteuid() != 0) return;
     name_ = "kelvo-e2e-" + std::to_string(::getpid());
@@ -291,7 +291,6 @@ DesktopUser::DesktopUser() : uid_(::getuid()), gid_(::getgid())
     const passwd* account = ::getpwnam(name_.c_str());
     if (!account) throw std::runtime_error("no account " + name_);
     uid_ = account->pw_uid;
-    gid_ = account->pw_gid;
     Own(Home());
 }
 
@@ -330,12 +329,8 @@ std::vector<std::string> DesktopUser::Command(std::vector<std::string> argv, Env
 
 void DesktopUser::Own(const fs::path& path) const
 {
-    if (name_.empty()) return;
-    if (::chown(path.c_str(), uid_, gid_) != 0) throw std::runtime_error("chown " + path.string());
-    if (fs::is_directory(path)) {
-        for (const auto& entry : fs::recursive_directory_iterator(path)) {
-            if (::lchown(entry.path().c_str(), uid_, gid_) != 0) throw std::runtime_error("chown failed");
-        }
+    if (!name_.empty() && Run({"chown", "-R", name_ + ":" + name_, path.string()}).code != 0) {
+        throw std::runtime_error("chown " + path.string());
     }
 }
 

@@ -136,8 +136,7 @@ public:
 private:
     TempDir home_;
     std::string name_;  // empty: the current user
-    uid_t uid_;
-    gid_t gid_;
+    uid_t uid_ = 0;
 };
 
 // A private dbus-daemon --session of `user`'s, with no activatable services.
