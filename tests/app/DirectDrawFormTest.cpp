@@ -75,7 +75,8 @@ TEST_F(DirectDrawForm, FramesShowTheBackgroundWithTheTraceFromTheMiddleOfTheLeft
         driver->autoPattern = samples;
         frmMain form("");
         ASSERT_TRUE(form.Form_Load());
-        ASSERT_TRUE(Tick(form).empty() && form.state.bDirectX);
+        EXPECT_EQ(Tick(form), "");
+        ASSERT_TRUE(form.state.bDirectX);
         EXPECT_EQ(std::vector<int>({form.state.iPrimarySurface, form.state.iCanvasSurface,
                                     form.state.iBackgroundSurface}),
                   std::vector<int>({1, 2, 3}));

@@ -56,7 +56,9 @@ TEST_F(FormTest, AFailedStartUpTellsTheUserOnceAndKeepsTheStoredInterval)
     {
         frmMain form("");
         EXPECT_FALSE(form.Form_Load());
-        EXPECT_TRUE(form.IsUnloaded() && !form.Timer->Enabled() && !form.isVisible());
+        EXPECT_TRUE(form.IsUnloaded());
+        EXPECT_FALSE(form.Timer->Enabled());
+        EXPECT_FALSE(form.isVisible());
     }
     driver->devices = 1;
     driver->openResult = MMSYSERR_ALLOCATED;
@@ -77,7 +79,9 @@ TEST_F(FormTest, ATickRecordsOneIntervalAndDrawsIt)
     driver->autoFill = 128;
     frmMain form("/Debug");
     ASSERT_TRUE(form.Form_Load());
-    EXPECT_TRUE(form.RefreshInterval() == 150 && form.Timer->Enabled() && form.TimerFPS->Enabled());
+    EXPECT_EQ(form.RefreshInterval(), 150);
+    EXPECT_TRUE(form.Timer->Enabled());
+    EXPECT_TRUE(form.TimerFPS->Enabled());
 
     emit form.Timer->Timer();
     EXPECT_EQ(driver->Calls()[1], "hint 1200");
@@ -91,7 +95,8 @@ TEST_F(FormTest, ATickRecordsOneIntervalAndDrawsIt)
     EXPECT_NE(std::find(driver->Calls().begin(), driver->Calls().end(), "hint 360"), driver->Calls().end());
 
     emit form.TimerFPS->Timer();
-    EXPECT_TRUE(form.TimerFPS->Tag == "2" && form.state.lFrameCount == 0);
+    EXPECT_EQ(form.TimerFPS->Tag, "2");
+    EXPECT_EQ(form.state.lFrameCount, 0);
 
     form.Timer->SetInterval(40000);
     EXPECT_THROW(form.RefreshInterval(), RuntimeError);
@@ -103,7 +108,8 @@ TEST_F(FormTest, ATickRecordsOneIntervalAndDrawsIt)
     ASSERT_TRUE(quiet.Form_Load());
     EXPECT_FALSE(quiet.TimerFPS->Enabled());
     emit quiet.Timer->Timer();
-    EXPECT_TRUE(quiet.state.lFrameCount == 0 && quiet.TimerFPS->Tag.isEmpty());
+    EXPECT_EQ(quiet.state.lFrameCount, 0);
+    EXPECT_TRUE(quiet.TimerFPS->Tag.isEmpty());
 }
 
 TEST_F(FormTest, EventsDuringATickAreKeptAndRunBackToBackAndLateSoundLengthensNothing)
@@ -133,8 +139,10 @@ TEST_F(FormTest, EventsDuringATickAreKeptAndRunBackToBackAndLateSoundLengthensNo
     emit paced.Timer->Timer();
     EXPECT_EQ(startsInNextTick, before + 2) << "the kept event started the next tick at once";
     EXPECT_TRUE(paced.IsUnloaded() && !paced.InTick()) << "exit ends the waiting tick";
-    EXPECT_TRUE(!paced.Timer->Enabled() && driver->Calls().back() == "close" && boxes.empty());
+    EXPECT_FALSE(paced.Timer->Enabled());
+    EXPECT_EQ(driver->Calls().back(), "close");
     EXPECT_EQ(LoadStoredSettings().interval, 5000);
+    EXPECT_TRUE(boxes.empty());
 }
 
 TEST_F(FormTest, DrawingSlowerThanTheIntervalBacksOffOncePerTick)
@@ -152,7 +160,8 @@ TEST_F(FormTest, DrawingSlowerThanTheIntervalBacksOffOncePerTick)
     });
     emit form.Timer->Timer();
     emit form.Timer->Timer();
-    EXPECT_TRUE(frames == 2 && form.RefreshInterval() == 30);
+    EXPECT_EQ(frames, 2);
+    EXPECT_EQ(form.RefreshInterval(), 30);
 }
 
 TEST_F(FormTest, ALostDeviceShowsTheBackgroundAndIsReopenedAtMostOnceASecond)
@@ -168,7 +177,8 @@ TEST_F(FormTest, ALostDeviceShowsTheBackgroundAndIsReopenedAtMostOnceASecond)
     driver->Fail();
     emit form.Timer->Timer();
     EXPECT_EQ(TracePixels(form), 0) << "no sound, no trace";
-    EXPECT_TRUE(driver->Calls().back() == "close" && form.RefreshInterval() == 150);
+    EXPECT_EQ(driver->Calls().back(), "close");
+    EXPECT_EQ(form.RefreshInterval(), 150);
 
     now += std::chrono::milliseconds(500);
     driver->openResult = MMSYSERR_NODRIVER;
@@ -177,7 +187,8 @@ TEST_F(FormTest, ALostDeviceShowsTheBackgroundAndIsReopenedAtMostOnceASecond)
 
     now += std::chrono::milliseconds(600);
     emit form.Timer->Timer();
-    EXPECT_TRUE(Opens() == 2 && TracePixels(form) == 0);
+    EXPECT_EQ(Opens(), 2);
+    EXPECT_EQ(TracePixels(form), 0);
 
     // The first block after the reopen arrives late: that is no reason to back off.
     now += std::chrono::milliseconds(1000);

@@ -47,13 +47,17 @@ TEST_F(InteractionTest, TheDisplayModeMovesTheTraceBetweenWindowAndIcon)
 {
     frmMain form("");
     ASSERT_TRUE(form.Form_Load());
-    EXPECT_TRUE(form.isVisible() && form.mnuShowHide->text() == "Hide");
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(form.mnuShowHide->text(), "Hide");
 
     form.mnuShowHide->trigger();
-    EXPECT_TRUE(form.DisplayMode() == 1 && !form.isVisible() && form.mnuShowHide->text() == "Show");
+    EXPECT_EQ(form.DisplayMode(), 1);
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(form.mnuShowHide->text(), "Show");
     ASSERT_EQ(Messages(), std::vector<DWORD>{NIM_ADD});
     const NOTIFYICONDATAA& add = area.calls[0].data;
-    EXPECT_TRUE(add.hWnd == form.picTrayHwnd() && add.uCallbackMessage == WM_MOUSEMOVE);
+    EXPECT_EQ(add.hWnd, form.picTrayHwnd());
+    EXPECT_EQ(add.uCallbackMessage, WM_MOUSEMOVE);
     EXPECT_STREQ(add.szTip, "Kelvo");
     ASSERT_TRUE(area.calls[0].picture) << "the applet's own icon";
 
@@ -66,19 +70,24 @@ TEST_F(InteractionTest, TheDisplayModeMovesTheTraceBetweenWindowAndIcon)
     emit form.Timer->Timer();
     ASSERT_EQ(Messages().back(), static_cast<DWORD>(NIM_MODIFY));
     const auto& picture = *area.calls.back().picture;
-    EXPECT_TRUE(picture.argb[9 * picture.width + 1] == 0xFF0000FFu && picture.argb[9 * picture.width + 2] != 0xFF0000FFu);
+    EXPECT_EQ(picture.argb[9 * picture.width + 1], 0xFF0000FFu);
+    EXPECT_NE(picture.argb[9 * picture.width + 2], 0xFF0000FFu);
     EXPECT_EQ(area.calls.back().data.uFlags, static_cast<UINT>(NIF_ICON)) << "the tip stays";
 
     form.mnuShowHide->trigger();
-    EXPECT_TRUE(form.DisplayMode() == 0 && form.isVisible() && form.mnuShowHide->text() == "Hide");
-    EXPECT_TRUE(Messages().back() == NIM_DELETE && boxes.empty());
+    EXPECT_EQ(form.DisplayMode(), 0);
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(Messages().back(), static_cast<DWORD>(NIM_DELETE));
+    EXPECT_EQ(form.mnuShowHide->text(), "Hide");
+    EXPECT_TRUE(boxes.empty());
 }
 
 TEST_F(InteractionTest, TrayNotificationsOpenTheMenuOnThePressAndADoubleClickBringsTheWindowBack)
 {
     frmMain form("/tray");
     ASSERT_TRUE(form.Form_Load());
-    EXPECT_TRUE(form.DisplayMode() == 1 && !form.isVisible()) << "/tray keeps the window hidden";
+    EXPECT_EQ(form.DisplayMode(), 1);
+    EXPECT_FALSE(form.isVisible()) << "/tray keeps the window hidden";
 
     Notify(form, WM_LBUTTONUP);
     Notify(form, WM_RBUTTONUP);
@@ -87,17 +96,20 @@ TEST_F(InteractionTest, TrayNotificationsOpenTheMenuOnThePressAndADoubleClickBri
     bool menuShown = false;
     QTimer::singleShot(0, [&] {
         menuShown = form.mnuPopup->isVisible();
-        EXPECT_TRUE(form.mnuPopup->defaultAction() == form.mnuShowHide && form.mnuShowHide->text() == "Show");
+        EXPECT_EQ(form.mnuPopup->defaultAction(), form.mnuShowHide) << "drawn in bold";
+        EXPECT_EQ(form.mnuShowHide->text(), "Show");
         // A notification while the menu is open is dropped.
         Notify(form, WM_LBUTTONDBLCLK);
         EXPECT_EQ(form.DisplayMode(), 1);
         form.mnuPopup->close();
     });
     Notify(form, WM_RBUTTONDOWN);
-    EXPECT_TRUE(menuShown && form.DisplayMode() == 1);
+    EXPECT_TRUE(menuShown);
+    EXPECT_EQ(form.DisplayMode(), 1);
 
     Notify(form, WM_LBUTTONDBLCLK);
-    EXPECT_TRUE(form.DisplayMode() == 0 && form.isVisible());
+    EXPECT_EQ(form.DisplayMode(), 0);
+    EXPECT_TRUE(form.isVisible());
 
     // On the window only a left double-click sends the trace into the tray.
     for (Qt::MouseButton button : {Qt::RightButton, Qt::MiddleButton, Qt::LeftButton}) {
@@ -114,7 +126,8 @@ TEST_F(InteractionTest, ExitAndEscEndTheApplet)
         frmMain form("/tray");
         ASSERT_TRUE(form.Form_Load());
         form.mnuExit->trigger();
-        EXPECT_TRUE(form.IsUnloaded() && Messages().back() == NIM_DELETE) << "the icon goes with the applet";
+        EXPECT_TRUE(form.IsUnloaded());
+        EXPECT_EQ(Messages().back(), static_cast<DWORD>(NIM_DELETE)) << "the icon goes with the applet";
         EXPECT_EQ(LoadStoredSettings().interval, 150);
     }
     frmMain form("");
@@ -132,10 +145,12 @@ TEST_F(InteractionTest, WithoutANotificationAreaTheWindowStaysAndTheUserIsToldOn
     area.available = false;
     frmMain form("/tray");
     ASSERT_TRUE(form.Form_Load());
-    EXPECT_TRUE(form.DisplayMode() == 0 && form.isVisible());
+    EXPECT_EQ(form.DisplayMode(), 0);
+    EXPECT_TRUE(form.isVisible());
     form.mnuShowHide->trigger();
     form.SetDisplayMode(1);
-    EXPECT_TRUE(form.mnuShowHide->text() == "Hide" && area.calls.empty());
+    EXPECT_EQ(form.mnuShowHide->text(), "Hide");
+    EXPECT_TRUE(area.calls.empty());
     EXPECT_EQ(boxes, std::vector<std::string>{
                          "Kelvo|Kelvo cannot find a notification area on this desktop, so it stays in its window.|64"});
 
@@ -148,13 +163,15 @@ TEST_F(InteractionTest, WithoutANotificationAreaTheWindowStaysAndTheUserIsToldOn
     while (form.DisplayMode() != 0 && !deadline.hasExpired()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
     }
-    EXPECT_TRUE(form.DisplayMode() == 0 && form.isVisible()) << "the window comes back";
+    EXPECT_EQ(form.DisplayMode(), 0) << "the window comes back";
+    EXPECT_TRUE(form.isVisible());
 
     // A shell that refuses the icon counts as no notification area.
     area.available = true;
     area.result = FALSE;
     form.SetDisplayMode(1);
-    EXPECT_TRUE(form.DisplayMode() == 0 && boxes.size() == 1u) << "told once per run";
+    EXPECT_EQ(form.DisplayMode(), 0);
+    EXPECT_EQ(boxes.size(), 1u) << "told once per run";
 }
 
 }  // namespace

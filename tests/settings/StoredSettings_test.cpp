@@ -20,7 +20,8 @@ TEST(StoredSettings, FirstRunGivesDefaultsAndStores150AtExit)
 {
     kelvo::testing::TempHive hive;
     StoredSettings settings = LoadStoredSettings();
-    EXPECT_TRUE(settings.interval == 150 && !settings.bDirectX);
+    EXPECT_EQ(settings.interval, 150);
+    EXPECT_FALSE(settings.bDirectX);
     EXPECT_FALSE(std::filesystem::exists(hive.file()));  // loading writes nothing
     EXPECT_TRUE(SaveStoredSettings(settings.interval));
     EXPECT_EQ(hive.Read(),
@@ -52,7 +53,8 @@ TEST(StoredSettings, StoredValuesAreAppliedAndTheSwitchIsNeverWritten)
     hive.Write("REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Quennel\\Kelvo]\n\"Frequency\"=dword:0000002d\n"
                "\"DirectX\"=\"y\"\n");
     EXPECT_EQ(LoadStoredSettings().interval, 45);
-    EXPECT_TRUE(SaveStoredSettings(155) && LoadStoredSettings().interval == 155);
+    EXPECT_TRUE(SaveStoredSettings(155));
+    EXPECT_EQ(LoadStoredSettings().interval, 155);
     EXPECT_NE(hive.Read().find("\"DirectX\"=\"y\""), std::string::npos) << "never written by the applet";
     for (auto [text, expected] : {std::pair{"\"DirectX\"=\"Y\"", true}, std::pair{"\"DirectX\"=hex(1):79", true},
                                    std::pair{"\"DirectX\"=\"n\"", false}, std::pair{"\"DirectX\"=\"yes\"", false}}) {

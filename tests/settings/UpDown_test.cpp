@@ -43,8 +43,9 @@ TEST_F(UpDownTest, CreateSetsTheStyleAndPutsTheControlAgainstItsBuddy)
         UpDown upDown;
         buddy->clear();
         const HWND h = Create(upDown, 500, 15, 0, setBuddy, keys);
-        EXPECT_TRUE(Control(h)->Style() == style && Control(h)->geometry() == QRect(50, 10, 20, 20)) << style;
+        EXPECT_EQ(Control(h)->Style(), style);
         EXPECT_EQ(buddy->geometry(), QRect(10, 10, 40, 20)) << "narrowed by the control's width";
+        EXPECT_EQ(Control(h)->geometry(), QRect(50, 10, 20, 20));
         EXPECT_EQ(buddy->text(), setBuddy ? "15" : "") << "position 0, clamped into 15..500";
     }
     UpDown bare;

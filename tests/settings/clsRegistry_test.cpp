@@ -26,25 +26,31 @@ protected:
 TEST_F(Registry, NumbersAreLittleEndianDwordsWithDefaultsAndOverflowErrors)
 {
     LONG lValue = 5;
-    EXPECT_TRUE(reg.ReadLongValue("Missing", lValue, 2.5) && lValue == 2);  // halves to even
+    EXPECT_TRUE(reg.ReadLongValue("Missing", lValue, 2.5));  // halves to even
+    EXPECT_EQ(lValue, 2);
     EXPECT_FALSE(reg.ReadLongValue("Missing", lValue));
-    EXPECT_TRUE(reg.Status() == ERROR_FILE_NOT_FOUND && lValue == 2);
+    EXPECT_EQ(reg.Status(), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(lValue, 2);
     EXPECT_THROW(reg.ReadLongValue("Missing", lValue, 3e9), RuntimeError);
 
     EXPECT_TRUE(reg.WriteLongValue("L", 0x01020304));
     EXPECT_TRUE(InFile("\"L\"=dword:01020304")) << hive.Read();
-    EXPECT_TRUE(reg.ReadLongValue("l", lValue) && lValue == 0x01020304);
+    EXPECT_TRUE(reg.ReadLongValue("l", lValue));
+    EXPECT_EQ(lValue, 0x01020304);
     Raw("Short", REG_SZ, std::string_view("45\0", 3));  // replaces only the low-order bytes
     lValue = 0x11223344;
-    EXPECT_TRUE(reg.ReadLongValue("Short", lValue) && lValue == 0x11003534);
+    EXPECT_TRUE(reg.ReadLongValue("Short", lValue));
+    EXPECT_EQ(lValue, 0x11003534);
     Raw("Long", REG_BINARY, "12345");
     EXPECT_FALSE(reg.ReadLongValue("Long", lValue, 150));
-    EXPECT_TRUE(reg.Status() == ERROR_MORE_DATA && lValue == 0x11003534);
+    EXPECT_EQ(reg.Status(), ERROR_MORE_DATA);
+    EXPECT_EQ(lValue, 0x11003534);
 
     std::int16_t iValue = 3;
     EXPECT_TRUE(reg.WriteIntegerValue("I", -1));
     EXPECT_TRUE(InFile("\"I\"=dword:ffffffff"));
-    EXPECT_TRUE(reg.ReadIntegerValue("I", iValue) && iValue == -1);
+    EXPECT_TRUE(reg.ReadIntegerValue("I", iValue));
+    EXPECT_EQ(iValue, -1);
     ASSERT_TRUE(reg.WriteLongValue("Big", 40000));
     try {
         reg.ReadIntegerValue("Big", iValue);
@@ -71,7 +77,8 @@ TEST_F(Registry, BooleansAreOneLetterTexts)
                  {"Missing", "yes", true, false}, {"Missing", {}, false, false}};
     for (const auto& c : cases) {
         bool bValue = !c.expected;
-        EXPECT_TRUE(reg.ReadBooleanValue(c.name, bValue, c.fallback) == c.ok && bValue == c.expected) << c.name;
+        EXPECT_EQ(reg.ReadBooleanValue(c.name, bValue, c.fallback), c.ok) << c.name;
+        EXPECT_EQ(bValue, c.expected) << c.name;
     }
 }
 
@@ -82,14 +89,18 @@ TEST_F(Registry, TextsKeepTheirLastCharacterAndGrowTheirBuffer)
     EXPECT_TRUE(InFile("\"S\"=\"abc\"\n"));
     for (const std::string& text : {std::string(300, 'q'), std::string(100000, 'h'), std::string("a\nb")}) {
         EXPECT_TRUE(reg.WriteStringValue("T", text));
-        EXPECT_TRUE(reg.ReadStringValue("T", sValue) && sValue == text);
+        EXPECT_TRUE(reg.ReadStringValue("T", sValue));
+        EXPECT_EQ(sValue, text);
     }
     EXPECT_TRUE(InFile("\"T\"=hex(1):61,0a,62,00\n")) << "a line break is kept as bytes";
     ASSERT_TRUE(reg.WriteBooleanValue("Flag", true));
-    EXPECT_TRUE(reg.ReadStringValue("Flag", sValue) && sValue == "y") << "a text without NUL keeps its last character";
-    EXPECT_TRUE(reg.ReadStringValue("Missing", sValue, "dflt") && sValue == "dflt");
+    EXPECT_TRUE(reg.ReadStringValue("Flag", sValue));
+    EXPECT_EQ(sValue, "y") << "a text stored without NUL keeps its last character";
+    EXPECT_TRUE(reg.ReadStringValue("Missing", sValue, "dflt"));
+    EXPECT_EQ(sValue, "dflt");
     clsRegistry other;
-    EXPECT_TRUE(other.ReadStringValue("S", sValue, "", reg.Key()) && sValue == "abc");
+    EXPECT_TRUE(other.ReadStringValue("S", sValue, "", reg.Key()));
+    EXPECT_EQ(sValue, "abc");
 }
 
 TEST_F(Registry, HugeObjectsGrowInStepsAndTheCallerKeepsItsBlock)
@@ -112,16 +123,21 @@ TEST_F(Registry, HugeObjectsGrowInStepsAndTheCallerKeepsItsBlock)
 TEST_F(Registry, EnumerationsCountsAndDeletes)
 {
     std::string sBuffer = "junk";
-    EXPECT_TRUE(reg.GetKeys(sBuffer) && sBuffer.empty());
+    EXPECT_TRUE(reg.GetKeys(sBuffer));
+    EXPECT_EQ(sBuffer, "");
     for (const char* name : {"B", "a", "  lead"}) ASSERT_TRUE(reg.CreateKey(name, false));
-    EXPECT_TRUE(reg.GetKeys(sBuffer) && sBuffer == std::string("lead\0a\0B\0", 9));
+    EXPECT_TRUE(reg.GetKeys(sBuffer));
+    EXPECT_EQ(sBuffer, std::string("lead\0a\0B\0", 9));
     ASSERT_TRUE(reg.WriteLongValue("one", 1));
     ASSERT_TRUE(reg.WriteStringValue("two", std::string(1000, 'x')));  // long data does not end the list
-    EXPECT_TRUE(reg.GetValues(sBuffer) && sBuffer == std::string("one\0two\0", 8));
-    EXPECT_TRUE(reg.DeleteValue("ONE") && !reg.ValuePresent("one"));
+    EXPECT_TRUE(reg.GetValues(sBuffer));
+    EXPECT_EQ(sBuffer, std::string("one\0two\0", 8));
+    EXPECT_TRUE(reg.DeleteValue("ONE"));
+    EXPECT_FALSE(reg.ValuePresent("one"));
     ASSERT_TRUE(reg.CreateKey("K\\Deeper", false));
     EXPECT_FALSE(reg.DeleteKey("K"));
-    EXPECT_TRUE(reg.DeleteKey("K\\Deeper") && reg.DeleteKey("K"));
+    EXPECT_TRUE(reg.DeleteKey("K\\Deeper"));
+    EXPECT_TRUE(reg.DeleteKey("K"));
 }
 
 TEST_F(Registry, TheCurrentKeyIsNeverStaleAndABorrowedKeyStaysOpen)
@@ -133,7 +149,8 @@ TEST_F(Registry, TheCurrentKeyIsNeverStaleAndABorrowedKeyStaysOpen)
     EXPECT_FALSE(reg.OpenKey(HKEY_CURRENT_USER, "Nowhere"));
     EXPECT_EQ(reg.Key(), nullptr) << "never a stale handle after a failed open";
     LONG lValue = 0;
-    EXPECT_TRUE(!reg.ReadLongValue("in child", lValue) && reg.Status() == ERROR_INVALID_HANDLE);
+    EXPECT_FALSE(reg.ReadLongValue("in child", lValue));
+    EXPECT_EQ(reg.Status(), ERROR_INVALID_HANDLE);
 
     clsRegistry owner;
     ASSERT_TRUE(owner.OpenKey(HKEY_CURRENT_USER, "SOFTWARE\\Test"));
@@ -144,8 +161,8 @@ TEST_F(Registry, TheCurrentKeyIsNeverStaleAndABorrowedKeyStaysOpen)
     }
     EXPECT_TRUE(owner.WriteLongValue("still open", 1));
     EXPECT_TRUE(owner.ConnectRemote("", HKEY_CURRENT_USER));
-    EXPECT_TRUE(!owner.OpenKey(HKEY_CURRENT_USER, "SOFTWARE", static_cast<LONG>(KEY_ALL_ACCESS), "elsewhere") &&
-                owner.Status() == ERROR_BAD_NETPATH);
+    EXPECT_FALSE(owner.OpenKey(HKEY_CURRENT_USER, "SOFTWARE", static_cast<LONG>(KEY_ALL_ACCESS), "elsewhere"));
+    EXPECT_EQ(owner.Status(), ERROR_BAD_NETPATH);
 }
 
 }  // namespace

@@ -78,9 +78,10 @@ TEST_F(DxDdTest, ClsKeepsTheFillState)
     const std::int16_t s = dd.CreateSurface(DDSCAPS_OFFSCREENPLAIN, canvas, 4, 3);
     dd.SetSurfaceOptions(s, 0, 1, 99, 1, 0);
     dd.Cls(s, 200);
-    LONG style = 0, colour = 0;
-    EXPECT_TRUE(dd.SurfaceObject(s)->GetFillStyle(style) == DD_OK && dd.SurfaceObject(s)->GetFillColor(colour) == DD_OK);
-    EXPECT_TRUE(style == 1 && colour == 99);
+    LONG fill[2] = {};
+    dd.SurfaceObject(s)->GetFillStyle(fill[0]);
+    dd.SurfaceObject(s)->GetFillColor(fill[1]);
+    EXPECT_EQ(std::vector<LONG>(fill, fill + 2), std::vector<LONG>({1, 99}));
     HDC dc = dd.GetSurfaceDC(s);
     EXPECT_EQ(std::make_pair(GetPixel(dc, 1, 1), GetPixel(dc, 0, 0)), std::make_pair(200u, 0u)) << "inside, outline";
     dd.ReleaseSurfaceDC(s, dc);
