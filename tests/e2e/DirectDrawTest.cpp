@@ -42,15 +42,12 @@ TEST(DirectDraw, TheBackgroundPictureCarriesTheLiveTraceAfterTheTrayAndWithoutDi
             return background == directDraw && trace > 100 && c != std::exchange(last, c);
         }, 20s);
     };
-    const auto doubleClick = [&](QPoint at) {
-        x.Xdotool({"mousemove", std::to_string(at.x()), std::to_string(at.y()), "click", "--repeat", "2", "--delay", "60", "1"});
-    };
 
     ASSERT_TRUE(frame(true)) << kelvo->Log();
     EXPECT_TRUE(frame(true)) << "live";
-    doubleClick(x.Geometry(*kelvo->MainWindow()).topLeft() + QPoint(100, 10));
+    x.Click(x.Geometry(*kelvo->MainWindow()).topLeft() + QPoint(100, 10), 1, 2);
     ASSERT_TRUE(WaitFor([&] { return !kelvo->MainWindow(0ms); }, 10s)) << "into the tray";
-    doubleClick(QPoint(12, 12));  // the icon, the only one in the panel
+    x.Click(QPoint(12, 12), 1, 2);  // the icon, the only one in the panel
     EXPECT_TRUE(frame(true)) << "DirectDraw frames again";
     EXPECT_EQ(kelvo->Log().find("DirectDraw"), std::string::npos) << kelvo->Log();
     EXPECT_EQ(kelvo->process().Stop(SIGTERM), 0) << kelvo->Log();

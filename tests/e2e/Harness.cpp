@@ -1,13 +1,6 @@
 #include "e2e/Harness.h"
 
-#include <QByteArray>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-
 #include <cmath>
-#include <cstring>
-#include <poll.h>
 #include <csignal>
 #include <fcntl.h>
 #include <fstream>
@@ -16,9 +9,6 @@
 #include <spawn.h>
 #include <sstream>
 #include <stdexcept>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -82,15 +72,11 @@ fs::path Named(const fs::path& dir, const std::string& prefix)
 
 Process::Process(std::vector<std::string> argv, const Environment& extraEnv, std::optional<fs::path> log)
 {
-    Environment all = extraEnv;
-    for (char** e = environ; *e; ++e) {
-        const std::string entry = *e;
-        if (const auto eq = entry.find('='); eq != std::string::npos) all.emplace(entry.substr(0, eq), entry.substr(eq + 1));
-    }
-    std::vector<std::string> env;
-    for (const auto& [k, v] : all) env.push_back(k + "=" + v);
-    auto argp = Pointers(argv);
-    auto envp = Pointers(env);
+    // The extra variables through env(1), over the inherited ones.
+    std::vector<std::string> command{"env"};
+    for (const auto& [name, value] : extraEnv) command.push_back(name + "=" + value);
+    command.insert(command.end(), argv.begin(), argv.end());
+    auto argp = Pointers(command);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -105,7 +91,7 @@ Process::Process(std::vector<std::string> argv, const Environment& extraEnv, std
     sigset_t none;
     sigemptyset(&none);
     posix_spawnattr_setsigmask(&attr, &none);
-    const int rc = posix_spawnp(&pid_, argp[0], &actions, &attr, argp.data(), envp.data());
+    const int rc = posix_spawnp(&pid_, argp[0], &actions, &attr, argp.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attr);
     if (rc != 0) throw std::runtime_error("cannot start " + argv[0]);
@@ -189,19 +175,19 @@ std::unique_ptr<Process> SoundServer::Play(const std::vector<std::uint8_t>& samp
         ClientEnvironment());
 }
 
+// Xvfb picks a free display itself and writes its number once it is ready.
 XServer::XServer()
+    : server_(std::make_unique<Process>(
+          std::vector<std::string>{"Xvfb", "-displayfd", "1", "-screen", "0", "640x480x24", "-nolisten", "tcp"},
+          Environment{}, dir_.path() / "log"))
 {
-    for (int attempt = 0; attempt < 20 && !server_; ++attempt) {
-        const int n = 100 + static_cast<int>((::getpid() * 7 + attempt * 13) % 800);
-        if (fs::exists("/tmp/.X" + std::to_string(n) + "-lock")) continue;
-        display_ = ":" + std::to_string(n);
-        auto server = std::make_unique<Process>(
-            std::vector<std::string>{"Xvfb", display_, "-screen", "0", "640x480x24", "-nolisten", "tcp"});
-        const bool up = WaitFor(
-            [&] { return !server->Running() || Run({"xdpyinfo"}, {{"DISPLAY", display_}}).code == 0; }, 15s);
-        if (up && server->Running()) server_ = std::move(server);
+    const std::regex number("(^|\n)(\\d+)\n");
+    std::smatch found;
+    std::string log;
+    if (!WaitFor([&] { return std::regex_search(log = ReadFile(dir_.path() / "log"), found, number); }, 15s)) {
+        throw std::runtime_error("no X server could be started");
     }
-    if (!server_) throw std::runtime_error("no X server could be started");
+    display_ = ":" + found[2].str();
 }
 
 QImage XServer::Screenshot() const
@@ -238,9 +224,21 @@ CommandResult XServer::Xdotool(std::vector<std::string> arguments) const
     return Run(arguments, {{"DISPLAY", display_}});
 }
 
-std::vector<std::uint8_t> Silence(double seconds)
+void XServer::Click(QPoint at, int button, int count) const
 {
-    return std::vector<std::uint8_t>(static_cast<std::size_t>(seconds * 8000), 128);
+    // A real move first: after a modal window, a press without one is lost.
+    Xdotool({"mousemove", std::to_string(at.x() + 1), std::to_string(at.y()), "mousemove", std::to_string(at.x()),
+             std::to_string(at.y()), "click", "--repeat", std::to_string(count), "--delay", "80", std::to_string(button)});
+}
+
+void XServer::Drag(QPoint from, QPoint by) const
+{
+    Xdotool({"mousemove", std::to_string(from.x()), std::to_string(from.y()), "mousedown", "1"});
+    for (int step = 1; step <= 4; ++step) {
+        const QPoint at = from + by * step / 4;
+        Xdotool({"mousemove", std::to_string(at.x()), std::to_string(at.y())});
+    }
+    Xdotool({"mouseup", "1"});
 }
 
 std::vector<std::uint8_t> Tone(double hertz, double amplitude, double seconds)
@@ -274,12 +272,6 @@ Found Find(const QImage& image, QRect area, QRgb colour, int tolerance)
     return found;
 }
 
-std::optional<QPoint> CentreOfColour(const QImage& image, QRect area, QRgb colour)
-{
-    const Found found = Find(image, area, colour);
-    return found.pixels ? std::optional(found.box.center()) : std::nullopt;
-}
-
 DesktopUser::DesktopUser()
 {
     if (::geteuid() != 0) return;
@@ -297,23 +289,9 @@ DesktopUser::DesktopUser()
 DesktopUser::~DesktopUser()
 {
     if (name_.empty()) return;
-    // What the desktops started on their own (bus activations and the like).
-    WaitFor(
-        [this] {
-            bool none = true;
-            for (const auto& entry : fs::directory_iterator("/proc")) {
-                const std::string pid = entry.path().filename();
-                struct stat info {};
-                if (pid.find_first_not_of("0123456789") != std::string::npos || ::stat(entry.path().c_str(), &info) != 0 ||
-                    info.st_uid != uid_) {
-                    continue;
-                }
-                ::kill(std::stoi(pid), SIGKILL);
-                none = false;
-            }
-            return none;
-        },
-        10s);
+    // What the desktops started on their own (bus activations and the like);
+    // pkill says 1 once none is left.
+    WaitFor([this] { return Run({"pkill", "-KILL", "-U", std::to_string(uid_)}).code == 1; }, 10s);
     Run({"userdel", name_});
 }
 
@@ -382,61 +360,6 @@ bool SessionBus::HostRegistered() const
     return WatcherProperty(*this, "IsStatusNotifierHostRegistered").find("boolean true") != std::string::npos;
 }
 
-namespace {
-
-// Without input devices sway's seat has no pointer, and clients get nothing
-// from its cursor commands: this adds one (zwlr_virtual_pointer_v1) that
-// lives as long as the returned connection. On the Wayland wire a message is
-// the object id, its size in bytes << 16 | opcode, then 32-bit words; a
-// string is its length with the NUL, then its bytes padded to 4.
-int AddPointer(const fs::path& socket)
-{
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, socket.c_str(), sizeof address.sun_path - 1);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) throw std::runtime_error("no sway");
-    const auto send = [fd](std::vector<std::uint32_t> m) {
-        m[1] |= static_cast<std::uint32_t>(4 * m.size()) << 16;
-        ::send(fd, m.data(), 4 * m.size(), MSG_NOSIGNAL);
-    };
-    std::map<std::string, std::uint32_t> globals;
-    const auto roundtrip = [&](std::uint32_t callback) {
-        send({1, 0, callback});  // wl_display.sync
-        std::vector<std::uint32_t> buffer;
-        std::uint32_t chunk[1024];
-        while (true) {
-            pollfd p{fd, POLLIN, 0};
-            const ssize_t got = ::poll(&p, 1, 10000) > 0 ? ::recv(fd, chunk, sizeof chunk, 0) : 0;
-            if (got <= 0) throw std::runtime_error("sway does not answer");
-            buffer.insert(buffer.end(), chunk, chunk + got / 4);
-            while (buffer.size() >= 2 && buffer.size() >= (buffer[1] >> 16) / 4) {
-                if (buffer[0] == callback) return;
-                if (buffer[0] == 2) globals[reinterpret_cast<const char*>(&buffer[4])] = buffer[2];  // wl_registry.global
-                buffer.erase(buffer.begin(), buffer.begin() + (buffer[1] >> 16) / 4);
-            }
-        }
-    };
-    send({1, 1, 2});  // wl_display.get_registry
-    roundtrip(3);
-    std::uint32_t id = 4;
-    for (const std::string interface : {"wl_seat", "zwlr_virtual_pointer_manager_v1"}) {
-        std::vector<std::uint32_t> bind{2, 0, globals.at(interface), static_cast<std::uint32_t>(interface.size() + 1)};
-        std::string padded = interface;
-        padded.resize((interface.size() + 4) / 4 * 4, '\0');
-        bind.resize(bind.size() + padded.size() / 4);
-        std::memcpy(&bind[4], padded.data(), padded.size());
-        bind.push_back(1);  // version
-        bind.push_back(id++);
-        send(bind);
-    }
-    send({5, 0, 4, 6});  // create_virtual_pointer(seat)
-    roundtrip(7);
-    return fd;
-}
-
-}  // namespace
-
 Sway::Sway(const DesktopUser& user, const SessionBus& bus) : user_(user), bus_(bus)
 {
     const fs::path home = user.Home();
@@ -456,7 +379,6 @@ Sway::Sway(const DesktopUser& user, const SessionBus& bus) : user_(user), bus_(b
     waybar_ = std::make_unique<Process>(user.Command({"waybar", "--config", (home / "waybar.json").string()}, env),
                                         Environment{}, home / "waybar.log");
     if (!WaitFor([&] { return bus.HostRegistered(); }, 20s)) throw std::runtime_error("waybar's tray did not come up");
-    pointer_ = AddPointer(socket_);
 }
 
 Desktop Sway::ForClients() const
@@ -472,46 +394,6 @@ QImage Sway::Screenshot() const
     Run(user_.Command({"grim", file.string()},
                       {{"XDG_RUNTIME_DIR", user_.Home().string()}, {"WAYLAND_DISPLAY", socket_.string()}}));
     return QImage(QString::fromStdString(file.string())).convertToFormat(QImage::Format_RGB32);
-}
-
-CommandResult Sway::Message(std::vector<std::string> arguments) const
-{
-    arguments.insert(arguments.begin(), {"swaymsg", "--socket", Named(user_.Home(), "sway-ipc.").string()});
-    return Run(user_.Command(arguments));
-}
-
-namespace {
-
-std::optional<QRect> FindMainWindow(const QJsonObject& node)
-{
-    const QJsonObject r = node.value("rect").toObject();
-    const QRect rect(r.value("x").toInt(), r.value("y").toInt(), r.value("width").toInt(), r.value("height").toInt());
-    if (node.value("app_id") == "kelvo" && node.value("visible").toBool() && rect.size() == QSize(188, 94)) return rect;
-    for (const char* children : {"nodes", "floating_nodes"}) {
-        for (const auto& child : node.value(children).toArray()) {
-            if (const auto found = FindMainWindow(child.toObject())) return found;
-        }
-    }
-    return std::nullopt;
-}
-
-}  // namespace
-
-std::optional<QRect> Sway::MainWindow() const
-{
-    const std::string tree = Message({"--raw", "--type", "get_tree"}).output;
-    return FindMainWindow(QJsonDocument::fromJson(QByteArray::fromStdString(tree)).object());
-}
-
-void Sway::Click(QPoint at, int button, int count) const
-{
-    std::string commands = "seat seat0 cursor set " + std::to_string(at.x()) + " " + std::to_string(at.y());
-    for (int i = 0; i < count; ++i) {
-        for (const char* action : {"press", "release"}) {
-            commands += "; seat seat0 cursor " + std::string(action) + " button" + std::to_string(button);
-        }
-    }
-    Message({commands});
 }
 
 Weston::Weston(const XServer& x)

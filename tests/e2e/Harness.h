@@ -14,7 +14,6 @@
 #include <optional>
 #include <string>
 #include <sys/types.h>
-#include <unistd.h>
 #include <vector>
 
 namespace e2e {
@@ -95,14 +94,18 @@ public:
     std::vector<std::string> WindowsOfPid(int pid) const;
     QRect Geometry(const std::string& windowId) const;
     CommandResult Xdotool(std::vector<std::string> arguments) const;
+    // button: 1 left, 3 right.
+    void Click(QPoint at, int button, int count = 1) const;
+    // A left-button drag from `from` by `by`, in steps.
+    void Drag(QPoint from, QPoint by) const;
 
 private:
-    std::string display_;
+    TempDir dir_;
     std::unique_ptr<Process> server_;
+    std::string display_;
 };
 
-// 8000 Hz unsigned 8-bit samples.
-std::vector<std::uint8_t> Silence(double seconds);
+// 8000 Hz unsigned 8-bit samples (amplitude 0: silence).
 std::vector<std::uint8_t> Tone(double hertz, double amplitude, double seconds);
 
 std::filesystem::path KelvoBinary();
@@ -114,8 +117,6 @@ struct Found {
     int pixels = 0;
 };
 Found Find(const QImage& image, QRect area, QRgb colour, int tolerance = 0);
-// The centre of that rectangle (a tray icon's trace, say).
-std::optional<QPoint> CentreOfColour(const QImage& image, QRect area, QRgb colour);
 
 // sway refuses to run as root: as root a throw-away user is made, and on
 // destruction every process still running as it is ended and the user
@@ -163,29 +164,20 @@ struct Desktop {
     const XServer* x = nullptr;
 };
 
-// Headless sway (640 x 480) with waybar showing only its tray, on `bus`;
-// its seat's cursor clicks for tests, as it has no input devices.
+// Headless sway (640 x 480) with waybar showing only its tray, on `bus`.
+// It has no input devices: tests call the tray item's methods on the bus.
 class Sway {
 public:
     Sway(const DesktopUser& user, const SessionBus& bus);
-    ~Sway() { ::close(pointer_); }
-    Sway(const Sway&) = delete;
-    Sway& operator=(const Sway&) = delete;
     Desktop ForClients() const;
     QImage Screenshot() const;
-    // Kelvo's main window, while it is shown.
-    std::optional<QRect> MainWindow() const;
-    // button: 1 left, 3 right.
-    void Click(QPoint at, int button, int count = 1) const;
 
 private:
-    CommandResult Message(std::vector<std::string> arguments) const;
     const DesktopUser& user_;
     const SessionBus& bus_;
     std::filesystem::path socket_;
     std::unique_ptr<Process> sway_;
     std::unique_ptr<Process> waybar_;
-    int pointer_ = -1;
 };
 
 // weston with its desktop shell and no tray, 600 x 440 at the top left of

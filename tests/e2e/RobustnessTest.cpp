@@ -7,7 +7,6 @@
 
 #include <fstream>
 #include <regex>
-#include <set>
 #include <signal.h>
 #include <thread>
 
@@ -16,6 +15,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
+constexpr QRgb kTrace = qRgb(128, 255, 255);
 const std::string kStored = "REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Quennel\\Kelvo]\n\"Frequency\"=dword:0000000f\n";
 
 std::vector<int> Intervals(const std::string& log)
@@ -86,46 +86,36 @@ TEST_F(Robustness, SignalsEndKelvoWhateverIsOpenAndKeepTheStoredInterval)
     }
 }
 
-// The trace in the canvas's drawing area inside the window: 171 x 61 at (8, 24).
-struct Trace {
-    std::set<int> rows;
-    int pixels = 0;
-};
-
-Trace TraceIn(const QImage& shot, QPoint window)
-{
-    Trace t;
-    for (int i = 0; i < 171 * 61; ++i) {
-        const int x = i % 171, y = i / 171;
-        if (shot.pixel(window.x() + 8 + x, window.y() + 24 + y) != qRgb(128, 255, 255)) continue;
-        t.rows.insert(y);
-        ++t.pixels;
-    }
-    return t;
-}
-
 TEST_F(Robustness, TheTraceFollowsTheSoundThroughStallsABusyMachineAndALostServerAndAHungOneNeverBlocks)
 {
     SoundServer sound;
-    auto player = sound.Play(Silence(120));
+    auto player = sound.Play(Tone(440, 0, 120));
     Process hog({"sh", "-c", "while :; do :; done"});
     Kelvo kelvo(x, sound.ClientEnvironment(), {"/debug"}, &config.path());
     const auto id = kelvo.MainWindow();
     ASSERT_TRUE(id) << kelvo.Log();
     const QPoint window = x.Geometry(*id).topLeft();
     EXPECT_EQ(window, QPoint((640 - 188) / 2, (480 - 94) / 2)) << "centred on the screen";
-    Trace t;  // the last one seen
-    const auto waitForTrace = [&](const std::function<bool(const Trace&)>& check) {
-        return WaitFor([&] { return check(t = TraceIn(x.Screenshot(), window)); }, 20s);
+    // The trace in the canvas's drawing area, as last seen, placed in it.
+    const QRect canvas(window + QPoint(8, 24), QSize(171, 61));
+    Found t;
+    const auto waitForTrace = [&](const std::function<bool(const Found&)>& check) {
+        return WaitFor([&] {
+            t = Find(x.Screenshot(), canvas, kTrace);
+            t.box.translate(-canvas.topLeft());
+            return check(t);
+        }, 20s);
     };
 
     // round(128 / 256 x 61) = 30; the polyline runs from column 1 to the last visible column.
-    EXPECT_TRUE(waitForTrace([](const Trace& t) { return t.rows == std::set<int>{30}; })) << t.rows.size() << " rows";
+    EXPECT_TRUE(waitForTrace([](const Found& t) { return t.box.top() == 30 && t.box.height() == 1; }))
+        << t.box.height() << " rows";
     EXPECT_EQ(t.pixels, 170);
     player = sound.Play(Tone(440, 0.8, 120));
     // A 0.8 full-scale tone reads as bytes 25..230: rows 6..55.
-    EXPECT_TRUE(waitForTrace([](const Trace& t) { return !t.rows.empty() && *t.rows.begin() <= 12 && *t.rows.rbegin() >= 49; }));
-    EXPECT_TRUE(!t.rows.empty() && *t.rows.begin() >= 5 && *t.rows.rbegin() <= 56);
+    EXPECT_TRUE(waitForTrace([](const Found& t) { return t.pixels && t.box.top() <= 12 && t.box.bottom() >= 49; }));
+    EXPECT_GE(t.box.top(), 5);
+    EXPECT_LE(t.box.bottom(), 56);
 
     for (int stall = 0; stall < 3; ++stall) {
         ::kill(sound.pid(), SIGSTOP);
@@ -140,11 +130,11 @@ TEST_F(Robustness, TheTraceFollowsTheSoundThroughStallsABusyMachineAndALostServe
     // resumes when the server is back.
     player.reset();
     sound.Stop();
-    EXPECT_TRUE(waitForTrace([](const Trace& t) { return t.rows.empty(); }));
+    EXPECT_TRUE(waitForTrace([](const Found& t) { return t.pixels == 0; }));
     EXPECT_TRUE(kelvo.process().Running());
     sound.Start();
     player = sound.Play(Tone(440, 0.8, 120));
-    EXPECT_TRUE(waitForTrace([](const Trace& t) { return t.rows.size() > 20; })) << kelvo.Log();
+    EXPECT_TRUE(waitForTrace([](const Found& t) { return t.box.height() > 20; })) << kelvo.Log();
 
     // The source goes, and the server hangs before Kelvo tries again (a
     // second after the loss): that reconnect waits for the server.

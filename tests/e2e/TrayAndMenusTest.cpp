@@ -21,22 +21,21 @@ TEST(TrayAndMenus, TheIconIsLiveAboutAndAnIntervalFromEitherMenuTheIntervalRunsA
     WaitFor([&] { return !x.WindowsNamed("panel").empty(); }, 10s);
     Kelvo kelvo(x, sound.ClientEnvironment(), {"/tray", "/debug"});
     const QRect panel(0, 0, 64, 24);  // the strip across the top where the icon sits
-    std::optional<QPoint> icon;       // the middle of its blue trace
-    const auto traced = [&] { return (icon = CentreOfColour(x.Screenshot(), panel, qRgb(0, 0, 255))).has_value(); };
+    QPoint icon;                      // the middle of its blue trace
+    const auto traced = [&] {
+        const Found trace = Find(x.Screenshot(), panel, qRgb(0, 0, 255));
+        icon = trace.box.center();
+        return trace.pixels > 0;
+    };
     std::string dialog;
     const auto shown = [&](const std::string& title) {
         std::vector<std::string> ids;
         return WaitFor([&] { return !(ids = x.WindowsNamed(title)).empty() && !(dialog = ids[0]).empty(); }, 10s);
     };
-    const auto click = [&](QPoint at, const char* button, const char* repeat) {
-        // A real move first: after a modal window, a press without one is lost.
-        x.Xdotool({"mousemove", std::to_string(at.x() + 1), std::to_string(at.y()), "mousemove", std::to_string(at.x()),
-                   std::to_string(at.y()), "click", "--repeat", repeat, "--delay", "60", button});
-    };
     // The menu at `at`, its entry `downs` down (past the separators), then the window titled `title`.
     const auto choose = [&](QPoint at, int downs, const std::string& title) {
         const std::size_t windows = x.WindowsOfPid(kelvo.process().pid()).size();
-        click(at, "3", "1");
+        x.Click(at, 3);
         WaitFor([&] { return x.WindowsOfPid(kelvo.process().pid()).size() > windows; }, 10s);
         for (int i = 0; i < downs; ++i) x.Xdotool({"key", "Down"});
         x.Xdotool({"key", "Return"});
@@ -69,7 +68,7 @@ TEST(TrayAndMenus, TheIconIsLiveAboutAndAnIntervalFromEitherMenuTheIntervalRunsA
     EXPECT_FALSE(kelvo.MainWindow(0ms));
     const QImage first = x.Screenshot().copy(panel);
     EXPECT_TRUE(WaitFor([&] { return x.Screenshot().copy(panel) != first; }, 10s)) << "the trace is live";
-    click(*icon, "1", "2");
+    x.Click(icon, 1, 2);
     ASSERT_TRUE(WaitFor([&] { return kelvo.MainWindow(0ms).has_value() && !traced(); }, 10s)) << "window for icon";
     const QRect window = x.Geometry(*kelvo.MainWindow());
     EXPECT_EQ(window.topLeft(), QPoint((640 - 188) / 2, (480 - 94) / 2)) << "centred, also after a start in the tray";
@@ -77,36 +76,32 @@ TEST(TrayAndMenus, TheIconIsLiveAboutAndAnIntervalFromEitherMenuTheIntervalRunsA
     apply(window.center(), "45");
     EXPECT_LE((x.Geometry(dialog).center() - window.center()).manhattanLength(), 2) << "centred on its owner";
     EXPECT_TRUE(WaitFor([&] { return reports45() > 0; }, 2s)) << kelvo.Log();
-    click(x.Geometry(dialog).topLeft() + QPoint(133, 153), "1", "1");  // "Ok"
+    x.Click(x.Geometry(dialog).topLeft() + QPoint(133, 153), 1);  // "Ok"
     EXPECT_TRUE(WaitFor([&] { return x.WindowsNamed("Kelvo Preferences").empty(); }, 10s));
     about(window.center(), "Escape");
 
     // In the tray, from the icon's menu: 14 is refused and the interval stays.
-    click(window.center(), "1", "2");
+    x.Click(window.center(), 1, 2);
     ASSERT_TRUE(WaitFor([&] { return !kelvo.MainWindow(0ms) && traced(); }, 10s)) << "into the tray";
-    apply(*icon, "14");
+    apply(icon, "14");
     const std::string prefs = dialog;
     ASSERT_TRUE(shown("Invalid rate")) << kelvo.Log();
     x.Xdotool({"windowfocus", "--sync", dialog, "key", "Return"});
     const long before = reports45();
     EXPECT_TRUE(WaitFor([&] { return reports45() >= before + 2; }, 5s)) << kelvo.Log();
     dialog = prefs;
-    click(x.Geometry(dialog).topLeft() + QPoint(205, 153), "1", "1");  // "Cancel"
+    x.Click(x.Geometry(dialog).topLeft() + QPoint(205, 153), 1);  // "Cancel"
     EXPECT_TRUE(WaitFor([&] { return x.WindowsNamed("Kelvo Preferences").empty(); }, 10s));
-    about(*icon, "Return");
+    about(icon, "Return");
 
     // The window comes back when the host goes; a left drag moves it by as
     // much as the mouse; Esc ends Kelvo, which stores 45.
     trayer.reset();
     const auto id = kelvo.MainWindow();
     ASSERT_TRUE(id) << kelvo.Log();
-    const QPoint grab = x.Geometry(*id).topLeft() + QPoint(100, 10);
-    x.Xdotool({"mousemove", std::to_string(grab.x()), std::to_string(grab.y()), "mousedown", "1"});
-    for (int step = 1; step <= 4; ++step) {
-        x.Xdotool({"mousemove", std::to_string(grab.x() + 10 * step), std::to_string(grab.y() + 8 * step)});
-    }
-    EXPECT_TRUE(WaitFor([&] { return x.Geometry(*id).topLeft() + QPoint(100, 10) == grab + QPoint(40, 32); }, 10s));
-    x.Xdotool({"mouseup", "1"});
+    const QPoint back = x.Geometry(*id).topLeft();
+    x.Drag(back + QPoint(100, 10), QPoint(40, 32));
+    EXPECT_TRUE(WaitFor([&] { return x.Geometry(*id).topLeft() == back + QPoint(40, 32); }, 10s));
     x.Xdotool({"windowfocus", "--sync", *id, "key", "Escape"});
     EXPECT_EQ(kelvo.process().WaitExit(15s), std::optional<int>(0)) << kelvo.Log();
     const CommandResult stored = e2e::Run({(KelvoBinary().parent_path() / "kelvo-reg").string(), "query",
