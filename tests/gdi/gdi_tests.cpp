@@ -115,23 +115,8 @@ TEST_F(GdiTest, FillRectClipsFarEdgesToTheBitmap)
     EXPECT_EQ(s.count(kWhite), 24);
 }
 
-// Each wide line alone on a black bitmap: the pixels it paints.
-TEST_F(GdiTest, WideLinesStampSquaresOnEveryPoint)
+TEST_F(GdiTest, PolylineNeedsTwoPoints)
 {
-    struct Case {
-        std::vector<POINT> points;
-        int width, height, pen;
-        const char* picture;
-    } cases[] = {
-        // Wide pens stamp squares centred on each point, the end point too.
-        {{{1, 2}, {5, 2}}, 8, 5, 3, "........\n#######.\n#######.\n#######.\n........\n"},
-        {{{1, 1}, {3, 1}}, 5, 3, 2, "####.\n####.\n.....\n"},
-    };
-    for (const Case& c : cases) {
-        Surface s(c.width, c.height);
-        Line(s.dc(), c.points, kRed, c.pen);
-        EXPECT_EQ(s.picture(kRed), c.picture) << "from " << c.points[0].x << "," << c.points[0].y;
-    }
     const POINT one{0, 0};
     Surface s(2, 2);
     EXPECT_FALSE(Polyline(s.dc(), &one, 1));

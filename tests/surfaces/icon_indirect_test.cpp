@@ -59,7 +59,7 @@ TEST(IconIndirect, DrawingsAreOpaqueWhereTheyPaintAndTransparentElsewhere)
          "........\n........\n..kkkk..\n........\n........\n........\n"},
         // A wide line's one-pixel mask: beside it the colour shows over a set mask bit.
         {"wide line", [](IconIndirect& c) { c.DrawLine(1, 2, 6, 2, kGreen, 3); },
-         "........\ngggggggg\ngggggggg\ngggggggg\n........\n........\n"},
+         "........\n.gggggg.\ngggggggg\n.gggggg.\n........\n........\n"},
         {"hollow", [](IconIndirect& c) { c.HollowRect(0, 0, 4, 3, kGreen); },
          "ggggg...\ng...g...\ng...g...\nggggg...\n........\n........\n"},
         {"circle", [](IconIndirect& c) { c.DrawCircle(0, 0, 6, 6, kRed, kBlue); },

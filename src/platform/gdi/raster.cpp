@@ -37,12 +37,6 @@ struct LineWalk {
     // / majorLen rounded, halves towards the smaller minor coordinate as
     // Windows does. Closed form, so a clipped walk can start anywhere.
     Wide offsetNumerator(std::int64_t i) const { return Wide{2} * i * minorLen + majorLen - (minorSign > 0 ? 1 : 0); }
-    std::int64_t minorOffset(std::int64_t i) const
-    {
-        if (majorLen == 0)
-            return 0;
-        return static_cast<std::int64_t>(offsetNumerator(i) / (Wide{2} * majorLen));
-    }
 
     // Steps in [first, last] whose major coordinate lies in [lo, hi].
     void stepsFor(std::int64_t lo, std::int64_t hi, std::int64_t& first, std::int64_t& last) const
@@ -111,36 +105,6 @@ void ThinSegment(Canvas& canvas, POINT from, POINT to, COLORREF colour)
             error -= twiceMajor;
             ++offset;
         }
-    }
-}
-
-void WideSegment(Canvas& canvas, POINT from, POINT to, int width, COLORREF colour)
-{
-    const LineWalk walk(from, to);
-    const std::uint32_t v = canvas.device(colour);
-    const std::int64_t w = std::max(width, 1);
-    const std::int64_t half = w / 2;
-    const std::int64_t majorSize = walk.xMajor ? canvas.width() : canvas.height();
-
-    // Each major coordinate m on the canvas is covered by the stamps of a run
-    // of consecutive steps; their minor offsets are monotonic and differ by at
-    // most one per step, so the union is a single span.
-    for (std::int64_t m = 0; m < majorSize; ++m) {
-        std::int64_t first = 0;
-        std::int64_t last = 0;
-        walk.stepsFor(m + half - w + 1, m + half, first, last);
-        first = std::max<std::int64_t>(first, 0);
-        last = std::min<std::int64_t>(last, walk.majorLen);
-        if (first > last)
-            continue;
-        const std::int64_t a = walk.minor0 + walk.minorSign * walk.minorOffset(first);
-        const std::int64_t b = walk.minor0 + walk.minorSign * walk.minorOffset(last);
-        const std::int64_t lo = std::min(a, b) - half;
-        const std::int64_t hi = std::max(a, b) - half + w;
-        if (walk.xMajor)
-            canvas.fill(m, lo, m + 1, hi, v);
-        else
-            canvas.fill(lo, m, hi, m + 1, v);
     }
 }
 

@@ -55,8 +55,7 @@ private:
 // One-pixel Bresenham line that leaves out its end point.
 void ThinSegment(Canvas& canvas, POINT from, POINT to, COLORREF colour);
 
-// A square of `width` pixels centred on every Bresenham pixel, end point
-// included.
+// A line of a round-capped pen `width` pixels wide, both ends included.
 void WideSegment(Canvas& canvas, POINT from, POINT to, int width, COLORREF colour);
 
 // The ellipse inscribed in the half-open box, traced as gdi32 traces it, or
