@@ -14,48 +14,44 @@ namespace {
 __extension__ using Wide = __int128;
 __extension__ using UWide = unsigned __int128;
 
-std::int64_t FloorDiv(std::int64_t a, std::int64_t b)
-{
-    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0);
-}
-
-// q * sqrt(s) <= num, exactly.
-bool AtMost(std::int64_t q, Wide num, Wide s)
-{
-    if (q <= 0 && num >= 0)
-        return true;
-    if (q > 0 && num < 0)
-        return false;
-    const UWide qq = static_cast<UWide>(q < 0 ? -Wide{q} : Wide{q});
-    const UWide nn = static_cast<UWide>(num < 0 ? -num : num);
-    return q > 0 ? qq * qq * static_cast<UWide>(s) <= nn * nn : qq * qq * static_cast<UWide>(s) >= nn * nn;
-}
-
-// floor(num / sqrt(s)) for s > 0; the quotient is small (at most the width).
+// floor(num / sqrt(s)) for num >= 0 and s > 0, exactly; the quotient is small
+// (at most the width).
 std::int64_t FloorOverRoot(Wide num, Wide s)
 {
+    // q * sqrt(s) <= num
+    const auto atMost = [&](std::int64_t q) {
+        const auto qq = static_cast<UWide>(q);
+        return qq * qq * static_cast<UWide>(s) <= static_cast<UWide>(num) * static_cast<UWide>(num);
+    };
     auto q = static_cast<std::int64_t>(
         std::floor(static_cast<long double>(num) / std::sqrt(static_cast<long double>(s))));
-    while (!AtMost(q, num, s))
+    q = std::max<std::int64_t>(q, 0);
+    while (q > 0 && !atMost(q))
         --q;
-    while (AtMost(q + 1, num, s))
+    while (atMost(q + 1))
         ++q;
     return q;
 }
 
-// One corner offset of a segment's parallelogram: the unit normal (nx, ny) /
-// sqrt(s) times half the width, rounded. gdi32 rounds the side whose normal
-// points right away from the line and the other side to the nearest pixel
-// (halves up), which makes wide lines about a pixel thicker than exact.
+// One side's corner offset: half the width along the normal (nx, ny), whose
+// length is sqrt(s), rounded as gdi32 rounds it. Along the axes that is the
+// pen's box, as for the caps. Otherwise the side whose normal points right
+// goes to the next whole pixel outwards, even from a whole one, and the other
+// side to the nearest (halves outwards): wide lines come out about a pixel
+// thicker than exact.
 POINT Offset(std::int64_t nx, std::int64_t ny, Wide s, int width)
 {
-    // Component c = n * width / (2 sqrt(s)); twice it is n * width / sqrt(s).
-    const auto floorHalf = [&](std::int64_t n) { return FloorDiv(FloorOverRoot(Wide{n} * width, s), 2); };
-    const auto nearest = [&](std::int64_t n) { return FloorDiv(FloorOverRoot(Wide{n} * width, s) + 1, 2); };
-    const auto away = [&](std::int64_t n) { return n > 0 ? -floorHalf(-n) : floorHalf(n); };
-    if (nx > 0)
-        return POINT{static_cast<LONG>(away(nx)), static_cast<LONG>(away(ny))};
-    return POINT{static_cast<LONG>(nearest(nx)), static_cast<LONG>(nearest(ny))};
+    const auto round = [&](std::int64_t n) -> LONG {
+        if (n == 0)
+            return 0;
+        if (nx == 0 || ny == 0)
+            return n > 0 ? width - width / 2 : -(width / 2);
+        // Twice the component's size: |n| * width / sqrt(s).
+        const std::int64_t twice = FloorOverRoot(Wide{n < 0 ? -n : n} * width, s);
+        const std::int64_t size = nx > 0 ? twice / 2 + 1 : (twice + 1) / 2;
+        return static_cast<LONG>(n > 0 ? size : -size);
+    };
+    return POINT{round(nx), round(ny)};
 }
 
 struct Vertex {
