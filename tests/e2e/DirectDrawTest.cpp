@@ -16,13 +16,11 @@ TEST(DirectDraw, TheBackgroundPictureCarriesTheLiveTraceAfterTheTrayAndWithoutDi
     SoundServer sound;
     // Not a whole number of cycles in a 150 ms block, so that frames differ.
     const auto player = sound.Play(Tone(437, 0.8, 120));
-    Process trayer({"trayer", "--edge", "top", "--align", "left", "--widthtype", "request", "--height", "24",
-                    "--SetDockType", "false"}, {{"DISPLAY", x.Display()}});
-    ASSERT_TRUE(WaitFor([&] { return !x.WindowsNamed("panel").empty(); }, 20s)) << "the tray host is up";
+    const auto trayer = Trayer(x);
     e2e::Run({(fs::path(KELVO_BUILD_DIR) / "kelvo-reg").string(), "add", "HKCU\\SOFTWARE\\Quennel\\Kelvo", "/v",
               "DirectX", "/t", "REG_SZ", "/d", "y", "/f"}, {{"XDG_CONFIG_HOME", config.path().string()}});
     Environment env = sound.ClientEnvironment();
-    auto kelvo = std::make_unique<Kelvo>(x, env, std::vector<std::string>{}, &config.path());
+    auto kelvo = std::make_unique<Kelvo>(x.ForClients(), env, std::vector<std::string>{}, &config.path());
     // Waits for a canvas (175 x 65 at (6, 22), border included) with a trace,
     // unlike the last one seen. DirectDraw draws over the GDI's grey edge and
     // shows canvas.bmp, shades from RGB(0, 107, 214) to RGB(57, 173, 255),
@@ -32,13 +30,8 @@ TEST(DirectDraw, TheBackgroundPictureCarriesTheLiveTraceAfterTheTrayAndWithoutDi
         const auto id = kelvo->MainWindow(20s);
         return id && WaitFor([&] {
             const QImage c = x.Screenshot().copy(QRect(x.Geometry(*id).topLeft() + QPoint(6, 22), QSize(175, 65)));
-            int trace = 0;
-            bool background = c.pixel(0, 0) != qRgb(128, 128, 128);
-            for (int i = 0; i < 175 * 65; ++i) {
-                const QRgb p = c.pixel(i % 175, i / 175);
-                trace += p == qRgb(128, 255, 255);
-                background &= p == qRgb(128, 255, 255) || (qRed(p) <= 57 && qGreen(p) >= 107 && qBlue(p) >= 214);
-            }
+            const int trace = Find(c, c.rect(), qRgb(128, 255, 255)).pixels;
+            const bool background = trace + Find(c, c.rect(), qRgb(28, 140, 234), 33).pixels == 175 * 65;
             return background == directDraw && trace > 100 && c != std::exchange(last, c);
         }, 20s);
     };
@@ -54,7 +47,7 @@ TEST(DirectDraw, TheBackgroundPictureCarriesTheLiveTraceAfterTheTrayAndWithoutDi
 
     // Without DirectX: one box, then GDI.
     env["KELVO_DIRECTDRAW"] = "off";
-    kelvo = std::make_unique<Kelvo>(x, env, std::vector<std::string>{}, &config.path());
+    kelvo = std::make_unique<Kelvo>(x.ForClients(), env, std::vector<std::string>{}, &config.path());
     std::vector<std::string> boxes;
     ASSERT_TRUE(WaitFor([&] { return !(boxes = x.WindowsNamed("Kelvo")).empty(); }, 20s)) << kelvo->Log();
     x.Xdotool({"windowfocus", "--sync", boxes.front(), "key", "Return"});

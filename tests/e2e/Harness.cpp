@@ -1,5 +1,7 @@
 #include "e2e/Harness.h"
 
+#include <QDir>
+
 #include <cmath>
 #include <csignal>
 #include <fcntl.h>
@@ -18,17 +20,9 @@ extern char** environ;
 namespace e2e {
 namespace fs = std::filesystem;
 
-TempDir::TempDir()
+TempDir::TempDir() : dir_(QDir::tempPath() + "/kelvo-e2e-XXXXXX"), path_(dir_.path().toStdString())
 {
-    std::string pattern = (fs::temp_directory_path() / "kelvo-e2e-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-}
-
-TempDir::~TempDir()
-{
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
+    if (!dir_.isValid()) throw std::runtime_error("no temporary folder");
 }
 
 namespace {
@@ -190,6 +184,11 @@ XServer::XServer()
     display_ = ":" + found[2].str();
 }
 
+Desktop XServer::ForClients() const
+{
+    return {{{"DISPLAY", display_}, {"QT_QPA_PLATFORM", "xcb"}}, nullptr, this};
+}
+
 QImage XServer::Screenshot() const
 {
     TempDir dir;
@@ -239,6 +238,15 @@ void XServer::Drag(QPoint from, QPoint by) const
         Xdotool({"mousemove", std::to_string(at.x()), std::to_string(at.y())});
     }
     Xdotool({"mouseup", "1"});
+}
+
+std::unique_ptr<Process> Trayer(const XServer& x)
+{
+    auto trayer = std::make_unique<Process>(std::vector<std::string>{"trayer", "--edge", "top", "--align", "left",
+                                            "--widthtype", "request", "--height", "24", "--SetDockType", "false"},
+                                            Environment{{"DISPLAY", x.Display()}});
+    if (!WaitFor([&] { return !x.WindowsNamed("panel").empty(); }, 20s)) throw std::runtime_error("no trayer");
+    return trayer;
 }
 
 std::vector<std::uint8_t> Tone(double hertz, double amplitude, double seconds)
@@ -398,7 +406,6 @@ QImage Sway::Screenshot() const
 
 Weston::Weston(const XServer& x)
 {
-    fs::permissions(dir_.path(), fs::perms::owner_all);
     weston_ = std::make_unique<Process>(
         std::vector<std::string>{"weston", "--backend=x11-backend.so", "--use-pixman", "--width=600", "--height=440",
                                  "--socket=wayland-kelvo"},
@@ -417,23 +424,14 @@ Desktop Weston::ForClients() const
     return {{{"WAYLAND_DISPLAY", (dir_.path() / "wayland-kelvo").string()}, {"QT_QPA_PLATFORM", "wayland"}}};
 }
 
-Kelvo::Kelvo(const XServer& x, const Environment& sound, std::vector<std::string> arguments,
-             const fs::path* configHome, const fs::path& binary)
-    : Kelvo(Desktop{{{"DISPLAY", x.Display()}, {"QT_QPA_PLATFORM", "xcb"}}, nullptr, &x}, sound, std::move(arguments),
-            configHome, binary)
-{
-}
-
 Kelvo::Kelvo(const Desktop& desktop, const Environment& sound, std::vector<std::string> arguments,
              const fs::path* configHome, const fs::path& binary)
     : x_(desktop.x), configHome_(configHome ? *configHome : dir_.path() / "config"), log_(dir_.path() / "kelvo.log")
 {
-    fs::create_directories(dir_.path() / "runtime");
-    fs::permissions(dir_.path() / "runtime", fs::perms::owner_all);
     Environment env = sound;
     for (const auto& [name, value] : desktop.environment) env[name] = value;
     env["XDG_CONFIG_HOME"] = configHome_.string();
-    env["XDG_RUNTIME_DIR"] = (dir_.path() / "runtime").string();
+    env["XDG_RUNTIME_DIR"] = dir_.path().string();  // only its owner's, as a new folder is
     arguments.insert(arguments.begin(), binary.string());
     if (desktop.user) {
         // The build folder may be closed to the user: it runs a copy.

@@ -6,6 +6,7 @@
 
 #include <QImage>
 #include <QRect>
+#include <QTemporaryDir>
 
 #include <chrono>
 #include <filesystem>
@@ -21,15 +22,14 @@ namespace e2e {
 using namespace std::chrono_literals;
 using Environment = std::map<std::string, std::string>;
 
+// A new folder, removed with all it holds on destruction.
 class TempDir {
 public:
     TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
     const std::filesystem::path& path() const { return path_; }
 
 private:
+    QTemporaryDir dir_;
     std::filesystem::path path_;
 };
 
@@ -84,10 +84,13 @@ private:
     int playCount_ = 0;
 };
 
+struct Desktop;
+
 class XServer {
 public:
     XServer();
     std::string Display() const { return display_; }
+    Desktop ForClients() const;
     QImage Screenshot() const;
     // Window ids of visible windows whose title is `name`.
     std::vector<std::string> WindowsNamed(const std::string& name) const;
@@ -104,6 +107,9 @@ private:
     std::unique_ptr<Process> server_;
     std::string display_;
 };
+
+// trayer, an XEmbed tray host across the top left of `x`, once it is up.
+std::unique_ptr<Process> Trayer(const XServer& x);
 
 // 8000 Hz unsigned 8-bit samples (amplitude 0: silence).
 std::vector<std::uint8_t> Tone(double hertz, double amplitude, double seconds);
@@ -196,8 +202,6 @@ private:
 // desktop, started once more when it could not open the display.
 class Kelvo {
 public:
-    Kelvo(const XServer& x, const Environment& sound, std::vector<std::string> arguments = {},
-          const std::filesystem::path* configHome = nullptr, const std::filesystem::path& binary = KelvoBinary());
     Kelvo(const Desktop& desktop, const Environment& sound, std::vector<std::string> arguments = {},
           const std::filesystem::path* configHome = nullptr, const std::filesystem::path& binary = KelvoBinary());
     Process& process() { return *process_; }

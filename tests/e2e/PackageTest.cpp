@@ -41,7 +41,7 @@ TEST(Package, InstallsEverythingAndTheInstalledKelvoFindsItsCanvas)
              {{"XDG_CONFIG_HOME", config.string()}});
     for (const bool withCanvas : {true, false}) {
         if (!withCanvas) fs::remove(root / "usr/lib/kelvo/canvas.bmp");
-        Kelvo kelvo(x, sound.ClientEnvironment(), {"/debug"}, &config, root / "usr/bin/kelvo");
+        Kelvo kelvo(x.ForClients(), sound.ClientEnvironment(), {"/debug"}, &config, root / "usr/bin/kelvo");
         EXPECT_TRUE(WaitFor([&] { return std::regex_search(kelvo.Log(), std::regex("frames=[1-9]")); }, 20s)) << kelvo.Log();
         EXPECT_EQ(kelvo.Log().find(withCanvas ? "DirectDraw" : "DDERR_NOTFOUND") == std::string::npos, withCanvas)
             << kelvo.Log();

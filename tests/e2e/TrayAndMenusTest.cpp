@@ -14,12 +14,8 @@ TEST(TrayAndMenus, TheIconIsLiveAboutAndAnIntervalFromEitherMenuTheIntervalRunsA
     XServer x;
     SoundServer sound;
     const auto player = sound.Play(Tone(440, 0.8, 120));
-    std::optional<Process> trayer(std::in_place, std::vector<std::string>{"trayer", "--edge", "top", "--align", "left",
-                                  "--widthtype", "request", "--height", "24", "--SetDockType", "false"},
-                                  Environment{{"DISPLAY", x.Display()}});
-    // Kelvo started before the host is up would stay in its window.
-    WaitFor([&] { return !x.WindowsNamed("panel").empty(); }, 10s);
-    Kelvo kelvo(x, sound.ClientEnvironment(), {"/tray", "/debug"});
+    auto trayer = Trayer(x);  // up first: Kelvo started before it would stay in its window
+    Kelvo kelvo(x.ForClients(), sound.ClientEnvironment(), {"/tray", "/debug"});
     const QRect panel(0, 0, 64, 24);  // the strip across the top where the icon sits
     QPoint icon;                      // the middle of its blue trace
     const auto traced = [&] {

@@ -110,13 +110,14 @@ TEST(Wayland, OnX11AStatusNotifierItemTraysClickBringsTheWindowBack)
     XServer x;
     DesktopUser user;
     SessionBus bus(user);
-    Environment env{{"DISPLAY", x.Display()}, {"DBUS_SESSION_BUS_ADDRESS", bus.Address()}, {"NO_AT_BRIDGE", "1"}};
-    Process tray({"gtk-sni-tray-standalone", "--top", "--beginning", "--watcher", "--size", "24"}, env);
+    Desktop desktop = x.ForClients();
+    desktop.environment["DBUS_SESSION_BUS_ADDRESS"] = bus.Address();
+    desktop.environment["NO_AT_BRIDGE"] = "1";
+    Process tray({"gtk-sni-tray-standalone", "--top", "--beginning", "--watcher", "--size", "24"}, desktop.environment);
     ASSERT_TRUE(WaitFor([&] { return bus.HostRegistered(); }, 20s));
     SoundServer sound;
     const auto player = sound.Play(Tone(440, 0.8, 120));
-    env["QT_QPA_PLATFORM"] = "xcb";
-    Kelvo kelvo(Desktop{env, nullptr, &x}, sound.ClientEnvironment(), {"/tray"});
+    Kelvo kelvo(desktop, sound.ClientEnvironment(), {"/tray"});
 
     ASSERT_TRUE(WaitFor([&] { return bus.RegisteredItems().size() == 1; }, 20s)) << kelvo.Log();
     Found icon;
