@@ -2,11 +2,15 @@
 // in a temporary configuration folder, message boxes answered and kept.
 #pragma once
 
+#include "app/frmMain.h"
+#include "gdi/gdi.h"
 #include "registry/TempHive.h"
 #include "support/FakeCaptureDriver.h"
 #include "user/message_box.h"
 
 #include <gtest/gtest.h>
+
+constexpr COLORREF kTrace = RGB(128, 255, 255);
 
 class AppTest : public ::testing::Test {
 protected:
@@ -22,6 +26,23 @@ protected:
     {
         user::SetMessageBoxHandler({});
         winmm::SetCaptureDriver(nullptr);
+    }
+
+    // Rows of the GDI canvas where column x shows the trace colour.
+    static std::vector<int> TraceRows(frmMain& form, int x)
+    {
+        std::vector<int> rows;
+        for (int y = 0; y < 61; ++y) {
+            if (GetPixel(form.picCanvas->hDC(), x, y) == kTrace) rows.push_back(y);
+        }
+        return rows;
+    }
+
+    static int TracePixels(frmMain& form)
+    {
+        int n = 0;
+        for (int x = 0; x < 171; ++x) n += static_cast<int>(TraceRows(form, x).size());
+        return n;
     }
 
     kelvo::testing::TempHive hive;

@@ -4,9 +4,9 @@
 // its own, where it keeps canvas.bmp.
 #include "app/AppFixture.h"
 #include "app/Artwork.h"
+#include "app/GdiHandles.h"
 #include "app/frmMain.h"
 #include "ddraw/display.h"
-#include "gdi/gdi.h"
 #include "kernel/module_file.h"
 #include "settings/StoredSettings.h"
 #include "settings/clsRegistry.h"
@@ -21,7 +21,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr COLORREF kTrace = RGB(128, 255, 255);
 constexpr int W = 171, H = 61;
 constexpr QRgb kBorder = qRgb(128, 128, 128);  // the canvas's own sunken edge
 
@@ -70,68 +69,62 @@ TEST_F(DirectDrawForm, FramesShowTheBackgroundWithTheTraceFromTheMiddleOfTheLeft
 {
     std::vector<std::uint8_t> tone(37);
     for (std::size_t i = 0; i < tone.size(); ++i) tone[i] = static_cast<std::uint8_t>(128 + 100 * std::sin(i * 0.17));
-    const QImage background = kelvo::CanvasPicture();
-    for (const auto& samples : {std::vector<std::uint8_t>{128}, tone}) {
-        driver->autoPattern = samples;
-        frmMain form("");
-        ASSERT_TRUE(form.Form_Load());
-        EXPECT_EQ(Tick(form), "");
-        ASSERT_TRUE(form.state.bDirectX);
-        EXPECT_EQ(std::vector<int>({form.state.iPrimarySurface, form.state.iCanvasSurface,
-                                    form.state.iBackgroundSurface}),
-                  std::vector<int>({1, 2, 3}));
+    driver->autoPattern = tone;
+    frmMain form("");
+    ASSERT_TRUE(form.Form_Load());
+    EXPECT_EQ(Tick(form), "");
+    ASSERT_TRUE(form.state.bDirectX);
+    EXPECT_EQ(std::vector<int>({form.state.iPrimarySurface, form.state.iCanvasSurface, form.state.iBackgroundSurface}),
+              std::vector<int>({1, 2, 3}));
+    EXPECT_NE(form.picCanvas->grab().toImage().pixel(0, 0), kBorder) << "shown over the canvas";
 
-        // The oracle: the GDI's line over the background through (0, 30), then
-        // (x, row of the sample of column x) for x = 1..W, n = 1200.
-        std::vector<POINT> points{{0, 30}};
-        for (int x = 1; x <= W; ++x) {
-            const double s = samples[static_cast<std::size_t>(std::nearbyint(x * 1200.0 / W) - 1) % samples.size()];
-            points.push_back({x, static_cast<LONG>(std::nearbyint(s / 256 * H))});
-        }
-        QImage expected = background.copy(0, 0, W, H).convertToFormat(QImage::Format_RGB32);
-        HDC dc = CreateCompatibleDC(nullptr);
-        HBITMAP bitmap = CreateBitmap(W, H, 1, 32, expected.constBits());
-        HPEN pen = CreatePen(PS_SOLID, 1, kTrace);
-        HGDIOBJ old[] = {SelectObject(dc, bitmap), SelectObject(dc, pen)};
-        Polyline(dc, points.data(), static_cast<int>(points.size()));
-
-        // Pixels of the composed frame for which `differs` holds.
-        const auto count = [&](const std::function<bool(int, int, COLORREF)>& differs) {
-            DX_DD& dd = *form.state.oDirectDraw;
-            HDC composed = dd.GetSurfaceDC(form.state.iCanvasSurface);
-            int n = 0;
-            for (int i = 0; i < W * H; ++i) n += differs(i % W, i / W, GetPixel(composed, i % W, i / W));
-            dd.ReleaseSurfaceDC(form.state.iCanvasSurface, composed);
-            return n;
-        };
-        EXPECT_EQ(count([&](int x, int y, COLORREF c) { return c != GetPixel(dc, x, y); }), 0);
-        EXPECT_NE(form.picCanvas->grab().toImage().pixel(0, 0), kBorder) << "shown over the canvas";
-        driver->Fail();  // without sound, the background alone
-        EXPECT_EQ(Tick(form), "");
-        EXPECT_EQ(count([](int, int, COLORREF c) { return c == kTrace; }), 0);
-        SelectObject(dc, old[1]);
-        SelectObject(dc, old[0]);
-        DeleteObject(pen);
-        DeleteObject(bitmap);
-        DeleteDC(dc);
+    // The oracle: the GDI's line through (0, 30), then (x, row of the sample
+    // of column x) for x = 1..W, n = 1200, over the background picture.
+    std::vector<POINT> points{{0, 30}};
+    for (int x = 1; x <= W; ++x) {
+        const double s = tone[static_cast<std::size_t>(std::nearbyint(x * 1200.0 / W) - 1) % tone.size()];
+        points.push_back({x, static_cast<LONG>(std::nearbyint(s / 256 * H))});
     }
+    kelvo::GdiObject<HPEN> pen(CreatePen(PS_SOLID, 1, kTrace));
+    kelvo::MemoryDC line(W, H);
+    line.SelectPen(pen.get());
+    Polyline(line.dc(), points.data(), static_cast<int>(points.size()));
+    const QImage background = kelvo::CanvasPicture();
+    // Pixels of the composed frame that differ from the background, with or without the line.
+    const auto wrongPixels = [&](bool withLine) {
+        DX_DD& dd = *form.state.oDirectDraw;
+        HDC composed = dd.GetSurfaceDC(form.state.iCanvasSurface);
+        int n = 0;
+        for (int i = 0; i < W * H; ++i) {
+            const QRgb b = background.pixel(i % W, i / W);
+            const bool onLine = withLine && GetPixel(line.dc(), i % W, i / W) == kTrace;
+            n += GetPixel(composed, i % W, i / W) != (onLine ? kTrace : RGB(qRed(b), qGreen(b), qBlue(b)));
+        }
+        dd.ReleaseSurfaceDC(form.state.iCanvasSurface, composed);
+        return n;
+    };
+    EXPECT_EQ(wrongPixels(true), 0);
+    driver->Fail();
+    EXPECT_EQ(Tick(form), "");
+    EXPECT_EQ(wrongPixels(false), 0) << "without sound, the background alone";
 }
 
 TEST_F(DirectDrawForm, AnyFailureMeansGdiForTheRestOfTheRunAndTheSwitchStays)
 {
-    driver->autoFill = 128;
+    driver->autoPattern = {128};
     ModeChangingDisplay display;
     const std::string gdi = "; drawing with GDI from now on\n";
     struct Case {
         std::function<void()> before, during;
-        std::string err, box;
+        std::string err;
+        std::vector<std::string> boxes;
     } cases[] = {
-        {[] { fs::remove(CanvasBmp()); }, {},
-         "kelvo: DirectDraw: DirectDraw7.CreateSurfaceFromFile failed with DDERR_NOTFOUND (0x887600FF)" + gdi, ""},
-        {[] { ::setenv("KELVO_DIRECTDRAW", "off", 1); }, {}, "",
-         "Kelvo|You have enabled DirectX support, but you do not have DirectX.  Sorry!|0"},
         {[&] { ddraw::SetDisplay(&display); }, [&] { display.generation = 1; },
-         "kelvo: DirectDraw: DirectDrawSurface7.Blt failed with DDERR_SURFACELOST (0x887601C2)" + gdi, ""},
+         "kelvo: DirectDraw: DirectDrawSurface7.Blt failed with DDERR_SURFACELOST (0x887601C2)" + gdi, {}},
+        {[] { ::setenv("KELVO_DIRECTDRAW", "off", 1); }, {}, "",
+         {"Kelvo|You have enabled DirectX support, but you do not have DirectX.  Sorry!|0"}},
+        {[] { fs::remove(CanvasBmp()); }, {},
+         "kelvo: DirectDraw: DirectDraw7.CreateSurfaceFromFile failed with DDERR_NOTFOUND (0x887600FF)" + gdi, {}},
     };
     for (const Case& c : cases) {
         boxes.clear();
@@ -141,23 +134,19 @@ TEST_F(DirectDrawForm, AnyFailureMeansGdiForTheRestOfTheRunAndTheSwitchStays)
         ASSERT_TRUE(form.Form_Load());
         std::string err = testing::internal::GetCapturedStderr();
         if (c.during) {
-            EXPECT_EQ(Tick(form), "");
-            EXPECT_NE(form.picCanvas->grab().toImage().pixel(0, 0), kBorder) << "DirectDraw draws at first";
+            EXPECT_EQ(Tick(form), "") << "DirectDraw draws at first";
             c.during();
         }
         err += Tick(form);
         EXPECT_EQ(err, c.err);
-        EXPECT_EQ(boxes, c.box.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.box});
+        EXPECT_EQ(boxes, c.boxes);
         EXPECT_FALSE(form.state.bDirectX);
-        int trace = 0;
-        for (int i = 0; i < W * H; ++i) trace += GetPixel(form.picCanvas->hDC(), i % W, i / W) == kTrace;
-        EXPECT_GT(trace, 0) << "GDI drew this very frame";
+        EXPECT_GT(TracePixels(form), 0) << "GDI drew this very frame";
         EXPECT_EQ(form.picCanvas->grab().toImage().pixel(0, 0), kBorder) << "the canvas shows itself again";
         form.Unload();
         EXPECT_TRUE(LoadStoredSettings().bDirectX);
         ::unsetenv("KELVO_DIRECTDRAW");
         ddraw::SetDisplay(nullptr);
-        ASSERT_TRUE(kelvo::CanvasPicture().save(QString::fromStdString(CanvasBmp().string()), "BMP"));
     }
 }
 

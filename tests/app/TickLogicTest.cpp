@@ -60,7 +60,8 @@ TEST(CommandLine, DebugMatchesAnyCaseTrayOnlyExactlyBothAnywhere)
     for (const auto& [text, debug, tray] : {std::tuple{"/DEBUG", true, false}, {"x/Debugger", true, false},
                                             {"/TRAY", false, false}, {"a/trayful", false, true},
                                             {"/tray /debug", true, true}, {"", false, false}}) {
-        EXPECT_TRUE(kelvo::ParseSwitches(text).debug == debug && kelvo::ParseSwitches(text).tray == tray) << text;
+        const auto switches = kelvo::ParseSwitches(text);
+        EXPECT_EQ(std::pair(switches.debug, switches.tray), std::pair(debug, tray)) << text;
     }
 
     const char* argv[] = {"kelvo", "/tray", "x y"};

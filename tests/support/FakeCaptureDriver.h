@@ -1,13 +1,13 @@
 // A capture driver the test controls: it records what the service asks of
-// it and delivers sound when the test says so.
+// it ("open", "hint N", "start", "close") and delivers sound when the
+// test says so.
 #pragma once
 
 #include "winmm/capture_driver.h"
 
-#include <condition_variable>
+#include <algorithm>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,18 +17,17 @@ class FakeCaptureDriver : public winmm::CaptureDriver, public std::enable_shared
 public:
     UINT devices = 1;
     MMRESULT openResult = MMSYSERR_NOERROR;
-    // When set, every started buffer is filled at once with this value, or
-    // with this pattern repeated.
-    std::optional<std::uint8_t> autoFill;
+    // When not empty, every started buffer is filled at once with this pattern repeated.
     std::vector<std::uint8_t> autoPattern;
+    WAVEFORMATEX lastFormat{};
 
     UINT DeviceCount() override { return devices; }
 
     MMRESULT Open(const WAVEFORMATEX& format, winmm::CaptureSink& sink,
                   std::unique_ptr<winmm::CaptureStream>& stream) override
     {
+        Record("open");
         std::lock_guard lock(mutex_);
-        calls_.push_back("open");
         lastFormat = format;
         if (openResult != MMSYSERR_NOERROR) return openResult;
         sink_ = &sink;
@@ -46,17 +45,10 @@ public:
         if (winmm::CaptureSink* sink = Sink()) sink->Fail();
     }
 
-    // Waits until the stream has been started `count` times in all.
-    void WaitForStarts(int count)
-    {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return starts_ >= count; });
-    }
-
-    int Starts()
+    int Count(const std::string& call)
     {
         std::lock_guard lock(mutex_);
-        return starts_;
+        return static_cast<int>(std::count(calls_.begin(), calls_.end(), call));
     }
 
     std::vector<std::string> Calls()
@@ -65,32 +57,19 @@ public:
         return calls_;
     }
 
-    WAVEFORMATEX lastFormat{};
-
 private:
-    class Stream : public winmm::CaptureStream {
-    public:
-        explicit Stream(std::shared_ptr<FakeCaptureDriver> driver) : driver_(std::move(driver)) {}
-        ~Stream() override { driver_->Record("close", true); }
+    struct Stream : winmm::CaptureStream {
+        explicit Stream(std::shared_ptr<FakeCaptureDriver> driver) : driver(std::move(driver)) {}
+        ~Stream() override { driver->Record("close"); }
         bool Start() override
         {
-            driver_->Record("start", false);
-            driver_->AutoDeliver();
+            driver->Record("start");
+            driver->AutoDeliver();
             return true;
         }
-        bool Stop() override
-        {
-            driver_->Record("stop", false);
-            return true;
-        }
-        void BufferLengthHint(std::size_t length) override
-        {
-            driver_->Record("hint " + std::to_string(length), false);
-            driver_->lastHint_ = length;
-        }
-
-    private:
-        std::shared_ptr<FakeCaptureDriver> driver_;
+        bool Stop() override { return true; }
+        void BufferLengthHint(std::size_t length) override { driver->Record("hint " + std::to_string(length), length); }
+        std::shared_ptr<FakeCaptureDriver> driver;
     };
 
     void AutoDeliver()
@@ -98,10 +77,8 @@ private:
         std::vector<std::uint8_t> block;
         {
             std::lock_guard lock(mutex_);
-            if (!autoFill && autoPattern.empty()) return;
-            block.assign(lastHint_, autoFill.value_or(0));
-            for (std::size_t i = 0; i < block.size() && !autoPattern.empty(); ++i)
-                block[i] = autoPattern[i % autoPattern.size()];
+            if (autoPattern.empty()) return;
+            for (std::size_t i = 0; i < hint_; ++i) block.push_back(autoPattern[i % autoPattern.size()]);
         }
         Deliver(block);
     }
@@ -112,21 +89,18 @@ private:
         return sink_;
     }
 
-    void Record(const std::string& call, bool closing)
+    void Record(const std::string& call, std::size_t hint = 0)
     {
         std::lock_guard lock(mutex_);
         calls_.push_back(call);
-        if (call == "start") ++starts_;
-        if (closing) sink_ = nullptr;
-        changed_.notify_all();
+        if (hint) hint_ = hint;
+        if (call == "close") sink_ = nullptr;
     }
 
     std::mutex mutex_;
-    std::condition_variable changed_;
     std::vector<std::string> calls_;
     winmm::CaptureSink* sink_ = nullptr;
-    int starts_ = 0;
-    std::size_t lastHint_ = 0;
+    std::size_t hint_ = 0;
 };
 
 }  // namespace testing_support
