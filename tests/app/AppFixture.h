@@ -41,7 +41,7 @@ protected:
     static int TracePixels(frmMain& form)
     {
         int n = 0;
-        for (int x = 0; x < 171; ++x) n += static_cast<int>(TraceRows(form, x).size());
+        for (int i = 0; i < 171 * 61; ++i) n += GetPixel(form.picCanvas->hDC(), i % 171, i / 171) == kTrace;
         return n;
     }
 

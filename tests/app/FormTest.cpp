@@ -58,7 +58,6 @@ TEST_F(FormTest, ATickRecordsOneIntervalAndDrawsIt)
     EXPECT_TRUE(form.TimerFPS->Enabled());
 
     emit form.Timer->Timer();
-    EXPECT_EQ(driver->Calls()[1], "hint 1200");
     // Silence is the row round(128 / 256 x 61) = 30, from column 1 to the last.
     EXPECT_TRUE(TraceRows(form, 0).empty());
     for (int x = 1; x < 171; ++x) ASSERT_EQ(TraceRows(form, x), std::vector<int>{30}) << "column " << x;
@@ -169,41 +168,39 @@ TEST_F(FormTest, ASaveThatCannotBeMadeIsToldWithTheErrorIcon)
 // The preferences dialog opened while a frame tick waits for its sound.
 TEST_F(FormTest, TheDialogPausesTheFrameTimerAndAnAppliedIntervalCountsFromTheNextTick)
 {
-    {
-        frmMain form("");
-        ASSERT_TRUE(form.Form_Load());
-        driver->autoPattern = {128};
-        emit form.Timer->Timer();  // the first block, while the device warms up
-        driver->autoPattern.clear();
-        bool checked = false;
-        QTimer::singleShot(0, [&] {  // in the tick's wait: the menu command opens the dialog
-            QTimer::singleShot(0, [&] {
-                auto* dialog = form.findChild<frmPrefs*>();
-                ASSERT_TRUE(dialog);
-                EXPECT_TRUE(form.InTick());
-                EXPECT_FALSE(form.Timer->Running()) << "time in the dialog is not frame time";
-                dialog->txtFreq->setText(QStringLiteral("45"));
-                dialog->Command3->click();
-                EXPECT_EQ(form.RefreshInterval(), 45);
-                EXPECT_FALSE(form.Timer->Running());
-                driver->Deliver(std::vector<std::uint8_t>(1200, 200));  // the waiting tick's block
-                driver->autoPattern = {200};
-                dialog->Command2->click();  // Cancel keeps what was applied
-                checked = true;
-            });
-            form.mnuPrefs->trigger();
-            EXPECT_TRUE(form.Timer->Running()) << "the timer runs again once the dialog is closed";
+    frmMain form("");
+    ASSERT_TRUE(form.Form_Load());
+    driver->autoPattern = {128};
+    emit form.Timer->Timer();  // the first block, while the device warms up
+    driver->autoPattern.clear();
+    bool checked = false;
+    QTimer::singleShot(0, [&] {  // in the tick's wait: the menu command opens the dialog
+        QTimer::singleShot(0, [&] {
+            auto* dialog = form.findChild<frmPrefs*>();
+            ASSERT_TRUE(dialog);
+            EXPECT_TRUE(form.InTick());
+            EXPECT_FALSE(form.Timer->Running()) << "time in the dialog is not frame time";
+            dialog->txtFreq->setText(QStringLiteral("45"));
+            dialog->Command3->click();
+            EXPECT_EQ(form.RefreshInterval(), 45);
+            EXPECT_FALSE(form.Timer->Running());
+            driver->Deliver(std::vector<std::uint8_t>(1200, 200));  // the waiting tick's block
+            driver->autoPattern = {200};
+            dialog->Command2->click();  // Cancel keeps what was applied
+            checked = true;
         });
-        emit form.Timer->Timer();
-        ASSERT_TRUE(checked);
-        EXPECT_EQ(TraceRows(form, 50), std::vector<int>{48}) << "the waiting tick drew its block";
-        emit form.Timer->Timer();
-        // Warm-up and the waiting tick record 150 ms, the tick after them 45 ms.
-        EXPECT_EQ(driver->Count("hint 1200"), 2);
-        EXPECT_EQ(driver->Count("hint 360"), 1);
-        EXPECT_EQ(form.RefreshInterval(), 45) << "nothing was lengthened";
-        form.Unload();
-    }
+        form.mnuPrefs->trigger();
+        EXPECT_TRUE(form.Timer->Running()) << "the timer runs again once the dialog is closed";
+    });
+    emit form.Timer->Timer();
+    ASSERT_TRUE(checked);
+    EXPECT_EQ(TraceRows(form, 50), std::vector<int>{48}) << "the waiting tick drew its block";
+    emit form.Timer->Timer();
+    // Warm-up and the waiting tick record 150 ms, the tick after them 45 ms.
+    EXPECT_EQ(driver->Count("hint 1200"), 2);
+    EXPECT_EQ(driver->Count("hint 360"), 1);
+    EXPECT_EQ(form.RefreshInterval(), 45) << "nothing was lengthened";
+    form.Unload();
     EXPECT_EQ(LoadStoredSettings().interval, 45) << "an applied interval is saved at exit";
     EXPECT_TRUE(boxes.empty());
 }

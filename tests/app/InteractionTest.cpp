@@ -23,13 +23,6 @@ class InteractionTest : public AppTest {
 protected:
     InteractionTest() { driver->autoPattern = {0}; }
 
-    std::vector<DWORD> Messages() const
-    {
-        std::vector<DWORD> m;
-        for (const auto& call : area.calls) m.push_back(call.message);
-        return m;
-    }
-
     static void Notify(frmMain& form, UINT mouseMessage)
     {
         user::WindowMessageEvent event(WM_MOUSEMOVE, 1, mouseMessage);
@@ -39,21 +32,20 @@ protected:
     FakeNotificationArea area;
 };
 
-TEST_F(InteractionTest, TheDisplayModeMovesTheTraceBetweenWindowAndIconAndEscEndsTheApplet)
+TEST_F(InteractionTest, TheTraceMovesBetweenWindowAndIconByMenuAndDoubleClicksAndExitTakesTheIcon)
 {
-    frmMain form("");
+    frmMain form("/tray");
     ASSERT_TRUE(form.Form_Load());
-    form.mnuShowHide->trigger();
     EXPECT_EQ(form.DisplayMode(), 1);
-    EXPECT_FALSE(form.isVisible());
+    EXPECT_FALSE(form.isVisible()) << "/tray keeps the window hidden";
     EXPECT_EQ(form.mnuShowHide->text(), "Show");
-    ASSERT_EQ(Messages(), std::vector<DWORD>{NIM_ADD});
+    ASSERT_EQ(area.calls.size(), 1u);
+    EXPECT_EQ(area.calls[0].message, static_cast<DWORD>(NIM_ADD));
     const NOTIFYICONDATAA& add = area.calls[0].data;
     EXPECT_EQ(add.hWnd, form.picTrayHwnd());
     EXPECT_EQ(add.uCallbackMessage, WM_MOUSEMOVE);
     EXPECT_STREQ(add.szTip, "Kelvo");
     ASSERT_TRUE(area.calls[0].picture) << "the applet's own icon";
-
     form.SetDisplayMode(1);
     EXPECT_EQ(area.calls.size(), 1u) << "no second icon";
 
@@ -61,32 +53,10 @@ TEST_F(InteractionTest, TheDisplayModeMovesTheTraceBetweenWindowAndIconAndEscEnd
     // 12, reached by one blue stroke down from the middle in column 1.
     driver->autoPattern = {200};
     emit form.Timer->Timer();
-    ASSERT_EQ(Messages().back(), static_cast<DWORD>(NIM_MODIFY));
+    ASSERT_EQ(area.calls.back().message, static_cast<DWORD>(NIM_MODIFY));
     const auto& picture = *area.calls.back().picture;
     EXPECT_EQ(picture.argb[9 * picture.width + 1], 0xFF0000FFu);
     EXPECT_NE(picture.argb[9 * picture.width + 2], 0xFF0000FFu);
-
-    form.mnuShowHide->trigger();
-    EXPECT_EQ(form.DisplayMode(), 0);
-    EXPECT_TRUE(form.isVisible());
-    EXPECT_EQ(Messages().back(), static_cast<DWORD>(NIM_DELETE));
-    EXPECT_EQ(form.mnuShowHide->text(), "Hide");
-    EXPECT_TRUE(boxes.empty());
-
-    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-    QCoreApplication::sendEvent(&form, &enter);
-    EXPECT_FALSE(form.IsUnloaded());
-    QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, QStringLiteral("\x1b"));
-    QCoreApplication::sendEvent(&form, &esc);
-    EXPECT_TRUE(form.IsUnloaded());
-}
-
-TEST_F(InteractionTest, TrayNotificationsOpenTheMenuOnThePressADoubleClickBringsTheWindowBackExitTakesTheIcon)
-{
-    frmMain form("/tray");
-    ASSERT_TRUE(form.Form_Load());
-    EXPECT_EQ(form.DisplayMode(), 1);
-    EXPECT_FALSE(form.isVisible()) << "/tray keeps the window hidden";
 
     Notify(form, WM_LBUTTONUP);
     Notify(form, WM_RBUTTONUP);
@@ -96,7 +66,6 @@ TEST_F(InteractionTest, TrayNotificationsOpenTheMenuOnThePressADoubleClickBrings
     QTimer::singleShot(0, [&] {
         menuShown = form.mnuPopup->isVisible();
         EXPECT_EQ(form.mnuPopup->defaultAction(), form.mnuShowHide) << "drawn in bold";
-        EXPECT_EQ(form.mnuShowHide->text(), "Show");
         // A notification while the menu is open is dropped.
         Notify(form, WM_LBUTTONDBLCLK);
         EXPECT_EQ(form.DisplayMode(), 1);
@@ -109,6 +78,8 @@ TEST_F(InteractionTest, TrayNotificationsOpenTheMenuOnThePressADoubleClickBrings
     Notify(form, WM_LBUTTONDBLCLK);
     EXPECT_EQ(form.DisplayMode(), 0);
     EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(form.mnuShowHide->text(), "Hide");
+    EXPECT_EQ(area.calls.back().message, static_cast<DWORD>(NIM_DELETE));
 
     // On the window only a left double-click sends the trace into the tray.
     for (Qt::MouseButton button : {Qt::RightButton, Qt::MiddleButton, Qt::LeftButton}) {
@@ -117,14 +88,21 @@ TEST_F(InteractionTest, TrayNotificationsOpenTheMenuOnThePressADoubleClickBrings
         QCoreApplication::sendEvent(&form, &click);
         EXPECT_EQ(form.DisplayMode(), button == Qt::LeftButton ? 1 : 0) << button;
     }
+    // The menu command switches both ways.
+    form.mnuShowHide->trigger();
+    EXPECT_EQ(form.DisplayMode(), 0);
+    EXPECT_TRUE(form.isVisible());
+    form.mnuShowHide->trigger();
+    EXPECT_EQ(form.DisplayMode(), 1);
 
     form.mnuExit->trigger();
     EXPECT_TRUE(form.IsUnloaded());
-    EXPECT_EQ(Messages().back(), static_cast<DWORD>(NIM_DELETE)) << "the icon goes with the applet";
+    EXPECT_EQ(area.calls.back().message, static_cast<DWORD>(NIM_DELETE)) << "the icon goes with the applet";
     EXPECT_EQ(LoadStoredSettings().interval, 150);
+    EXPECT_TRUE(boxes.empty());
 }
 
-TEST_F(InteractionTest, WithoutANotificationAreaTheWindowStaysAndTheUserIsToldOnce)
+TEST_F(InteractionTest, WithoutANotificationAreaTheWindowStaysTheUserIsToldOnceAndEscEndsTheApplet)
 {
     area.available = false;
     frmMain form("/tray");
@@ -156,6 +134,13 @@ TEST_F(InteractionTest, WithoutANotificationAreaTheWindowStaysAndTheUserIsToldOn
     form.SetDisplayMode(1);
     EXPECT_EQ(form.DisplayMode(), 0);
     EXPECT_EQ(boxes.size(), 1u) << "told once per run";
+
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QCoreApplication::sendEvent(&form, &enter);
+    EXPECT_FALSE(form.IsUnloaded());
+    QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, QStringLiteral("\x1b"));
+    QCoreApplication::sendEvent(&form, &esc);
+    EXPECT_TRUE(form.IsUnloaded());
 }
 
 }  // namespace

@@ -51,12 +51,9 @@ TEST_F(WaveInTest, BuildsTheCaptureFormatOpensOneDeviceAndRefusesOverflows)
     for (const auto& c : cases) {
         ASSERT_TRUE(recorder.WaveOpen(c.stereo, 8000, c.bits));
         const WAVEFORMATEX f = driver->lastFormat;
-        EXPECT_EQ(f.wFormatTag, WAVE_FORMAT_PCM);
-        EXPECT_EQ(f.nChannels, c.stereo ? 2 : 1);
-        EXPECT_EQ(f.nSamplesPerSec, 8000u);
-        EXPECT_EQ(f.nAvgBytesPerSec, c.perSecond);
-        EXPECT_EQ(f.nBlockAlign, c.align);
-        EXPECT_EQ(f.wBitsPerSample, c.bits);
+        EXPECT_EQ(
+            std::tuple(f.wFormatTag, f.nChannels, f.nSamplesPerSec, f.nAvgBytesPerSec, f.nBlockAlign, f.wBitsPerSample),
+            std::tuple(WAVE_FORMAT_PCM, c.stereo ? 2 : 1, 8000, c.perSecond, c.align, c.bits));
     }
     EXPECT_EQ(driver->Count("close"), 1) << "the first device is closed";
 
@@ -108,14 +105,10 @@ TEST_F(WaveInTest, CancelOrCloseEndsTheWaitEvenWhenTheBufferCompletesAtTheSameMo
     EXPECT_TRUE(Record(50, [&] { driver->Deliver(std::vector<std::uint8_t>(50, 1)); }));
     recorder.RetrieveData(nullptr, 0);
     EXPECT_FALSE(Record(50, [&] { recorder.Cancel(); }));
-
-    ASSERT_TRUE(recorder.WaveOpen(false, 8000, 8));
     EXPECT_FALSE(Record(50, [&] {
         driver->Deliver(std::vector<std::uint8_t>(50, 1));
         recorder.Cancel();
     }));
-
-    ASSERT_TRUE(recorder.WaveOpen(false, 8000, 8));
     EXPECT_FALSE(Record(40, [&] {
         recorder.Cancel();
         recorder.WaveClose();
