@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace gdi::raster {
 
@@ -100,7 +101,9 @@ void Cap(Canvas& canvas, POINT p, int width, COLORREF colour)
 {
     const std::int64_t left = std::int64_t{p.x} - width / 2;
     const std::int64_t top = std::int64_t{p.y} - width / 2;
-    if (left >= canvas.width() || top >= canvas.height() || left + width <= 0 || top + width <= 0)
+    if (left >= canvas.width() || top >= canvas.height() || left + width <= 0 || top + width <= 0
+        || std::min(left, top) < std::numeric_limits<LONG>::min()
+        || std::max(left, top) + width > std::numeric_limits<LONG>::max())
         return;
     const RECT box{static_cast<LONG>(left), static_cast<LONG>(top), static_cast<LONG>(left + width),
                    static_cast<LONG>(top + width)};
