@@ -1,3 +1,5 @@
+// GetVersionExA over a replaceable version source, and GetPlatform's classes.
+#include "common/Routines.h"
 #include "kernel/version.h"
 
 #include <gtest/gtest.h>
@@ -6,40 +8,48 @@
 
 namespace {
 
-OSVERSIONINFOA zeroed(DWORD size)
+void Answer(std::optional<kernel::VersionAnswer> answer)
+{
+    kernel::SetVersionSource([answer] { return answer; });
+}
+
+TEST(GetVersionExA, FillsOnlyARecordOfItsOwnSizeAndCutsTheServicePackText)
 {
     OSVERSIONINFOA info;
     std::memset(&info, 0, sizeof info);
-    info.dwOSVersionInfoSize = size;
-    return info;
+    EXPECT_EQ(GetVersionExA(nullptr), FALSE);
+    for (DWORD size : {156u, 0u}) {
+        info.dwOSVersionInfoSize = size;
+        EXPECT_EQ(GetVersionExA(&info), FALSE) << size;
+    }
+    info.dwOSVersionInfoSize = 148;
+    Answer(kernel::VersionAnswer{4, 10, 1998, VER_PLATFORM_WIN32_WINDOWS, std::string(200, 'A')});
+    EXPECT_EQ(GetVersionExA(&info), TRUE);
+    EXPECT_EQ(info.dwMinorVersion, 10u);
+    EXPECT_EQ(std::strlen(info.szCSDVersion), 127u) << "cut to the field, keeping its NUL";
+    kernel::SetVersionSource({});
+}
+
+TEST(GetPlatform, ClassOfTheVersionAnswer)
+{
+    const struct {
+        DWORD platformId, major, minor;
+        LONG expected;
+        const char* what;
+    } rows[] = {{1, 4, 0, 0, "Windows 95"}, {1, 4, 10, 1, "Windows 98"}, {1, 4, 90, 1, "Windows Me"},
+                {1, 5, 0, 1, "a later Windows family version"}, {1, 3, 95, 0, "an older one"},
+                {2, 4, 0, 3, "NT 4.0"}, {2, 5, 0, 2, "Windows 2000"}, {2, 5, 1, 2, "NT 5.1"},
+                {2, 3, 51, 4, "NT 3.51"}, {2, 6, 0, 4, "NT 6.0"}, {0, 3, 11, 5, "Win32s"},
+                {3, 4, 0, 6, "Windows CE"}, {VER_PLATFORM_KELVO_POSIX, 6, 1, 6, "Linux"},
+                {0xFFFFFFFFu, 4, 0, 6, "id -1 compared as signed"}, {1, 0xFFFFFFFFu, 0, 0, "major -1 compared as signed"}};
+    for (const auto& row : rows) {
+        Answer(kernel::VersionAnswer{row.major, row.minor, 0, row.platformId, ""});
+        EXPECT_EQ(GetPlatform(), row.expected) << row.what;
+    }
+    Answer(std::nullopt);
+    EXPECT_EQ(GetPlatform(), 7) << "a failed query";
+    kernel::SetVersionSource({});
+    EXPECT_EQ(GetPlatform(), 6) << "this system";
 }
 
 }  // namespace
-
-TEST(GetVersionExA, FailsOnAWrongSizeOrNoRecord)
-{
-    for (DWORD size : {156u, 0u}) {
-        OSVERSIONINFOA info = zeroed(size);
-        EXPECT_EQ(GetVersionExA(&info), FALSE) << size;
-    }
-    EXPECT_EQ(GetVersionExA(nullptr), FALSE);
-}
-
-// The answer comes from a replaceable source; a long service-pack text is
-// cut to the field, keeping its NUL, and a failed query fails the call.
-TEST(GetVersionExA, CopiesTheAnswerIntoTheRecord)
-{
-    OSVERSIONINFOA info = zeroed(148);
-    ASSERT_EQ(GetVersionExA(&info), TRUE);
-    EXPECT_EQ(info.dwPlatformId, VER_PLATFORM_KELVO_POSIX);
-    kernel::SetVersionSource([] {
-        return std::optional<kernel::VersionAnswer>(
-            kernel::VersionAnswer{4, 10, 1998, VER_PLATFORM_WIN32_WINDOWS, std::string(200, 'A')});
-    });
-    EXPECT_EQ(GetVersionExA(&info), TRUE);
-    EXPECT_EQ(info.dwMinorVersion, 10u);
-    EXPECT_EQ(std::strlen(info.szCSDVersion), 127u);
-    kernel::SetVersionSource([] { return std::optional<kernel::VersionAnswer>(); });
-    EXPECT_EQ(GetVersionExA(&info), FALSE);
-    kernel::SetVersionSource({});
-}

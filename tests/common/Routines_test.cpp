@@ -1,10 +1,28 @@
+// The text routines: TrimNull on system-filled buffers, the leading-number reader.
 #include "common/LeadingNumber.h"
+#include "common/Routines.h"
 
 #include <gtest/gtest.h>
 
 #include <limits>
 
 namespace {
+
+using namespace std::string_literals;
+
+TEST(TrimNull, CutsAtTheFirstNulAfterTrimming)
+{
+    EXPECT_EQ(TrimNull("abc\0"s + std::string(252, ' ')), "abc");
+    EXPECT_EQ(TrimNull("  abc\0def"s), "abc");
+    EXPECT_EQ(TrimNull("  abc\0def"s, false), "  abc");
+    EXPECT_EQ(TrimNull("ab  \0"s), "ab  ");  // the trim does not reach past the NUL
+    EXPECT_EQ(TrimNull("  no nul  "), "no nul");
+    EXPECT_EQ(TrimNull("  no nul  ", false), "  no nul  ");
+    EXPECT_EQ(TrimNull(""), "");
+    EXPECT_EQ(TrimNull("\0abc"s), "");
+    EXPECT_EQ(TrimNull("    "), "");
+    EXPECT_EQ(TrimNull("\tx\t", true), "\tx\t");  // only code 32 is a blank
+}
 
 TEST(LeadingNumber, ReadsTheLeadingNumberAndRoundsHalvesToEvenInto16Bits)
 {
@@ -23,7 +41,8 @@ TEST(LeadingNumber, ReadsTheLeadingNumberAndRoundsHalvesToEvenInto16Bits)
     for (const auto& [text, number, fit, value] : cases) {
         EXPECT_DOUBLE_EQ(LeadingNumber(text), number) << '"' << text << '"';
         const LeadingInt16 read = ReadLeadingInt16(text);
-        EXPECT_TRUE(read.fit == fit && read.value == value) << '"' << text << "\" gave " << read.value;
+        EXPECT_EQ(static_cast<int>(read.fit), static_cast<int>(fit)) << '"' << text << '"';
+        EXPECT_EQ(read.value, value) << '"' << text << '"';
     }
 }
 
