@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -20,14 +19,11 @@ public:
         char pattern[] = "/tmp/kelvo-hive-XXXXXX";
         EXPECT_NE(::mkdtemp(pattern), nullptr);
         dir_ = pattern;
-        if (const char* old = std::getenv("XDG_CONFIG_HOME")) old_ = old;
         ::setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
     }
-    TempHive(const TempHive&) = delete;
-    TempHive& operator=(const TempHive&) = delete;
     ~TempHive()
     {
-        old_ ? ::setenv("XDG_CONFIG_HOME", old_->c_str(), 1) : ::unsetenv("XDG_CONFIG_HOME");
+        ::unsetenv("XDG_CONFIG_HOME");  // never one left pointing at a removed folder
         std::error_code ec;
         std::filesystem::remove_all(dir_, ec);
     }
@@ -36,12 +32,13 @@ public:
     std::string kelvoDir() const { return dir_ + "/kelvo"; }
     std::string file() const { return kelvoDir() + "/user.reg"; }
 
-    std::string Read() const
+    static std::string Contents(const std::string& path)
     {
         std::stringstream s;
-        s << std::ifstream(file(), std::ios::binary).rdbuf();
+        s << std::ifstream(path, std::ios::binary).rdbuf();
         return s.str();
     }
+    std::string Read() const { return Contents(file()); }
     void Write(const std::string& text) const
     {
         std::filesystem::create_directories(kelvoDir());
@@ -51,16 +48,13 @@ public:
     std::vector<std::string> DamagedCopies() const
     {
         std::vector<std::string> out;
-        std::error_code ec;
-        for (const auto& entry : std::filesystem::directory_iterator(kelvoDir(), ec)) {
+        for (const auto& entry : std::filesystem::directory_iterator(kelvoDir()))
             if (entry.path().filename().string().rfind("user.reg.damaged-", 0) == 0) out.push_back(entry.path());
-        }
         return out;
     }
 
 private:
     std::string dir_;
-    std::optional<std::string> old_;
 };
 
 }  // namespace kelvo::testing

@@ -43,7 +43,6 @@ TEST(HiveFormat, AwkwardNamesAndDataRoundTrip)
     KeyNode back = Load(text, &problems);
     EXPECT_TRUE(problems.empty()) << problems.front().what << " at line " << problems.front().line << "\n" << text;
     EXPECT_TRUE(back == root) << text;
-    EXPECT_EQ(SerializeRegFile(back, "HKEY_CURRENT_USER"), text);
     EXPECT_NE(text.find("\"quote\\\"back\\\\slash\"=\"C:\\\\path \\\"x\\\"\"\n"), std::string::npos) << text;
     EXPECT_NE(text.find("\"max\"=dword:ffffffff\n"), std::string::npos);
     EXPECT_NE(text.find("\"a=b\"=hex(1):6e,6f,"), std::string::npos);
