@@ -50,11 +50,12 @@ TEST(HiveFormat, AwkwardNamesAndDataRoundTrip)
         EXPECT_LE(end - start, 80u) << "hex lines wrap like regedit's";
 }
 
-TEST(HiveFormat, ReadsWhatPeopleType)
+TEST(HiveFormat, ReadsWhatPeopleTypeAndAppliesRemovalsInOrder)
 {
     std::vector<RegFileProblem> problems;
-    KeyNode root = Load("REGEDIT4\r\n\r\n; a comment\r\n[HKCU\\Soft]\r\n\"DirectX\"=\"y\"\r\n"
-                        "\"Bin\"=hex:01,02,\\\r\n  03\r\n  \"N\" = dword:2d\r\n\"Path\"=\"C:\\dir\"\r\n",
+    KeyNode root = Load("REGEDIT4\r\n\r\n; a comment\r\n[HKCU\\Soft]\r\n\"DirectX\"=\"y\"\r\n\"x\"=\"1\"\r\n"
+                        "\"Bin\"=hex:01,02,\\\r\n  03\r\n  \"N\" = dword:2d\r\n\"Path\"=\"C:\\dir\"\r\n"
+                        "[HKCU\\Soft\\B]\r\n\"v\"=\"1\"\r\n[-HKCU\\Soft\\B]\r\n[HKCU\\Soft]\r\n\"x\"=-\r\n",
                         &problems);
     EXPECT_TRUE(problems.empty());
     const KeyNode* soft = root.FindSubkey("SOFT");
@@ -64,16 +65,8 @@ TEST(HiveFormat, ReadsWhatPeopleType)
     EXPECT_EQ(soft->FindValue("Bin")->data, (std::vector<BYTE>{1, 2, 3}));
     EXPECT_EQ(soft->FindValue("N")->data, (std::vector<BYTE>{0x2d, 0, 0, 0}));
     EXPECT_EQ(soft->FindValue("Path")->data, Bytes(std::string_view("C:\\dir\0", 7)));
-}
-
-TEST(HiveFormat, RemovalsApplyInOrder)
-{
-    KeyNode root = Load("REGEDIT4\n[HKEY_CURRENT_USER\\A\\B]\n\"v\"=\"1\"\n\"w\"=\"2\"\n"
-                        "[HKEY_CURRENT_USER\\A]\n[-HKEY_CURRENT_USER\\A\\B]\n[HKEY_CURRENT_USER\\C]\n\"x\"=\"1\"\n"
-                        "[HKEY_CURRENT_USER\\C]\n\"x\"=-\n");
-    ASSERT_NE(root.FindSubkey("A"), nullptr);
-    EXPECT_EQ(root.FindSubkey("A")->FindSubkey("B"), nullptr);
-    EXPECT_EQ(root.FindSubkey("C")->FindValue("x"), nullptr);
+    EXPECT_EQ(soft->FindSubkey("B"), nullptr);
+    EXPECT_EQ(soft->FindValue("x"), nullptr);
 }
 
 TEST(HiveFormat, DamageIsListedAndTheRestIsUsed)
