@@ -4,9 +4,8 @@
 #include "shell/shellapi.h"
 
 #include <QApplication>
-#include <QKeyEvent>
-#include <QMouseEvent>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -44,12 +43,7 @@ TEST(About, TextsFontAndLinks)
     });
     box.show();
     box.lblURL->setText(QStringLiteral("https://elsewhere.example.org/"));
-    for (LinkLabel* link : {box.lblURL, box.lblMail, box.lblURL}) {
-        for (const auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
-            QMouseEvent e(type, QPointF(2, 2), link->mapToGlobal(QPointF(2, 2)), Qt::LeftButton, Qt::LeftButton, {});
-            QApplication::sendEvent(link, &e);
-        }
-    }
+    for (LinkLabel* link : {box.lblURL, box.lblMail, box.lblURL}) QTest::mouseClick(link, Qt::LeftButton, {}, QPoint(2, 2));
     EXPECT_EQ(opened, (std::vector<std::string>{"https://elsewhere.example.org/", "mailto:support@kelvo.example.org",
                                                 "https://elsewhere.example.org/"}));
     EXPECT_TRUE(box.isVisible());
@@ -63,11 +57,12 @@ TEST(About, EnterAndEscCloseAndEachOpeningShowsTheSameTexts)
         std::vector<QString> seen;
         QTimer::singleShot(0, [&] {
             auto* modal = qobject_cast<frmAbout*>(QApplication::activeModalWidget());
-            EXPECT_TRUE(modal && !modal->parentWidget() && modal->focusWidget() == modal->Command1);
+            EXPECT_NE(modal, nullptr);
             if (!modal) return QApplication::activeModalWidget()->close(), void();
+            EXPECT_EQ(modal->parentWidget(), nullptr);
+            EXPECT_EQ(modal->focusWidget(), modal->Command1);
             seen = Texts(*modal);
-            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-            QApplication::sendEvent(modal->Command1, &press);
+            QTest::keyClick(modal->Command1, Qt::Key(key));
         });
         frmAbout::ShowModal(QIcon());  // returns once the key has closed it
         EXPECT_EQ(seen, Texts(frmAbout{QIcon()})) << key;
