@@ -43,7 +43,8 @@ TEST(About, TextsFontAndLinks)
     });
     box.show();
     box.lblURL->setText(QStringLiteral("https://elsewhere.example.org/"));
-    for (LinkLabel* link : {box.lblURL, box.lblMail, box.lblURL}) QTest::mouseClick(link, Qt::LeftButton, {}, QPoint(2, 2));
+    for (LinkLabel* link : {box.lblURL, box.lblMail, box.lblURL})
+        QTest::mouseClick(link, Qt::LeftButton, {}, QPoint(2, 2));
     EXPECT_EQ(opened, (std::vector<std::string>{"https://elsewhere.example.org/", "mailto:support@kelvo.example.org",
                                                 "https://elsewhere.example.org/"}));
     EXPECT_TRUE(box.isVisible());

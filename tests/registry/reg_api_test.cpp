@@ -31,7 +31,8 @@ UniqueKey Create(const std::string& path)
 
 LONG Set(HKEY key, const char* name, DWORD type, std::string_view data)
 {
-    return RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(data.size()));
+    return RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                          static_cast<DWORD>(data.size()));
 }
 
 LONG SetText(const char* path, const std::string& name, const std::string& text)
@@ -221,7 +222,8 @@ TEST(HiveStore, PathFollowsXdgConfigHomeAndSymbolicLinksAndSavesKeepTheMode)
 
     ::setenv("XDG_CONFIG_HOME", "relative/path", 1);  // ignored, as the XDG rules say
     const char* home = std::getenv("HOME");
-    EXPECT_EQ(kelvo::registry::CurrentUserHivePath(), std::string(home != nullptr ? home : "") + "/.config/kelvo/user.reg");
+    EXPECT_EQ(kelvo::registry::CurrentUserHivePath(),
+              std::string(home != nullptr ? home : "") + "/.config/kelvo/user.reg");
 }
 
 }  // namespace
