@@ -38,15 +38,13 @@ NOTIFYICONDATAA record(HWND hWnd, UINT uID, UINT flags, UINT callback, HICON ico
     return data;
 }
 
-// A 16 x 16 icon: opaque red at (3, 4), transparent elsewhere. The icon
-// keeps copies of the bitmaps.
+// A 2 x 1 icon: opaque red, then transparent. The icon keeps copies of the
+// bitmaps.
 HICON RedDotIcon()
 {
-    std::vector<std::uint8_t> maskBits(32, 0xFF);
-    maskBits[4 * 2] = 0xEF;  // row 4, bit 3 clear: opaque
-    std::vector<std::uint32_t> colourBits(256, 0);
-    colourBits[4 * 16 + 3] = 0xFF0000;
-    ICONINFO info{TRUE, 0, 0, CreateBitmap(16, 16, 1, 1, maskBits.data()), CreateBitmap(16, 16, 1, 32, colourBits.data())};
+    const std::uint8_t maskBits[2] = {0x40, 0};  // the first bit clear: opaque
+    const std::uint32_t colourBits[2] = {0xFF0000, 0};
+    ICONINFO info{TRUE, 0, 0, CreateBitmap(2, 1, 1, 1, maskBits), CreateBitmap(2, 1, 1, 32, colourBits)};
     HICON icon = CreateIconIndirect(&info);
     DeleteObject(info.hbmMask);
     DeleteObject(info.hbmColor);
@@ -112,14 +110,14 @@ TEST(QtNotificationArea, AddModifyDeleteKeyedByWindowAndIdentifier)
     ASSERT_NE(tray, nullptr);
     EXPECT_EQ(tray->toolTip(), QString("Kelvo"));
     const QImage picture = tray->icon().pixmap(16, 16).toImage();
-    EXPECT_EQ(picture.pixel(3, 4), 0xFFFF0000u);
-    EXPECT_EQ(qAlpha(picture.pixel(0, 0)), 0);
+    EXPECT_EQ(picture.pixel(0, 0), 0xFFFF0000u);
+    EXPECT_EQ(qAlpha(picture.pixel(1, 0)), 0);
 
     // A modify with only an icon keeps the tip and the callback message.
     NOTIFYICONDATAA modify = record(hWnd, 1, NIF_ICON, 0, nullptr, nullptr);
     EXPECT_EQ(Shell_NotifyIconA(NIM_MODIFY, &modify), TRUE);
     EXPECT_EQ(tray->toolTip(), QString("Kelvo"));
-    EXPECT_EQ(qAlpha(tray->icon().pixmap(16, 16).toImage().pixel(3, 4)), 0);
+    EXPECT_EQ(qAlpha(tray->icon().pixmap(16, 16).toImage().pixel(0, 0)), 0);
 
     emit tray->activated(QSystemTrayIcon::Context);
     QCoreApplication::sendPostedEvents(&widget);

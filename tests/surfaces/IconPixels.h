@@ -23,8 +23,6 @@ inline std::uint32_t At(const gdi::IconImage& image, int x, int y)
     return image.argb[static_cast<std::size_t>(y) * image.width + x];
 }
 
-inline bool Opaque(const gdi::IconImage& image, int x, int y) { return (At(image, x, y) >> 24) == 0xFF; }
-
 inline gdi::IconImage Picture(HICON icon)
 {
     gdi::IconImage image;
