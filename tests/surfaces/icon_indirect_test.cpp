@@ -65,7 +65,7 @@ TEST(IconIndirect, DrawingsAreOpaqueWhereTheyPaintAndTransparentElsewhere)
          "..rr....\n.rkkr...\nrkkkkr..\nrkkkkr..\n.rkkr...\n..rr....\n"},
         // Clockwise on screen from the first radial (the right) to the second (the bottom).
         {"pie", [](IconIndirect& c) { c.DrawPie(0, 0, 6, 6, 6, 3, 3, 6, kGreen, kBlue); },
-         "........\n........\n........\n...bbb..\n...bb...\n...b....\n"},
+         "........\n........\n........\n...bbb..\n....b...\n........\n"},
     };
     for (const auto& c : cases) {
         IconIndirect canvas;

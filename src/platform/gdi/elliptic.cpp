@@ -1,5 +1,8 @@
 #include "gdi/raster.h"
 
+#include "gdi/ellipse_trace.h"
+#include "gdi/pie.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -7,13 +10,9 @@ namespace gdi::raster {
 
 namespace {
 
-__extension__ using Wide = __int128;
-
-// The rows of a filled ellipse as gdi32 rasterizes it: the curve is traced
-// by an incremental algorithm over the box's corner pixels (Alois Zingl's
-// ellipse in a rectangle), and each row covers what lies between the curve's
-// pixels. Very thin ellipses lose their tips, as they do in gdi32. Only the
-// rows in [first, last] are kept.
+// The rows of a filled ellipse as gdi32 rasterizes it: each row covers what
+// lies between the traced curve's pixels. Only the rows in [first, last] are
+// kept.
 class EllipseRows {
 public:
     EllipseRows(std::int64_t left, std::int64_t top, std::int64_t right, std::int64_t bottom, std::int64_t first,
@@ -29,31 +28,11 @@ public:
                 keep(y, left, right - 1);
             return;
         }
-        const Wide a = w - 1;
-        const Wide b = h - 1;
-        const Wide odd = b & 1;
-        Wide dx = 4 * (1 - a) * b * b;
-        Wide dy = 4 * (odd + 1) * a * a;
-        Wide err = dx + dy + odd * a * a;
-        std::int64_t x0 = left;
-        std::int64_t x1 = right - 1;
-        std::int64_t y0 = top + static_cast<std::int64_t>((b + 1) / 2);
-        std::int64_t y1 = y0 - static_cast<std::int64_t>(odd);
-        do {
-            keep(y0, x0, x1);
-            keep(y1, x0, x1);
-            const Wide e2 = 2 * err;
-            if (e2 <= dy) {
-                ++y0;
-                --y1;
-                err += dy += 8 * a * a;
-            }
-            if (e2 >= dx) {
-                ++x0;
-                --x1;
-                err += dx += 8 * b * b;
-            }
-        } while (x0 <= x1);
+        TraceEllipse(left, top, right, bottom,
+                     [this](std::int64_t x0, std::int64_t x1, std::int64_t y0, std::int64_t y1) {
+                         keep(y0, x0, x1);
+                         keep(y1, x0, x1);
+                     });
     }
 
     // The span of row y; false when the row is empty or not kept.
@@ -64,11 +43,6 @@ public:
         left = rows_[y - first_].left;
         right = rows_[y - first_].right;
         return true;
-    }
-    bool contains(std::int64_t x, std::int64_t y) const
-    {
-        std::int64_t l = 0, r = 0;
-        return span(y, l, r) && x >= l && x <= r;
     }
 
 private:
@@ -90,50 +64,6 @@ private:
     std::vector<Row> rows_;
 };
 
-// Which side of the two radials a pixel lies on, in doubled coordinates
-// relative to the box's centre so that everything stays integral.
-class Wedge {
-public:
-    Wedge(std::int64_t sumX, std::int64_t sumY, const POINT* r1, const POINT* r2) : sumX_(sumX), sumY_(sumY)
-    {
-        if (!r1 || !r2)
-            return;
-        radial(*r1, ax_, ay_);
-        radial(*r2, bx_, by_);
-        const Wide cross = ax_ * by_ - ay_ * bx_;
-        const Wide dot = ax_ * bx_ + ay_ * by_;
-        cut_ = !(cross == 0 && dot > 0);  // equal radials give the whole ellipse
-        reflex_ = cross < 0;
-    }
-
-    bool contains(std::int64_t x, std::int64_t y) const
-    {
-        if (!cut_)
-            return true;
-        // Counter-clockwise on screen is counter-clockwise with y pointing up.
-        const Wide px = Wide{2} * x + 1 - sumX_;
-        const Wide py = -(Wide{2} * y + 1 - sumY_);
-        const Wide fromA = ax_ * py - ay_ * px;
-        const Wide toB = px * by_ - py * bx_;
-        return reflex_ ? (fromA >= 0 || toB >= 0) : (fromA >= 0 && toB >= 0);
-    }
-    bool cuts() const { return cut_; }
-
-private:
-    void radial(POINT p, Wide& x, Wide& y) const
-    {
-        x = Wide{2} * p.x - sumX_;
-        y = -(Wide{2} * p.y - sumY_);
-        if (x == 0 && y == 0)
-            x = 1;  // a radial point at the centre has no direction; take the right-hand one
-    }
-
-    std::int64_t sumX_, sumY_;
-    Wide ax_ = 0, ay_ = 0, bx_ = 0, by_ = 0;
-    bool cut_ = false;
-    bool reflex_ = false;
-};
-
 }  // namespace
 
 bool EllipticShape(Canvas& canvas, RECT box, const POINT* r1, const POINT* r2, int penWidth, COLORREF pen,
@@ -147,6 +77,13 @@ bool EllipticShape(Canvas& canvas, RECT box, const POINT* r1, const POINT* r2, i
     constexpr std::int64_t kMaxExtent = std::int64_t{1} << 20;
     if (right - left > kMaxExtent || bottom - top > kMaxExtent)
         return false;
+    if (r1 && r2) {
+        if (right > left && bottom > top)
+            PieShape(canvas, RECT{static_cast<LONG>(left), static_cast<LONG>(top), static_cast<LONG>(right),
+                                  static_cast<LONG>(bottom)},
+                     *r1, *r2, penWidth, pen, filled, brush);
+        return true;
+    }
     const std::int64_t y0 = std::max<std::int64_t>(top, 0);
     const std::int64_t y1 = std::min<std::int64_t>(bottom, canvas.height());
     if (y0 >= y1)
@@ -156,16 +93,14 @@ bool EllipticShape(Canvas& canvas, RECT box, const POINT* r1, const POINT* r2, i
     // A pen wider than the shape outlines all of it.
     const std::int64_t reach = std::min<std::int64_t>(std::max(penWidth, 0), std::max(right - left, bottom - top));
     const EllipseRows rows(left, top, right, bottom, y0 - reach, y1 - 1 + reach);
-    const Wedge wedge(left + right, top + bottom, r1, r2);
-    const auto inside = [&](std::int64_t x, std::int64_t y) { return rows.contains(x, y) && wedge.contains(x, y); };
 
     for (std::int64_t y = y0; y < y1; ++y) {
         std::int64_t l = 0, r = 0;
         if (!rows.span(y, l, r))
             continue;
-        // Outline: the pixels within the pen's width of the shape's edge. For
-        // a whole ellipse, whose rows narrow steadily from the middle, that is
-        // each row less what its neighbours up to the pen's width share.
+        // Outline: the pixels within the pen's width of the edge. The rows
+        // narrow steadily from the middle, so that is each row less what its
+        // neighbours up to the pen's width share.
         std::int64_t innerL = l + reach;
         std::int64_t innerR = r - reach;
         for (std::int64_t k = 1; k <= reach && innerL <= innerR; ++k) {
@@ -180,14 +115,7 @@ bool EllipticShape(Canvas& canvas, RECT box, const POINT* r1, const POINT* r2, i
         const std::int64_t x0 = std::max<std::int64_t>(l, 0);
         const std::int64_t x1 = std::min<std::int64_t>(r + 1, canvas.width());
         for (std::int64_t x = x0; x < x1; ++x) {
-            bool edge = x < innerL || x > innerR;
-            if (wedge.cuts()) {
-                if (!wedge.contains(x, y))
-                    continue;
-                for (std::int64_t k = 1; k <= reach && !edge; ++k)
-                    edge = !inside(x - k, y) || !inside(x + k, y) || !inside(x, y - k) || !inside(x, y + k);
-            }
-            if (edge)
+            if (x < innerL || x > innerR)
                 canvas.plot(x, y, penValue);
             else if (filled)
                 canvas.plot(x, y, brushValue);
