@@ -7,11 +7,12 @@
 #include "app/GdiHandles.h"
 #include "app/frmMain.h"
 #include "ddraw/display.h"
-#include "kernel/module_file.h"
 #include "settings/StoredSettings.h"
 #include "settings/clsRegistry.h"
 
 #include <gtest/gtest.h>
+
+#include <QCoreApplication>
 
 #include <cmath>
 #include <filesystem>
@@ -26,9 +27,7 @@ constexpr QRgb kBorder = qRgb(128, 128, 128);  // the canvas's own sunken edge
 
 fs::path CanvasBmp()
 {
-    char path[4096];
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    return fs::path(path).parent_path() / "canvas.bmp";
+    return fs::path(QCoreApplication::applicationDirPath().toStdString()) / "canvas.bmp";
 }
 
 // The desktop's display, but the test says when the display mode changes.
