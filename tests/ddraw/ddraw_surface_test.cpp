@@ -174,16 +174,20 @@ TEST_F(DirectDrawTest, MisuseGetsThePublishedResultCodes)
 TEST_F(DirectDrawTest, BitmapFilesThatCannotBeReadFailCleanly)
 {
     QTemporaryDir dir;
-    const std::string folder = dir.path().toStdString(), damaged = folder + "/bad.bmp";
+    const std::string folder = dir.path().toStdString(), damaged = folder + "/bad.bmp", cut = folder + "/cut.bmp";
     std::ofstream(damaged, std::ios::binary) << "BM6\0\0\0";
+    // 2 x 16,777,216 pixels declared, 16 bytes of them present
+    std::ofstream(cut, std::ios::binary) << std::string("BMF\0\0\0\0\0\0\0\66\0\0\0\50\0\0\0\2\0\0\0\0\0\0\1\1\0\30\0\0\0\0\0", 34)
+                                         << std::string(36, '\377');
     const int objects = gdi::LiveObjectCount();
     DDSURFACEDESC2 desc{};
     desc.dwFlags = DDSD_CAPS;
     desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
     Surface s;
     EXPECT_EQ(std::vector<HRESULT>({dd->CreateSurfaceFromFile(folder + "/none.bmp", desc, s),
-                                    dd->CreateSurfaceFromFile(damaged, desc, s), dd->CreateSurfaceFromFile(folder, desc, s)}),
-              std::vector<HRESULT>({DDERR_NOTFOUND, DDERR_GENERIC, DDERR_NOTFOUND}));
+                                    dd->CreateSurfaceFromFile(damaged, desc, s), dd->CreateSurfaceFromFile(cut, desc, s),
+                                    dd->CreateSurfaceFromFile(folder, desc, s)}),
+              std::vector<HRESULT>({DDERR_NOTFOUND, DDERR_GENERIC, DDERR_GENERIC, DDERR_NOTFOUND}));
     EXPECT_EQ(gdi::LiveObjectCount(), objects) << "a failed load leaves nothing behind";
     EXPECT_EQ(s, nullptr);
 }

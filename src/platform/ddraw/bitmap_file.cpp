@@ -10,6 +10,7 @@
 #include <QImageReader>
 
 #include <algorithm>
+#include <cstdint>
 #include <limits>
 
 namespace ddraw {
@@ -18,13 +19,42 @@ namespace {
 // The GDI's own limit on a bitmap, checked before anything is decoded.
 constexpr qint64 kMostPixels = qint64{1} << 26;
 
+// Past the 14-byte file header: the info header's width, height, bits a
+// pixel and compression, where a picture's data size can be known.
+std::uint32_t Little(const QByteArray& b, int at, int bytes)
+{
+    std::uint32_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i) v = v << 8 | static_cast<std::uint8_t>(b[at + i]);
+    return v;
+}
+
+// A file too short for the pixels its header declares is damaged; the
+// reader would fill the rest, spending seconds on a few bytes of input.
+// Run-length pictures can legitimately be small, but not without bound.
+bool DeclaresMoreThanItHolds(const QByteArray& head, qint64 fileSize, QSize size)
+{
+    if (head.size() < 34) return false;
+    const std::uint32_t infoSize = Little(head, 14, 4);
+    const bool core = infoSize == 12;
+    const std::uint32_t bits = core ? Little(head, 24, 2) : Little(head, 28, 2);
+    const std::uint32_t compression = core ? 0 : Little(head, 30, 4);
+    const qint64 pixels = qint64{size.width()} * size.height();
+    const qint64 available = fileSize - Little(head, 10, 4);
+    if (compression == 1 || compression == 2) return pixels > 16384 * std::max<qint64>(fileSize, 1);
+    if (compression != 0 && compression != 3) return false;
+    const qint64 rowBytes = (qint64{size.width()} * bits + 31) / 32 * 4;
+    return rowBytes * size.height() > available;
+}
+
 HRESULT Decode(QIODevice& device, HBITMAP& bitmap)
 {
+    const QByteArray head = device.peek(34);
     QImageReader reader(&device, "bmp");
     reader.setDecideFormatFromContent(false);
     const QSize size = reader.size();
     if (!size.isValid() || size.isEmpty()) return DDERR_GENERIC;
     if (qint64{size.width()} * size.height() > kMostPixels) return DDERR_OUTOFMEMORY;
+    if (DeclaresMoreThanItHolds(head, device.size(), size)) return DDERR_GENERIC;
     QImage image;
     if (!reader.read(&image) || image.size() != size) return DDERR_GENERIC;
     image = image.convertToFormat(QImage::Format_RGB32);
