@@ -202,8 +202,7 @@ TEST(HiveStore, AFailedWriteChangesNothingAndAnUnreadableHiveIsNeverOverwritten)
     std::filesystem::remove(hive.file());
     std::filesystem::create_directories(hive.file());
     EXPECT_EQ(SetText("X", "v", "1"), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(RegSetValueExA(key.get(), "v", 0, REG_BINARY, reinterpret_cast<const BYTE*>("1"), 1),
-              ERROR_ACCESS_DENIED);
+    EXPECT_EQ(Set(key.get(), "v", REG_BINARY, "1"), ERROR_ACCESS_DENIED);
     EXPECT_TRUE(std::filesystem::is_directory(hive.file()));
 }
 
