@@ -263,6 +263,12 @@ fs::path KelvoBinary()
     return fs::path(KELVO_BUILD_DIR) / "kelvo";
 }
 
+long Reports(const std::string& log, const std::string& interval)
+{
+    const std::regex line("kelvo: frames=\\d+ interval=" + interval + "\n");
+    return std::distance(std::sregex_iterator(log.begin(), log.end(), line), std::sregex_iterator());
+}
+
 Found Find(const QImage& image, QRect area, QRgb colour, int tolerance)
 {
     Found found;

@@ -115,6 +115,9 @@ std::unique_ptr<Process> Trayer(const XServer& x);
 std::vector<std::uint8_t> Tone(double hertz, double amplitude, double seconds);
 
 std::filesystem::path KelvoBinary();
+// How many of Kelvo's /debug lines in `log` give an interval that matches
+// `interval` (a regular expression).
+long Reports(const std::string& log, const std::string& interval = "\\d+");
 
 // Where `colour` (each channel within `tolerance`) is inside `area`: the
 // smallest rectangle around it, and how many pixels have it.

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <regex>
 #include <signal.h>
 #include <thread>
 
@@ -17,13 +16,6 @@ namespace {
 
 constexpr QRgb kTrace = qRgb(128, 255, 255);
 const std::string kStored = "REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Quennel\\Kelvo]\n\"Frequency\"=dword:0000000f\n";
-
-// How many /debug lines `log` has whose interval matches `interval`.
-long Reports(const std::string& log, const std::string& interval = "\\d+")
-{
-    const std::regex line("kelvo: frames=\\d+ interval=" + interval + "\n");
-    return std::distance(std::sregex_iterator(log.begin(), log.end(), line), std::sregex_iterator());
-}
 
 // Kelvo starts with 15 ms stored; whatever happens, 15 is what stays stored.
 class Robustness : public ::testing::Test {

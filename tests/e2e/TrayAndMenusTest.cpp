@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
-
 using namespace e2e;
 
 TEST(TrayAndMenus, TheIconIsLiveAboutAndAnIntervalFromEitherMenuTheIntervalRunsAtOnceAndIsStoredAtExit)
@@ -54,11 +52,6 @@ TEST(TrayAndMenus, TheIconIsLiveAboutAndAnIntervalFromEitherMenuTheIntervalRunsA
                    "click", "1", "key", "ctrl+a", "type", text});
         x.Xdotool({"key", "alt+a"});
     };
-    const auto reports45 = [&] {  // /debug lines that give the interval as 45
-        const std::string log = kelvo.Log();
-        static const std::regex line("interval=45\n");
-        return std::distance(std::sregex_iterator(log.begin(), log.end(), line), std::sregex_iterator());
-    };
 
     ASSERT_TRUE(WaitFor(traced, 20s)) << kelvo.Log();
     EXPECT_FALSE(kelvo.MainWindow(0ms));
@@ -71,7 +64,7 @@ TEST(TrayAndMenus, TheIconIsLiveAboutAndAnIntervalFromEitherMenuTheIntervalRunsA
 
     apply(window.center(), "45");
     EXPECT_LE((x.Geometry(dialog).center() - window.center()).manhattanLength(), 2) << "centred on its owner";
-    EXPECT_TRUE(WaitFor([&] { return reports45() > 0; }, 2s)) << kelvo.Log();
+    EXPECT_TRUE(WaitFor([&] { return Reports(kelvo.Log(), "45") > 0; }, 2s)) << kelvo.Log();
     x.Click(x.Geometry(dialog).topLeft() + QPoint(133, 153), 1);  // "Ok"
     EXPECT_TRUE(WaitFor([&] { return x.WindowsNamed("Kelvo Preferences").empty(); }, 10s));
     about(window.center(), "Escape");
@@ -83,8 +76,8 @@ TEST(TrayAndMenus, TheIconIsLiveAboutAndAnIntervalFromEitherMenuTheIntervalRunsA
     const std::string prefs = dialog;
     ASSERT_TRUE(shown("Invalid rate")) << kelvo.Log();
     x.Xdotool({"windowfocus", "--sync", dialog, "key", "Return"});
-    const long before = reports45();
-    EXPECT_TRUE(WaitFor([&] { return reports45() >= before + 2; }, 5s)) << kelvo.Log();
+    const long before = Reports(kelvo.Log(), "45");
+    EXPECT_TRUE(WaitFor([&] { return Reports(kelvo.Log(), "45") >= before + 2; }, 5s)) << kelvo.Log();
     dialog = prefs;
     x.Click(x.Geometry(dialog).topLeft() + QPoint(205, 153), 1);  // "Cancel"
     EXPECT_TRUE(WaitFor([&] { return x.WindowsNamed("Kelvo Preferences").empty(); }, 10s));
