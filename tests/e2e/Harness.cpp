@@ -170,9 +170,11 @@ std::unique_ptr<Process> SoundServer::Play(const std::vector<std::uint8_t>& samp
 }
 
 // Xvfb picks a free display itself and writes its number once it is ready.
+// Without -noreset it resets whenever its last client leaves, and a client
+// that connects meanwhile is refused (trayer, one start in ten here).
 XServer::XServer()
     : server_(std::make_unique<Process>(
-          std::vector<std::string>{"Xvfb", "-displayfd", "1", "-screen", "0", "640x480x24", "-nolisten", "tcp"},
+          std::vector<std::string>{"Xvfb", "-displayfd", "1", "-noreset", "-screen", "0", "640x480x24", "-nolisten", "tcp"},
           Environment{}, dir_.path() / "log"))
 {
     const std::regex number("(^|\n)(\\d+)\n");

@@ -41,9 +41,11 @@ TEST(Wayland, OnSwayWaybarsTrayShowsTheLiveTraceItsActivateBringsTheWindowBackAn
         arguments.insert(arguments.begin(), {"--dest=" + item.substr(0, item.find('/')), path});
         return bus.Send(arguments).output;
     };
+    // Two runs: Activate brings the window back; the menu's Exit ends Kelvo.
     for (const bool activate : {true, false}) {
         Kelvo kelvo(sway.ForClients(), sound.ClientEnvironment(), {"/tray"});
-        ASSERT_TRUE(WaitFor([&] { return Find(sway.Screenshot(), kPanel, kIconTrace).pixels >= 3; }, 20s)) << kelvo.Log();
+        ASSERT_TRUE(WaitFor([&] { return Find(sway.Screenshot(), kPanel, kIconTrace).pixels >= 3; }, 20s))
+            << kelvo.Log();
         const QImage first = sway.Screenshot();
         EXPECT_TRUE(WaitFor([&] { return sway.Screenshot().copy(kPanel) != first.copy(kPanel); }, 10s)) << "live";
         EXPECT_EQ(Find(first, desktop, kWindowTrace).pixels, 0) << "no window";
@@ -54,7 +56,7 @@ TEST(Wayland, OnSwayWaybarsTrayShowsTheLiveTraceItsActivateBringsTheWindowBackAn
             EXPECT_TRUE(WaitFor([&] { return bus.RegisteredItems().empty(); }, 10s)) << kelvo.Log();
             continue;
         }
-        // The menu waybar draws is the window's own, captions and all.
+        // The menu waybar shows is the window's own, captions and all.
         const std::string menu = call("/MenuBar", {"com.canonical.dbusmenu.GetLayout", "int32:0", "int32:-1", "array:string:"});
         for (const char* caption : {"\"Preferences...\"", "\"Show\"", "\"Exit\"", "\"About...\""}) {
             EXPECT_NE(menu.find(caption), std::string::npos) << caption << " in " << menu;
@@ -62,7 +64,8 @@ TEST(Wayland, OnSwayWaybarsTrayShowsTheLiveTraceItsActivateBringsTheWindowBackAn
         EXPECT_EQ(menu.find("\"Hide\""), std::string::npos);
         std::smatch exit;
         ASSERT_TRUE(std::regex_search(menu, exit, std::regex("int32 (\\d+)\\s+array \\[[^\\]]*\"Exit\""))) << menu;
-        call("/MenuBar", {"com.canonical.dbusmenu.Event", "int32:" + exit[1].str(), "string:clicked", "variant:int32:0", "uint32:0"});
+        call("/MenuBar",
+             {"com.canonical.dbusmenu.Event", "int32:" + exit[1].str(), "string:clicked", "variant:int32:0", "uint32:0"});
         EXPECT_EQ(kelvo.process().WaitExit(15s), std::optional<int>(0)) << kelvo.Log();
         EXPECT_TRUE(WaitFor([&] { return bus.RegisteredItems().empty(); }, 10s)) << "the item is gone";
     }
