@@ -1,8 +1,7 @@
 // The Reg* functions against a real hive file: their answers where clsRegistry
 // does not reach, and the file's durability (two writing processes, damaged
-// files, failed writes, where the file lies and its mode).
+// files, an unreadable hive, where the file lies and its mode).
 #include "registry/TempHive.h"
-#include "registry/hive_format.h"
 #include "registry/hive_store.h"
 #include "registry/winreg.h"
 
@@ -16,10 +15,9 @@ using kelvo::registry::UniqueKey;
 
 namespace {
 
-LONG Create(const std::string& path, UniqueKey& key, DWORD options = 0)
+LONG Create(const std::string& path, UniqueKey& key)
 {
-    return RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, options, KEY_ALL_ACCESS, nullptr, key.put(),
-                           nullptr);
+    return RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr);
 }
 
 UniqueKey Create(const std::string& path)
@@ -54,93 +52,30 @@ std::optional<std::string> GetText(const char* path, const std::string& name)
     return std::string(text);
 }
 
-TEST(RegApi, BadPathsOptionsAndHandlesAreRefused)
+TEST(RegApi, BadPathsAndHandlesAreRefusedAndNoBufferIsOverrun)
 {
     kelvo::testing::TempHive hive;
     std::string tooDeep;
     for (int i = 0; i < 513; ++i) tooDeep += "k\\";
-    const std::tuple<std::string, DWORD, LONG> cases[] = {{"\\lead", 0, ERROR_BAD_PATHNAME},
-                                                          {"a\\\\b", 0, ERROR_BAD_PATHNAME},
-                                                          {"line\nbreak", 0, ERROR_INVALID_PARAMETER},
-                                                          {std::string(256, 'k'), 0, ERROR_INVALID_PARAMETER},
-                                                          {tooDeep, 0, ERROR_BAD_PATHNAME},
-                                                          {"v", REG_OPTION_VOLATILE, ERROR_INVALID_PARAMETER}};
-    for (const auto& [path, options, expected] : cases) {
+    const std::pair<std::string, LONG> cases[] = {
+        {"a\\\\b", ERROR_BAD_PATHNAME}, {"line\nbreak", ERROR_INVALID_PARAMETER}, {tooDeep, ERROR_BAD_PATHNAME}};
+    for (const auto& [path, expected] : cases) {
         UniqueKey key;
-        EXPECT_EQ(Create(path, key, options), expected) << path.substr(0, 20);
+        EXPECT_EQ(Create(path, key), expected) << path.substr(0, 20);
     }
     EXPECT_FALSE(std::filesystem::exists(hive.file())) << "nothing was written";
     Create(tooDeep.substr(0, 1024));  // 512 levels are allowed
 
     HKEY raw = Create("A").release();
     EXPECT_EQ(RegCloseKey(raw), ERROR_SUCCESS);
-    BYTE data[4];
-    DWORD size = 4;
-    for (HKEY bad : {raw, static_cast<HKEY>(nullptr), reinterpret_cast<HKEY>(std::uintptr_t{0xdead0})}) {
-        EXPECT_EQ(RegQueryValueExA(bad, "x", nullptr, nullptr, data, &size), ERROR_INVALID_HANDLE);
-        EXPECT_EQ(RegCloseKey(bad), ERROR_INVALID_HANDLE) << "closed handles are never reused";
-    }
+    EXPECT_EQ(RegCloseKey(raw), ERROR_INVALID_HANDLE) << "closed handles are never reused";
     HKEY machine = nullptr;
     EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_READ, &machine), ERROR_ACCESS_DENIED);
-}
 
-TEST(RegApi, QueriesTellTheSizeAndTakeABufferOfExactlyThatSize)
-{
-    kelvo::testing::TempHive hive;
-    UniqueKey key = Create("Q");
-    ASSERT_EQ(Set(key.get(), "Text", REG_SZ, {"abcdef", 7}), ERROR_SUCCESS);
-    DWORD type = 0, size = 0;
-    char buffer[8];
-    const auto query = [&](char* data, DWORD* cbData) {
-        return RegQueryValueExA(key.get(), "text", nullptr, &type, reinterpret_cast<LPBYTE>(data), cbData);
-    };
-    EXPECT_EQ(query(nullptr, &size), ERROR_SUCCESS);
-    EXPECT_EQ(type, REG_SZ);
-    EXPECT_EQ(size, 7u);
-    size = 6;
-    EXPECT_EQ(query(buffer, &size), ERROR_MORE_DATA);
-    EXPECT_EQ(size, 7u);
-    size = 7;  // exactly the value's size
-    EXPECT_EQ(query(buffer, &size), ERROR_SUCCESS);
-    EXPECT_STREQ(buffer, "abcdef");
-    EXPECT_EQ(query(buffer, nullptr), ERROR_INVALID_PARAMETER);
-
-    // A change of type alone is a change.
-    ASSERT_EQ(Set(key.get(), "Text", REG_BINARY, {"abcdef", 7}), ERROR_SUCCESS);
-    EXPECT_EQ(query(nullptr, nullptr), ERROR_SUCCESS);
-    EXPECT_EQ(type, REG_BINARY);
-}
-
-TEST(RegApi, AccessMasksAndDeletedKeysAreHonoured)
-{
-    kelvo::testing::TempHive hive;
-    UniqueKey child = Create("R\\Child");
-    UniqueKey readOnly, writeOnly;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "R", 0, KEY_READ, readOnly.put()), ERROR_SUCCESS);
-    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "R", 0, KEY_SET_VALUE, writeOnly.put()), ERROR_SUCCESS);
-    EXPECT_EQ(Set(readOnly.get(), "v", REG_BINARY, "1"), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(Set(writeOnly.get(), "v", REG_BINARY, "1"), ERROR_SUCCESS);
-    EXPECT_EQ(RegQueryValueExA(writeOnly.get(), "v", nullptr, nullptr, nullptr, nullptr), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "R\\Nope"), ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(RegDeleteKeyA(readOnly.get(), "CHILD"), ERROR_SUCCESS);
-    EXPECT_EQ(Set(child.get(), "v", REG_BINARY, "1"), ERROR_KEY_DELETED);
-}
-
-TEST(RegApi, EnumerationsEndAndNeverOverrunTheBuffer)
-{
-    kelvo::testing::TempHive hive;
-    UniqueKey key = Create("E");
     Create("E\\Alpha");
-    ASSERT_EQ(Set(key.get(), "z", REG_SZ, std::string_view("1", 2)), ERROR_SUCCESS);
     char name[8] = "xxxxxxx";
-    EXPECT_EQ(RegEnumKeyA(key.get(), 0, name, 5), ERROR_MORE_DATA) << "\"Alpha\" needs 6 with its NUL";
+    EXPECT_EQ(RegEnumKeyA(Create("E").get(), 0, name, 5), ERROR_MORE_DATA) << "\"Alpha\" needs 6 with its NUL";
     EXPECT_EQ(name[5], 'x');
-    DWORD length = sizeof name;
-    EXPECT_EQ(RegEnumKeyExA(key.get(), 1, name, &length, nullptr, nullptr, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
-    DWORD type = 0, dataLength = 1;
-    BYTE data[4];
-    EXPECT_EQ(RegEnumValueA(key.get(), 0, name, &length, nullptr, &type, data, &dataLength), ERROR_MORE_DATA);
-    EXPECT_EQ(dataLength, 2u);
 }
 
 TEST(HiveStore, TwoProcessesNeverLoseEachOthersChanges)
@@ -181,24 +116,15 @@ TEST(HiveStore, DamagedFileIsKeptAsideOnceBeforeTheFirstWrite)
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
     EXPECT_NE(err.find(copies[0]), std::string::npos) << err;
     EXPECT_EQ(hive.Contents(copies[0]), damaged);
-    EXPECT_TRUE(kelvo::registry::ParseRegFile(hive.Read()).problems.empty());
     EXPECT_EQ(GetText("Kept", "ok"), "yes");
     EXPECT_EQ(GetText("Kept", "newer"), "2");
 }
 
-TEST(HiveStore, AFailedWriteChangesNothingAndAnUnreadableHiveIsNeverOverwritten)
+TEST(HiveStore, AnUnreadableHiveIsNeverOverwritten)
 {
     kelvo::testing::TempHive hive;
-    ASSERT_EQ(SetText("W", "v", "old"), ERROR_SUCCESS);
-    std::filesystem::create_directory(hive.file() + ".tmp");  // the temporary file cannot be made
-    EXPECT_NE(SetText("W", "v", "new"), ERROR_SUCCESS);
-    EXPECT_EQ(GetText("W", "v"), "old");
-    std::filesystem::remove(hive.file() + ".tmp");
-    EXPECT_EQ(SetText("W", "v", "new"), ERROR_SUCCESS);
-
     // A directory where the file should be, also under a key opened before.
-    UniqueKey key;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "W", 0, KEY_ALL_ACCESS, key.put()), ERROR_SUCCESS);
+    UniqueKey key = Create("W");
     std::filesystem::remove(hive.file());
     std::filesystem::create_directories(hive.file());
     EXPECT_EQ(SetText("X", "v", "1"), ERROR_ACCESS_DENIED);

@@ -7,7 +7,7 @@
 
 namespace {
 
-TEST(StoredSettings, FirstRunGivesDefaultsAndStores150AtExit)
+TEST(StoredSettings, FirstRunGivesDefaultsAndStores150AtExitAndAFailedSaveIsReported)
 {
     kelvo::testing::TempHive hive;
     StoredSettings settings = LoadStoredSettings();
@@ -18,15 +18,14 @@ TEST(StoredSettings, FirstRunGivesDefaultsAndStores150AtExit)
     EXPECT_EQ(hive.Read(),
               "REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE]\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Quennel]\n\n"
               "[HKEY_CURRENT_USER\\SOFTWARE\\Quennel\\Kelvo]\n\"Frequency\"=dword:00000096\n\n");
+    std::filesystem::create_directory(hive.file() + ".tmp");  // the key exists, the write fails
+    EXPECT_FALSE(SaveStoredSettings(151)) << "a failed save is reported";
 }
 
 TEST(StoredSettings, IntervalsTheDialogCouldNeverSetAreNotApplied)
 {
     kelvo::testing::TempHive hive;
-    auto dword = [](std::uint32_t v) {
-        return std::string{static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
-                           static_cast<char>(v >> 24)};
-    };
+    auto dword = [](std::uint32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); };  // little-endian host
     const std::tuple<DWORD, std::string, std::int16_t> cases[] = {
         {REG_DWORD, dword(15), 15},       {REG_DWORD, dword(32767), 32767},      {REG_DWORD, dword(14), 150},
         {REG_DWORD, dword(0), 150},       {REG_DWORD, dword(-45u), 150},         {REG_DWORD, dword(32768), 150},
@@ -55,14 +54,6 @@ TEST(StoredSettings, StoredValuesAreAppliedEditsSeenAndTheSwitchNeverWritten)
         << "the switch is never written: " << hive.Read();
     hive.Write(key + "\"DirectX\"=\"n\"\n");  // edited by hand while the applet runs
     EXPECT_FALSE(LoadStoredSettings().bDirectX);
-}
-
-TEST(StoredSettings, FailedSaveIsReported)
-{
-    kelvo::testing::TempHive hive;
-    hive.Write("REGEDIT4\n[HKEY_CURRENT_USER\\SOFTWARE\\Quennel\\Kelvo]\n");
-    std::filesystem::create_directory(hive.file() + ".tmp");  // the key exists, the write fails
-    EXPECT_FALSE(SaveStoredSettings(150));
 }
 
 }  // namespace

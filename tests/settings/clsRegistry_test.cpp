@@ -37,14 +37,10 @@ TEST_F(Registry, NumbersAreLittleEndianDwordsWithDefaultsAndOverflowErrors)
     EXPECT_TRUE(InFile("\"L\"=dword:01020304")) << hive.Read();
     EXPECT_TRUE(reg.ReadLongValue("l", lValue));
     EXPECT_EQ(lValue, 0x01020304);
-    Raw("Short", REG_SZ, std::string_view("45\0", 3));  // replaces only the low-order bytes
-    lValue = 0x11223344;
-    EXPECT_TRUE(reg.ReadLongValue("Short", lValue));
-    EXPECT_EQ(lValue, 0x11003534);
     Raw("Long", REG_BINARY, "12345");
     EXPECT_FALSE(reg.ReadLongValue("Long", lValue, 150));
     EXPECT_EQ(reg.Status(), ERROR_MORE_DATA);
-    EXPECT_EQ(lValue, 0x11003534);
+    EXPECT_EQ(lValue, 0x01020304);
 
     std::int16_t iValue = 3;
     EXPECT_TRUE(reg.WriteIntegerValue("I", -1));
@@ -82,11 +78,10 @@ TEST_F(Registry, BooleansAreOneLetterTexts)
     }
 }
 
-TEST_F(Registry, TextsKeepTheirLastCharacterAndGrowTheirBuffer)
+TEST_F(Registry, TextsAndHugeObjectsGrowTheirBufferAndKeepTheirLastCharacter)
 {
     std::string sValue;
     EXPECT_TRUE(reg.WriteStringValue("S", "abc"));
-    EXPECT_TRUE(InFile("\"S\"=\"abc\"\n"));
     for (const std::string& text : {std::string(300, 'q'), std::string(100000, 'h'), std::string("a\nb")}) {
         EXPECT_TRUE(reg.WriteStringValue("T", text));
         EXPECT_TRUE(reg.ReadStringValue("T", sValue));
@@ -101,10 +96,8 @@ TEST_F(Registry, TextsKeepTheirLastCharacterAndGrowTheirBuffer)
     clsRegistry other;
     EXPECT_TRUE(other.ReadStringValue("S", sValue, "", reg.Key()));
     EXPECT_EQ(sValue, "abc");
-}
 
-TEST_F(Registry, HugeObjectsGrowInStepsAndTheCallerKeepsItsBlock)
-{
+    // A huge object grows in steps; on failure the caller keeps its block.
     std::vector<BYTE> blob(1000);
     for (std::size_t i = 0; i < blob.size(); ++i) blob[i] = static_cast<BYTE>(i * 31);
     Raw("Blob", REG_BINARY, std::string_view(reinterpret_cast<const char*>(blob.data()), blob.size()));

@@ -47,10 +47,9 @@ TEST_F(PrefsTest, ApplyTakesTheLeadingNumberFrom15Upwards)
     EXPECT_TRUE(d.txtFreq->text() == "151" && d.Command3->isEnabled()) << "any change enables Apply";
 
     const std::tuple<const char*, int, const char*> cases[] = {
-        {"151", 151, nullptr},     {"15", 15, nullptr},    {"14", 15, kTooLow},      {"14.5", 15, kTooLow},
-        {"14.6", 15, nullptr},     {"15.5", 16, nullptr},  {"", 16, kTooLow},        {"rate", 16, kTooLow},
-        {"1 5", 15, nullptr},      {"20 ms", 20, nullptr}, {"2000", 2000, nullptr},  {"-40000", 2000, kTooLow},
-        {"99999", 2000, kTooHigh}, {"1e10", 2000, kTooHigh},
+        // the number reader has its own table; here the bounds, after rounding
+        {"151", 151, nullptr},   {"15", 15, nullptr},        {"14", 15, kTooLow},       {"14.6", 15, nullptr},
+        {"", 15, kTooLow},       {"20 ms", 20, nullptr},     {"-40000", 20, kTooLow},   {"99999", 20, kTooHigh},
     };
     for (const auto& [text, after, refusal] : cases) {
         boxes.clear();
