@@ -51,12 +51,6 @@ public:
         return static_cast<int>(std::count(calls_.begin(), calls_.end(), call));
     }
 
-    std::vector<std::string> Calls()
-    {
-        std::lock_guard lock(mutex_);
-        return calls_;
-    }
-
 private:
     struct Stream : winmm::CaptureStream {
         explicit Stream(std::shared_ptr<FakeCaptureDriver> driver) : driver(std::move(driver)) {}
