@@ -32,13 +32,13 @@ public:
     std::string kelvoDir() const { return dir_ + "/kelvo"; }
     std::string file() const { return kelvoDir() + "/user.reg"; }
 
-    static std::string Contents(const std::string& path)
+    // The hive file, or another file beside it.
+    std::string Read(const std::string& path = {}) const
     {
         std::stringstream s;
-        s << std::ifstream(path, std::ios::binary).rdbuf();
+        s << std::ifstream(path.empty() ? file() : path, std::ios::binary).rdbuf();
         return s.str();
     }
-    std::string Read() const { return Contents(file()); }
     void Write(const std::string& text) const
     {
         std::filesystem::create_directories(kelvoDir());

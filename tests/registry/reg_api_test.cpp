@@ -115,7 +115,7 @@ TEST(HiveStore, DamagedFileIsKeptAsideOnceBeforeTheFirstWrite)
     ASSERT_EQ(copies.size(), 1u);
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
     EXPECT_NE(err.find(copies[0]), std::string::npos) << err;
-    EXPECT_EQ(hive.Contents(copies[0]), damaged);
+    EXPECT_EQ(hive.Read(copies[0]), damaged);
     EXPECT_EQ(GetText("Kept", "ok"), "yes");
     EXPECT_EQ(GetText("Kept", "newer"), "2");
 }
