@@ -23,6 +23,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ApplyRegFile(again, back, problemsAgain);
     if (!problemsAgain.empty()) std::abort();      // our own output must always read cleanly
     if (!(back == root)) std::abort();             // with every name, type and byte kept
-    if (SerializeRegFile(back, "HKEY_CURRENT_USER") != written) std::abort();
     return 0;
 }

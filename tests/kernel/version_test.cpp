@@ -15,8 +15,7 @@ void Answer(std::optional<kernel::VersionAnswer> answer)
 
 TEST(GetVersionExA, FillsOnlyARecordOfItsOwnSizeAndCutsTheServicePackText)
 {
-    OSVERSIONINFOA info;
-    std::memset(&info, 0, sizeof info);
+    OSVERSIONINFOA info{};
     EXPECT_EQ(GetVersionExA(nullptr), FALSE);
     for (DWORD size : {156u, 0u}) {
         info.dwOSVersionInfoSize = size;

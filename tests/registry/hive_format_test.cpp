@@ -44,8 +44,6 @@ TEST(HiveFormat, AwkwardNamesAndDataRoundTrip)
     EXPECT_TRUE(problems.empty()) << problems.front().what << " at line " << problems.front().line << "\n" << text;
     EXPECT_TRUE(back == root) << text;
     EXPECT_NE(text.find("\"quote\\\"back\\\\slash\"=\"C:\\\\path \\\"x\\\"\"\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("\"max\"=dword:ffffffff\n"), std::string::npos);
-    EXPECT_NE(text.find("\"a=b\"=hex(1):6e,6f,"), std::string::npos);
     for (std::size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
         EXPECT_LE(end - start, 80u) << "hex lines wrap like regedit's";
 }

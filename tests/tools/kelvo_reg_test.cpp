@@ -9,21 +9,6 @@
 
 namespace {
 
-struct ToolRun {
-    int status;
-    std::string out;
-};
-
-ToolRun Tool(const std::string& args)
-{
-    FILE* pipe = ::popen(("timeout 20 " KELVO_REG_PATH " " + args + " </dev/null 2>&1").c_str(), "r");
-    ToolRun run{-1, {}};
-    for (int c; pipe != nullptr && (c = std::fgetc(pipe)) != EOF;) run.out += static_cast<char>(c);
-    const int status = pipe != nullptr ? ::pclose(pipe) : -1;
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
-
 // One command after the other: its exit status, and text its output holds.
 struct Step {
     std::string args;
@@ -34,9 +19,13 @@ struct Step {
 void Steps(const std::vector<Step>& steps)
 {
     for (const Step& step : steps) {
-        const ToolRun run = Tool(step.args);
-        EXPECT_EQ(run.status, step.status) << step.args << "\n" << run.out;
-        EXPECT_NE(run.out.find(step.says), std::string::npos) << step.args << "\n" << run.out;
+        FILE* pipe = ::popen(("timeout 20 " KELVO_REG_PATH " " + step.args + " </dev/null 2>&1").c_str(), "r");
+        ASSERT_NE(pipe, nullptr);
+        std::string out;
+        for (int c; (c = std::fgetc(pipe)) != EOF;) out += static_cast<char>(c);
+        const int status = ::pclose(pipe);
+        EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, step.status) << step.args << "\n" << out;
+        EXPECT_NE(out.find(step.says), std::string::npos) << step.args << "\n" << out;
     }
 }
 
