@@ -128,24 +128,19 @@ TEST_F(Registry, EnumerationsCountsAndDeletes)
 
 TEST_F(Registry, TheCurrentKeyIsNeverStaleAndABorrowedKeyStaysOpen)
 {
-    ASSERT_TRUE(reg.CreateKey("Child", false));
-    EXPECT_TRUE(reg.OpenKey(nullptr, "Child"));  // relative to the current key
+    {
+        clsRegistry borrower;
+        ASSERT_TRUE(borrower.CreateKey("Child", false, reg.Key()));
+        borrower.CloseKey();
+    }
+    EXPECT_TRUE(reg.OpenKey(nullptr, "Child"));  // relative to the borrowed key, still open
     EXPECT_TRUE(reg.WriteLongValue("in child", 1));
     EXPECT_TRUE(InFile("[HKEY_CURRENT_USER\\SOFTWARE\\Test\\Child]\n\"in child\""));
     EXPECT_FALSE(reg.OpenKey(HKEY_CURRENT_USER, "Nowhere"));
     EXPECT_EQ(reg.Key(), nullptr) << "never a stale handle after a failed open";
-
-    clsRegistry owner;
-    ASSERT_TRUE(owner.OpenKey(HKEY_CURRENT_USER, "SOFTWARE\\Test"));
-    {
-        clsRegistry borrower;
-        ASSERT_TRUE(borrower.CreateKey("Sub", false, owner.Key()));
-        borrower.CloseKey();
-    }
-    EXPECT_TRUE(owner.WriteLongValue("still open", 1));
-    EXPECT_TRUE(owner.ConnectRemote("", HKEY_CURRENT_USER));
-    EXPECT_FALSE(owner.OpenKey(HKEY_CURRENT_USER, "SOFTWARE", static_cast<LONG>(KEY_ALL_ACCESS), "elsewhere"));
-    EXPECT_EQ(owner.Status(), ERROR_BAD_NETPATH);
+    EXPECT_TRUE(reg.ConnectRemote("", HKEY_CURRENT_USER));
+    EXPECT_FALSE(reg.OpenKey(HKEY_CURRENT_USER, "SOFTWARE", static_cast<LONG>(KEY_ALL_ACCESS), "elsewhere"));
+    EXPECT_EQ(reg.Status(), ERROR_BAD_NETPATH);
 }
 
 }  // namespace
