@@ -38,13 +38,6 @@ protected:
         return rows;
     }
 
-    static int TracePixels(frmMain& form)
-    {
-        int n = 0;
-        for (int i = 0; i < 171 * 61; ++i) n += GetPixel(form.picCanvas->hDC(), i % 171, i / 171) == kTrace;
-        return n;
-    }
-
     kelvo::testing::TempHive hive;
     std::shared_ptr<testing_support::FakeCaptureDriver> driver = std::make_shared<testing_support::FakeCaptureDriver>();
     std::vector<std::string> boxes;

