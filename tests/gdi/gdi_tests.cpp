@@ -7,7 +7,6 @@
 #include <climits>
 #include <string>
 #include <utility>
-#include <vector>
 
 namespace {
 
@@ -69,12 +68,6 @@ private:
     HGDIOBJ pen_ = nullptr, brush_ = nullptr;
 };
 
-void Line(Surface& s, std::vector<POINT> pts, COLORREF c, int width = 1)
-{
-    s.Use(width, c, c);
-    Polyline(s.dc(), pts.data(), static_cast<int>(pts.size()));
-}
-
 class GdiTest : public ::testing::Test {
 protected:
     void SetUp() override { baseline_ = gdi::LiveObjectCount(); }
@@ -90,8 +83,11 @@ private:
 TEST_F(GdiTest, FarAwayCoordinatesFinishAndClip)
 {
     Surface s(10, 10);
-    Line(s, {{INT_MIN, INT_MIN}, {INT_MAX, INT_MAX}}, kRed);
-    Line(s, {{INT_MIN, 3}, {INT_MAX, 3}}, kBlue, 3);
+    const POINT diagonal[] = {{INT_MIN, INT_MIN}, {INT_MAX, INT_MAX}}, row[] = {{INT_MIN, 3}, {INT_MAX, 3}};
+    s.Use(1, kRed, kRed);
+    Polyline(s.dc(), diagonal, 2);
+    s.Use(3, kBlue, kBlue);
+    Polyline(s.dc(), row, 2);
     EXPECT_EQ(s.count(kRed), 7);  // the diagonal, less the three rows the wide line covers
     EXPECT_EQ(s.count(kBlue), 30);
     const RECT huge{INT_MIN, INT_MIN, INT_MAX, INT_MAX};
