@@ -87,21 +87,18 @@ TEST(HiveFormat, DamageIsListedTheRestIsUsedAndHugeOrDeepInputNeverCrashes)
     EXPECT_EQ(good->FindValue("b"), nullptr);
     EXPECT_EQ(good->FindValue("e"), nullptr);
 
-    problems.clear();
     Load("[HKEY_CURRENT_USER\\A]\n", &problems);
     EXPECT_FALSE(problems.empty());
 
     // 512 levels below the root are allowed, one more is not.
     for (int levels : {512, 513}) {
-        problems.clear();
         std::string deep = "REGEDIT4\n[HKEY_CURRENT_USER";
         for (int i = 0; i < levels; ++i) deep += "\\k";
-        KeyNode root = Load(deep + "]\n\"v\"=\"" + std::string(1 << 20, 'x') + "\"\n", &problems);
+        const KeyNode tree = Load(deep + "]\n\"v\"=\"" + std::string(1 << 20, 'x') + "\"\n", &problems);
         EXPECT_EQ(problems.empty(), levels == 512) << levels;
-        EXPECT_EQ(root.subkeys.empty(), levels == 513) << levels;
+        EXPECT_EQ(tree.subkeys.empty(), levels == 513) << levels;
     }
 
-    problems.clear();
     Load("", &problems);
     EXPECT_TRUE(problems.empty());  // an empty file is an empty hive
 }
