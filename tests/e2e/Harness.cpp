@@ -6,7 +6,6 @@
 #include <csignal>
 #include <fcntl.h>
 #include <fstream>
-#include <pwd.h>
 #include <regex>
 #include <spawn.h>
 #include <sstream>
@@ -19,6 +18,13 @@ extern char** environ;
 
 namespace e2e {
 namespace fs = std::filesystem;
+
+std::string ReadFile(const fs::path& path)
+{
+    std::stringstream ss;
+    ss << std::ifstream(path, std::ios::binary).rdbuf();
+    return ss.str();
+}
 
 TempDir::TempDir() : dir_(QDir::tempPath() + "/kelvo-e2e-XXXXXX"), path_(dir_.path().toStdString())
 {
@@ -35,13 +41,6 @@ std::vector<char*> Pointers(std::vector<std::string>& strings)
     return p;
 }
 
-std::string ReadFile(const fs::path& path)
-{
-    std::stringstream ss;
-    ss << std::ifstream(path).rdbuf();
-    return ss.str();
-}
-
 std::vector<std::string> Lines(const std::string& text)
 {
     std::vector<std::string> lines;
@@ -50,16 +49,6 @@ std::vector<std::string> Lines(const std::string& text)
         if (!line.empty()) lines.push_back(line);
     }
     return lines;
-}
-
-// The first entry of `dir` whose name starts with `prefix` and is not a lock.
-fs::path Named(const fs::path& dir, const std::string& prefix)
-{
-    for (const auto& entry : fs::directory_iterator(dir)) {
-        const std::string name = entry.path().filename();
-        if (name.rfind(prefix, 0) == 0 && entry.path().extension() != ".lock") return entry.path();
-    }
-    return {};
 }
 
 }  // namespace
@@ -260,11 +249,6 @@ std::vector<std::uint8_t> Tone(double hertz, double amplitude, double seconds)
     return v;
 }
 
-fs::path KelvoBinary()
-{
-    return fs::path(KELVO_BUILD_DIR) / "kelvo";
-}
-
 long Reports(const std::string& log, const std::string& interval)
 {
     const std::regex line("kelvo: frames=\\d+ interval=" + interval + "\n");
@@ -296,9 +280,6 @@ DesktopUser::DesktopUser()
              "--user-group", name_}).code != 0) {
         throw std::runtime_error("useradd " + name_ + " failed");
     }
-    const passwd* account = ::getpwnam(name_.c_str());
-    if (!account) throw std::runtime_error("no account " + name_);
-    uid_ = account->pw_uid;
     Own(Home());
 }
 
@@ -307,7 +288,7 @@ DesktopUser::~DesktopUser()
     if (name_.empty()) return;
     // What the desktops started on their own (bus activations and the like);
     // pkill says 1 once none is left.
-    WaitFor([this] { return Run({"pkill", "-KILL", "-U", std::to_string(uid_)}).code == 1; }, 10s);
+    WaitFor([this] { return Run({"pkill", "-KILL", "-U", name_}).code == 1; }, 10s);
     Run({"userdel", name_});
 }
 
@@ -349,20 +330,16 @@ CommandResult SessionBus::Send(std::vector<std::string> arguments) const
     return Run(user_.Command(arguments, {{"DBUS_SESSION_BUS_ADDRESS", Address()}}));
 }
 
-namespace {
-
-std::string WatcherProperty(const SessionBus& bus, const std::string& name)
+std::string SessionBus::WatcherProperty(const std::string& name) const
 {
-    return bus.Send({"--dest=org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher",
-                     "org.freedesktop.DBus.Properties.Get", "string:org.kde.StatusNotifierWatcher", "string:" + name})
+    return Send({"--dest=org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher", "org.freedesktop.DBus.Properties.Get",
+                 "string:org.kde.StatusNotifierWatcher", "string:" + name})
         .output;
 }
 
-}  // namespace
-
 std::vector<std::string> SessionBus::RegisteredItems() const
 {
-    const std::string reply = WatcherProperty(*this, "RegisteredStatusNotifierItems");
+    const std::string reply = WatcherProperty("RegisteredStatusNotifierItems");
     std::vector<std::string> items;
     const std::regex quoted("string \"([^\"]*)\"");
     for (auto it = std::sregex_iterator(reply.begin(), reply.end(), quoted); it != std::sregex_iterator(); ++it) {
@@ -373,63 +350,7 @@ std::vector<std::string> SessionBus::RegisteredItems() const
 
 bool SessionBus::HostRegistered() const
 {
-    return WatcherProperty(*this, "IsStatusNotifierHostRegistered").find("boolean true") != std::string::npos;
-}
-
-Sway::Sway(const DesktopUser& user, const SessionBus& bus) : user_(user), bus_(bus)
-{
-    const fs::path home = user.Home();
-    std::ofstream(home / "sway.conf") << "output * resolution 640x480\n";
-    std::ofstream(home / "waybar.json") << R"({"layer": "top", "position": "top", "height": 24, "modules-left": ["tray"],)"
-                                           R"( "tray": {"icon-size": 16, "spacing": 4}})";
-    user.Own(home);
-    Environment env{{"XDG_RUNTIME_DIR", home.string()}, {"DBUS_SESSION_BUS_ADDRESS", bus.Address()},
-                    {"WLR_BACKENDS", "headless"},     {"WLR_LIBINPUT_NO_DEVICES", "1"},
-                    {"WLR_RENDERER", "pixman"},       {"GTK_A11Y", "none"},
-                    {"NO_AT_BRIDGE", "1"}};
-    sway_ = std::make_unique<Process>(user.Command({"sway", "--config", (home / "sway.conf").string()}, env),
-                                      Environment{}, home / "sway.log");
-    const bool up = WaitFor([&] { return !(socket_ = Named(home, "wayland-")).empty() || !sway_->Running(); }, 20s);
-    if (!up || !sway_->Running()) throw std::runtime_error("sway did not come up");
-    env["WAYLAND_DISPLAY"] = socket_.string();
-    waybar_ = std::make_unique<Process>(user.Command({"waybar", "--config", (home / "waybar.json").string()}, env),
-                                        Environment{}, home / "waybar.log");
-    if (!WaitFor([&] { return bus.HostRegistered(); }, 20s)) throw std::runtime_error("waybar's tray did not come up");
-}
-
-Desktop Sway::ForClients() const
-{
-    return {{{"WAYLAND_DISPLAY", socket_.string()}, {"QT_QPA_PLATFORM", "wayland"}, {"DBUS_SESSION_BUS_ADDRESS", bus_.Address()}},
-            &user_};
-}
-
-QImage Sway::Screenshot() const
-{
-    const fs::path file = user_.Home() / "shot.png";
-    fs::remove(file);
-    Run(user_.Command({"grim", file.string()},
-                      {{"XDG_RUNTIME_DIR", user_.Home().string()}, {"WAYLAND_DISPLAY", socket_.string()}}));
-    return QImage(QString::fromStdString(file.string())).convertToFormat(QImage::Format_RGB32);
-}
-
-Weston::Weston(const XServer& x)
-{
-    weston_ = std::make_unique<Process>(
-        std::vector<std::string>{"weston", "--backend=x11-backend.so", "--use-pixman", "--width=600", "--height=440",
-                                 "--socket=wayland-kelvo"},
-        Environment{{"DISPLAY", x.Display()}, {"XDG_RUNTIME_DIR", dir_.path().string()}},
-        dir_.path() / "weston.log");
-    if (!WaitFor([&] { return fs::exists(dir_.path() / "wayland-kelvo") || !weston_->Running(); }, 20s) ||
-        !weston_->Running()) {
-        throw std::runtime_error("weston did not come up");
-    }
-    // Off weston's window, so that the first move into it is an entry.
-    x.Xdotool({"mousemove", "639", "479"});
-}
-
-Desktop Weston::ForClients() const
-{
-    return {{{"WAYLAND_DISPLAY", (dir_.path() / "wayland-kelvo").string()}, {"QT_QPA_PLATFORM", "wayland"}}};
+    return WatcherProperty("IsStatusNotifierHostRegistered").find("boolean true") != std::string::npos;
 }
 
 Kelvo::Kelvo(const Desktop& desktop, const Environment& sound, std::vector<std::string> arguments,
@@ -458,11 +379,6 @@ Kelvo::Kelvo(const Desktop& desktop, const Environment& sound, std::vector<std::
         fs::remove(log_);
         process_ = std::make_unique<Process>(arguments, env, log_);
     }
-}
-
-std::string Kelvo::Log() const
-{
-    return ReadFile(log_);
 }
 
 std::optional<std::string> Kelvo::MainWindow(std::chrono::milliseconds timeout)

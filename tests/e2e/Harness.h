@@ -1,7 +1,6 @@
 // Real servers for end-to-end tests: a private sound server with a null
-// sink, a virtual X server, Wayland desktops (sway with waybar's tray,
-// weston) on a private session bus, and Kelvo itself, each stopped when its
-// owner goes out of scope.
+// sink, a virtual X server, a desktop user's private session bus, and Kelvo
+// itself, each stopped when its owner goes out of scope.
 #pragma once
 
 #include <QImage>
@@ -14,7 +13,6 @@
 #include <map>
 #include <optional>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 namespace e2e {
@@ -55,6 +53,9 @@ private:
     int pid_ = -1;
     std::optional<int> status_;
 };
+
+// The whole of a file (empty when it cannot be read).
+std::string ReadFile(const std::filesystem::path& path);
 
 // Polls `condition` until it holds or `timeout` passes.
 bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
@@ -114,7 +115,7 @@ std::unique_ptr<Process> Trayer(const XServer& x);
 // 8000 Hz unsigned 8-bit samples (amplitude 0: silence).
 std::vector<std::uint8_t> Tone(double hertz, double amplitude, double seconds);
 
-std::filesystem::path KelvoBinary();
+inline std::filesystem::path KelvoBinary() { return std::filesystem::path(KELVO_BUILD_DIR) / "kelvo"; }
 // How many of Kelvo's /debug lines in `log` give an interval that matches
 // `interval` (a regular expression).
 long Reports(const std::string& log, const std::string& interval = "\\d+");
@@ -146,7 +147,6 @@ public:
 private:
     TempDir home_;
     std::string name_;  // empty: the current user
-    uid_t uid_ = 0;
 };
 
 // A private dbus-daemon --session of `user`'s, with no activatable services.
@@ -161,6 +161,7 @@ public:
     bool HostRegistered() const;
 
 private:
+    std::string WatcherProperty(const std::string& name) const;
     const DesktopUser& user_;
     std::unique_ptr<Process> daemon_;
 };
@@ -173,34 +174,6 @@ struct Desktop {
     const XServer* x = nullptr;
 };
 
-// Headless sway (640 x 480) with waybar showing only its tray, on `bus`.
-// It has no input devices: tests call the tray item's methods on the bus.
-class Sway {
-public:
-    Sway(const DesktopUser& user, const SessionBus& bus);
-    Desktop ForClients() const;
-    QImage Screenshot() const;
-
-private:
-    const DesktopUser& user_;
-    const SessionBus& bus_;
-    std::filesystem::path socket_;
-    std::unique_ptr<Process> sway_;
-    std::unique_ptr<Process> waybar_;
-};
-
-// weston with its desktop shell and no tray, 600 x 440 at the top left of
-// `x` (its X11 back end takes xdotool's input; its headless one takes none).
-class Weston {
-public:
-    explicit Weston(const XServer& x);
-    Desktop ForClients() const;
-
-private:
-    TempDir dir_;
-    std::unique_ptr<Process> weston_;
-};
-
 // The applet under test, with its own configuration folder; on an X
 // desktop, started once more when it could not open the display.
 class Kelvo {
@@ -208,7 +181,7 @@ public:
     Kelvo(const Desktop& desktop, const Environment& sound, std::vector<std::string> arguments = {},
           const std::filesystem::path* configHome = nullptr, const std::filesystem::path& binary = KelvoBinary());
     Process& process() { return *process_; }
-    std::string Log() const;
+    std::string Log() const { return ReadFile(log_); }
     const std::filesystem::path& ConfigHome() const { return configHome_; }
     // The main window's id, once it is shown on an X desktop.
     std::optional<std::string> MainWindow(std::chrono::milliseconds timeout = 10s);
