@@ -94,8 +94,7 @@ TEST_F(Robustness, TheTraceFollowsTheSoundThroughStallsABusyMachineAndALostServe
     }
     const long seen = Reports(kelvo.Log());
     ASSERT_TRUE(WaitFor([&] { return Reports(kelvo.Log()) >= seen + 2; }, 20s)) << kelvo.Log();
-    const std::string log = kelvo.Log();
-    EXPECT_EQ(Reports(log, "(?!15\n)\\d+"), 0) << log;
+    EXPECT_EQ(Reports(kelvo.Log(), "(?!15\n)\\d+"), 0) << kelvo.Log();
 
     // Without the sound server the canvas shows only its background; drawing
     // resumes when the server is back.

@@ -77,9 +77,8 @@ TEST(Wayland, OnSwayWaybarsTrayShowsTheLiveTraceItsActivateBringsTheWindowBackAn
     // Two runs: Activate brings the window back; the menu's Exit ends Kelvo.
     for (const bool activate : {true, false}) {
         Kelvo kelvo(desktop, sound.ClientEnvironment(), {"/tray"});
-        ASSERT_TRUE(WaitFor([&] { return Find(screenshot(), kPanel, kIconTrace).pixels >= 3; }, 20s))
-            << kelvo.Log();
-        const QImage first = screenshot();
+        QImage first;
+        ASSERT_TRUE(WaitFor([&] { return Find(first = screenshot(), kPanel, kIconTrace).pixels >= 3; }, 20s)) << kelvo.Log();
         EXPECT_TRUE(WaitFor([&] { return screenshot().copy(kPanel) != first.copy(kPanel); }, 10s)) << "live";
         EXPECT_EQ(Find(first, below, kWindowTrace).pixels, 0) << "no window";
         ASSERT_EQ(bus.RegisteredItems().size(), 1u);
@@ -169,10 +168,10 @@ TEST(Wayland, OnX11AStatusNotifierItemTraysClickBringsTheWindowBack)
     const auto player = sound.Play(Tone(440, 0.8, 120));
     Kelvo kelvo(desktop, sound.ClientEnvironment(), {"/tray"});
 
-    ASSERT_TRUE(WaitFor([&] { return bus.RegisteredItems().size() == 1; }, 20s)) << kelvo.Log();
     Found icon;
     // This host scales icons: their colours blur.
-    ASSERT_TRUE(WaitFor([&] { return (icon = Find(x.Screenshot(), kPanel, kIconTrace, 90)).pixels >= 3; }, 20s));
+    ASSERT_TRUE(WaitFor([&] { return (icon = Find(x.Screenshot(), kPanel, kIconTrace, 90)).pixels >= 3; }, 20s))
+        << kelvo.Log();
     EXPECT_TRUE(Retrying([&] { x.Click(icon.box.center(), 1); }, [&] { return kelvo.MainWindow(0ms).has_value(); }))
         << kelvo.Log();
     EXPECT_TRUE(WaitFor([&] { return bus.RegisteredItems().empty(); }, 10s));
