@@ -15,13 +15,13 @@ constexpr COLORREF kBlue = RGB(0, 0, 255);
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr COLORREF kBlack = RGB(0, 0, 0);
 
-// A memory DC with its own bitmap, cleared to black, and the pen and brush
-// last chosen with Use(); releases everything.
+// A memory DC with its own bitmap, cleared to black or made from initial
+// bits, and the pen and brush last chosen with Use(); releases everything.
 class Surface {
 public:
-    Surface(int width, int height, UINT bits = 32)
+    Surface(int width, int height, UINT bits = 32, const void* initial = nullptr)
         : width_(width), height_(height), dc_(CreateCompatibleDC(nullptr)),
-          bitmap_(CreateBitmap(width, height, 1, bits, nullptr))
+          bitmap_(CreateBitmap(width, height, 1, bits, initial))
     {
         SelectObject(dc_, bitmap_);
     }
@@ -132,15 +132,7 @@ TEST_F(GdiTest, MonochromeBitsAsDocumented)
 
     // Initial bits: rows padded to 16 bits, most significant bit first.
     const unsigned char bits[] = {0xA0, 0x00, 0x08, 0x00};
-    HBITMAP bm = CreateBitmap(5, 2, 1, 1, bits);
-    HDC dc = CreateCompatibleDC(nullptr);
-    SelectObject(dc, bm);
-    std::string rows;
-    for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 5; ++x) rows += GetPixel(dc, x, y) == kWhite ? '1' : '0';
-    EXPECT_EQ(rows, "10100" "00001");
-    DeleteDC(dc);
-    DeleteObject(bm);
+    EXPECT_EQ(Surface(5, 2, 1, bits).picture(kWhite), "#.#..\n....#\n");
 }
 
 // The reference pictures pin the shapes of 1-pixel pens. For odd and even
@@ -188,18 +180,14 @@ TEST_F(GdiTest, BitBltCopiesClippedAndOverlapping)
     EXPECT_EQ(dst.count(kBlue), 0) << "the source's (3,3) lands outside";
     EXPECT_FALSE(BitBlt(dst.dc(), 0, 0, 1, 1, src.dc(), 0, 0, 0x00EE0086));
 
-    // Overlapping copies within one bitmap, down and up.
+    // Overlapping copies within one bitmap, down and up: red over blue, as a column.
     Surface column(1, 5);
-    for (int y = 0; y < 5; ++y) SetPixel(column.dc(), 0, y, RGB(0, y, 0));
-    const auto greens = [&] {
-        std::string g;
-        for (int y = 0; y < 5; ++y) g += static_cast<char>('0' + GetGValue(GetPixel(column.dc(), 0, y)));
-        return g;
-    };
+    SetPixel(column.dc(), 0, 0, kRed);
+    SetPixel(column.dc(), 0, 1, kBlue);
     EXPECT_TRUE(BitBlt(column.dc(), 0, 1, 1, 4, column.dc(), 0, 0, SRCCOPY));
-    EXPECT_EQ(greens(), "00123");
+    EXPECT_EQ(column.picture(kRed) + column.picture(kBlue), "#\n#\n.\n.\n.\n" ".\n.\n#\n.\n.\n");
     EXPECT_TRUE(BitBlt(column.dc(), 0, 0, 1, 4, column.dc(), 0, 1, SRCCOPY));
-    EXPECT_EQ(greens(), "01233");
+    EXPECT_EQ(column.picture(kRed) + column.picture(kBlue), "#\n.\n.\n.\n.\n" ".\n#\n.\n.\n.\n");
 }
 
 TEST_F(GdiTest, InvalidHandlesFailSafely)
