@@ -47,8 +47,7 @@ TEST_F(Robustness, SignalsEndKelvoWhateverIsOpenAndKeepTheStoredInterval)
     SoundServer sound;
     // The start-up box, before there is an interval to save: no sound server.
     for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
-        TempDir nowhere;
-        Kelvo kelvo(x.ForClients(), {{"PULSE_SERVER", "unix:" + (nowhere.path() / "native").string()}}, {}, &config.path());
+        Kelvo kelvo(x.ForClients(), {{"PULSE_SERVER", "unix:/nonexistent/kelvo-e2e/native"}}, {}, &config.path());
         ASSERT_TRUE(WaitFor([&] { return !x.WindowsNamed("No recoring devices").empty(); }, 20s)) << kelvo.Log();
         EndsWithWindowsOpen(kelvo, signal, 1);
     }
