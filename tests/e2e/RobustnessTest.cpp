@@ -71,7 +71,7 @@ TEST_F(Robustness, TheTraceFollowsTheSoundThroughStallsABusyMachineAndALostServe
     Kelvo kelvo(x.ForClients(), sound.ClientEnvironment(), {"/debug"}, &config.path());
     const auto id = kelvo.MainWindow();
     ASSERT_TRUE(id) << kelvo.Log();
-    // The trace in the canvas's drawing area, as last seen, placed in it.
+    // The trace in the canvas's drawing area, as last seen.
     const QRect canvas(x.Geometry(*id).topLeft() + QPoint(8, 24), QSize(171, 61));
     Found t;
     const auto waitForTrace = [&](const std::function<bool(const Found&)>& check) {

@@ -68,7 +68,7 @@ TEST(TrayAndMenus, TheIconIsLiveAboutAndAnIntervalFromEitherMenuTheIntervalRunsA
     EXPECT_TRUE(WaitFor([&] { return x.WindowsNamed("Kelvo Preferences").empty(); }, 10s));
     about(window.center(), "Escape");
 
-    // In the tray, from the icon's menu: 14 is refused and the interval stays.
+    // In the tray, from the icon's menu: 14 is refused (45 is what is stored at the end).
     x.Click(window.center(), 1, 2);
     ASSERT_TRUE(WaitFor([&] { return !kelvo.MainWindow(0ms) && traced(); }, 10s)) << "into the tray";
     apply(icon, "14");
