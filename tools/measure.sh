@@ -3,6 +3,8 @@
 # memory and the frame rate from its /debug lines, with a tone playing.
 #   tools/measure.sh [seconds] [interval-ms] [kelvo arguments...]
 # KELVO_DIRECTX=y stores "DirectX"="y" first: the window drawn through DirectDraw.
+# KELVO_OPEN=menu|tray-menu|prefs|about|invalid measures with that open
+# (tools/live-figures.sh; tray-menu needs /tray).
 # Runs under a virtual X server and a private sound server of its own.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -32,6 +34,7 @@ if [ "${KELVO_DIRECTX:-}" = y ]; then
 fi
 build/kelvo /debug "$@" 2>"$work/kelvo.log" & kelvo=$!; pids+=($kelvo)
 sleep 3  # past start-up
+if [ -n "${KELVO_OPEN:-}" ]; then tools/live-figures.sh --open "$KELVO_OPEN"; sleep 1; fi
 ticks() { awk '{print $14 + $15}' "/proc/$kelvo/stat"; }
 hz=$(getconf CLK_TCK)
 t0=$(ticks); s0=$(date +%s.%N)

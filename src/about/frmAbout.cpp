@@ -2,7 +2,6 @@
 
 #include "about/LinkLabel.h"
 #include "shell/shellapi.h"
-#include "user/message_box.h"
 #include "user/taskbar.h"
 #include "user/twips.h"
 #include "user/window_table.h"
@@ -115,7 +114,6 @@ void frmAbout::Arrange()
 
 void frmAbout::ShowModal(const QIcon& appletIcon)
 {
-    user::ModalScope modal;
     frmAbout box(appletIcon);
     box.exec();
 }

@@ -6,6 +6,7 @@
 #include "app/frmMain.h"
 
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -15,53 +16,81 @@ constexpr std::chrono::seconds kReopenPause{1};
 
 }  // namespace
 
+// The event model. No part of a tick runs an event loop: a frame-timer event
+// starts one recording and returns, and the capture thread's wakeup posts
+// BlockArrived, which draws the block. Menus, dialogs and message boxes thus
+// run their loops with no tick on the stack; the frame timer keeps firing in
+// them, so the trace stays live and an applied interval counts at once. Each
+// handler runs to its end before the next event is looked at, so no tick
+// starts inside another and no action runs in the middle of a frame.
+// One recording is in flight at a time: a timer event that finds it is kept
+// (TickPacer), and its tick starts as soon as the block has been drawn.
 void frmMain::Timer_Timer()
 {
     kelvo::GuardEvent("frame tick", [this] {
         if (pacer_.OnTimerEvent() == kelvo::TickPacer::Event::Kept) return;
-        bool again = true;
-        while (again) {
-            pacer_.TickStarted();
-            work_.Start();
-            // The next event falls due when this tick's recording should end.
-            Timer->Restart();
-            try {
-                Tick();
-            } catch (...) {
-                pacer_.TickFinished();
-                throw;
-            }
-            if (kelvo::TickPacer::Late(work_.Elapsed(), Timer->Interval()) && Timer->Enabled() && !unloaded_)
-                Timer->SetInterval(kelvo::TickPacer::Lengthened(Timer->Interval()));
-            again = pacer_.TickFinished() && Timer->Enabled() && !unloaded_;
-        }
+        StartTick();
     });
 }
 
-void frmMain::Tick()
+void frmMain::StartTick()
 {
-    if (!state.oRecorder || (!state.oRecorder->IsOpen() && !ReopenRecorder())) return;
+    pacer_.TickStarted();
+    work_.Start();
+    // The next event falls due when this tick's recording should end.
+    Timer->Restart();
+    bool recording = false;
+    try {
+        kelvo::OwnWork::Part part(work_);
+        recording = RecordTick();
+    } catch (...) {
+        pacer_.TickFinished();
+        throw;
+    }
+    if (!recording) EndTick();
+}
+
+// True when a recording is under way.
+bool frmMain::RecordTick()
+{
+    if (!state.oRecorder || (!state.oRecorder->IsOpen() && !ReopenRecorder())) return false;
 
     const auto n = RoundTo<std::int32_t>(Timer->Interval() / 1000.0 * state.lSampleRate);
-    std::vector<std::uint8_t> samples(static_cast<std::size_t>(std::max(n, 0)));
-    bool recorded = false;
-    {
-        kelvo::OwnWork::Wait wait(work_);
-        recorded = state.oRecorder->WaveRecord(n);
+    if (state.oRecorder->WaveRecord(n)) {
+        recordingLength_ = n;
+        return true;
     }
-    if (!recorded) {
-        state.oRecorder->WaveClose();
-        if (!unloaded_) {
-            // No sound: the canvas shows its background until the device is back.
-            lastOpenAttempt_ = clock_();
-            picCanvas->Cls();
-            if (state.bDirectX && mnuShowHide->text() == QLatin1String("Hide")) RenderDirectDrawFrame({});
+    state.oRecorder->WaveClose();
+    // No sound: the canvas shows its background until the device is back.
+    lastOpenAttempt_ = clock_();
+    picCanvas->Cls();
+    if (state.bDirectX && mnuShowHide->text() == QLatin1String("Hide")) RenderDirectDrawFrame({});
+    return false;
+}
+
+void frmMain::BlockArrived()
+{
+    kelvo::GuardEvent("frame tick", [this] {
+        // Wakeups also come for blocks that exit or an earlier tick dealt with.
+        if (unloaded_ || recordingLength_ == 0 || !state.oRecorder->Filled()) return;
+        try {
+            kelvo::OwnWork::Part part(work_);
+            DrawTick();
+        } catch (...) {
+            pacer_.TickFinished();
+            throw;
         }
-        return;
-    }
+        EndTick();
+    });
+}
+
+void frmMain::DrawTick()
+{
+    const std::int32_t n = std::exchange(recordingLength_, 0);
+    std::vector<std::uint8_t> samples(static_cast<std::size_t>(n));
     state.oRecorder->RetrieveData(samples.data(), n);
 
-    // Read after the recording, so a switch made during the wait counts.
+    // Read now, so a switch made while the sound came counts.
     const QString caption = mnuShowHide->text();
     if (caption == QLatin1String("Show")) {
         kelvo::RenderTrayFrame(samples, state.lTrayStyle, state.lPlatform, picTrayHwnd_);
@@ -73,13 +102,23 @@ void frmMain::Tick()
     if (state.bDebug) ++state.lFrameCount;
 }
 
+void frmMain::EndTick()
+{
+    if (unloaded_) return;
+    if (kelvo::TickPacer::Late(work_.Elapsed(), Timer->Interval()))
+        Timer->SetInterval(kelvo::TickPacer::Lengthened(Timer->Interval()));
+    if (pacer_.TickFinished()) StartTick();
+}
+
+// Opening runs beside the event loop; the ticks that follow ask how it went.
 bool frmMain::ReopenRecorder()
 {
-    const auto now = clock_();
-    if (now - lastOpenAttempt_ < kReopenPause) return false;
-    lastOpenAttempt_ = now;
-    kelvo::OwnWork::Wait wait(work_);
-    return state.oRecorder->WaveOpen(false, state.lSampleRate, state.lBitsPerSample);
+    if (!state.oRecorder->Opening()) {
+        const auto now = clock_();
+        if (now - lastOpenAttempt_ < kReopenPause) return false;
+        lastOpenAttempt_ = now;
+    }
+    return state.oRecorder->WaveOpenUnblocked(false, state.lSampleRate, state.lBitsPerSample).value_or(false);
 }
 
 void frmMain::TimerFPS_Timer()

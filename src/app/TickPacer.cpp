@@ -47,22 +47,11 @@ std::chrono::nanoseconds OwnWork::ThreadTime()
     return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
 }
 
-void OwnWork::Start()
-{
-    started_ = ThreadTime();
-    waited_ = {};
-}
+OwnWork::Part::Part(OwnWork& work) : work_(work), began_(ThreadTime()) {}
 
-std::chrono::nanoseconds OwnWork::Elapsed() const
+OwnWork::Part::~Part()
 {
-    return ThreadTime() - started_ - waited_;
-}
-
-OwnWork::Wait::Wait(OwnWork& work) : work_(work), began_(ThreadTime()) {}
-
-OwnWork::Wait::~Wait()
-{
-    work_.waited_ += ThreadTime() - began_;
+    work_.counted_ += ThreadTime() - began_;
 }
 
 }  // namespace kelvo

@@ -1,7 +1,7 @@
 // When frame ticks run. The frame timer is restarted as a tick starts, so
 // its next event falls due when that tick's recording should end: an event
-// that finds the tick still running is kept and starts the next tick as soon
-// as this one ends (ticks run back to back). The interval backs off only
+// that finds the tick still waiting for its sound is kept and starts the next
+// tick as soon as this one has drawn (ticks run back to back). The interval backs off only
 // when the applet's own work for a tick takes longer than the interval; a
 // tick that is late because its sound came late, or because its thread
 // waited for its turn on a busy machine, lengthens nothing.
@@ -38,20 +38,21 @@ private:
     bool kept_ = false;
 };
 
-// The applet's own work in a tick: the processor time of its thread, less
-// what went by while it waited for sound.
+// The applet's own work in a tick: the processor time its thread spends in
+// the tick's parts (starting the recording, drawing the block), not what it
+// does for others while the sound comes.
 class OwnWork {
 public:
-    void Start();
-    std::chrono::nanoseconds Elapsed() const;
+    void Start() { counted_ = {}; }
+    std::chrono::nanoseconds Elapsed() const { return counted_; }
 
-    // RAII: the time of a wait for sound is not own work.
-    class Wait {
+    // RAII: one part of the tick's work.
+    class Part {
     public:
-        explicit Wait(OwnWork& work);
-        ~Wait();
-        Wait(const Wait&) = delete;
-        Wait& operator=(const Wait&) = delete;
+        explicit Part(OwnWork& work);
+        ~Part();
+        Part(const Part&) = delete;
+        Part& operator=(const Part&) = delete;
 
     private:
         OwnWork& work_;
@@ -61,8 +62,7 @@ public:
     static std::chrono::nanoseconds ThreadTime();
 
 private:
-    std::chrono::nanoseconds started_{};
-    std::chrono::nanoseconds waited_{};
+    std::chrono::nanoseconds counted_{};
 };
 
 }  // namespace kelvo

@@ -23,22 +23,10 @@ void TimerControl::Restart()
     Apply();
 }
 
-void TimerControl::Pause()
-{
-    ++pauses_;
-    Apply();
-}
-
-void TimerControl::Resume()
-{
-    if (pauses_ > 0) --pauses_;
-    Apply();
-}
-
 void TimerControl::Apply()
 {
     // An interval of 0 or less never fires, as with a form timer.
-    if (enabled_ && pauses_ == 0 && interval_ > 0) {
+    if (enabled_ && interval_ > 0) {
         timer_.start(interval_);
     } else {
         timer_.stop();

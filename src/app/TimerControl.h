@@ -23,13 +23,6 @@ public:
     // Counts a whole interval from now.
     void Restart();
 
-    // Modal loops (menus, dialogs, message boxes) pause the timer; it resumes
-    // with a whole interval when the last one closes.
-    void Pause();
-    void Resume();
-    // Enabled and not paused: events fall due.
-    bool Running() const { return timer_.isActive(); }
-
     QString Tag;
 
 signals:
@@ -41,5 +34,4 @@ private:
     QTimer timer_;
     std::int32_t interval_;
     bool enabled_ = false;
-    int pauses_ = 0;
 };

@@ -88,15 +88,15 @@ frmMain::frmMain(std::string argumentText, QWidget* parent)
     connect(Timer, &TimerControl::Timer, this, &frmMain::Timer_Timer);
     connect(TimerFPS, &TimerControl::Timer, this, &frmMain::TimerFPS_Timer);
 
-    winmm::SetWaveInWakeup(&user::WakeMessagePump);
-    user::SetModalHooks({[this] { Timer->Pause(); }, [this] { Timer->Resume(); }});
+    // From the capture thread: the block is drawn by this window's thread.
+    winmm::SetWaveInWakeup(
+        [this] { QMetaObject::invokeMethod(this, [this] { BlockArrived(); }, Qt::QueuedConnection); });
     trayWatch_ = std::make_unique<NotificationAreaWatch>(
         [this](bool available) { kelvo::GuardEvent("notification area", [&] { NotificationAreaChanged(available); }); });
 }
 
 frmMain::~frmMain()
 {
-    user::SetModalHooks({});
     state.oRecorder.reset();  // closes the device while the wakeup is still valid
     winmm::SetWaveInWakeup(nullptr);
 }
@@ -172,6 +172,9 @@ void frmMain::Form_Unload()
         state.oRecorder->Cancel();
         state.oRecorder->WaveClose();
     }
+    // The recording in flight went with the device.
+    recordingLength_ = 0;
+    pacer_.TickFinished();
     trayWatch_.reset();
     if (mnuShowHide->text() == QLatin1String("Show")) kelvo::TrayDelete(picTrayHwnd_, 1);
     // A start-up that ended early has no interval of the user's to save: the

@@ -85,7 +85,11 @@ private:
     void Form_Unload();
     void Timer_Timer();
     void TimerFPS_Timer();
-    void Tick();
+    void StartTick();
+    bool RecordTick();
+    void BlockArrived();
+    void DrawTick();
+    void EndTick();
     bool ReopenRecorder();
     void RenderWindowFrame(std::span<const std::uint8_t> samples);
     void SetUpDirectDraw();
@@ -101,6 +105,7 @@ private:
     QImage background_;
     kelvo::TickPacer pacer_;
     kelvo::OwnWork work_;
+    std::int32_t recordingLength_ = 0;
     std::function<void()> renderHook_;
     Clock clock_;
     std::chrono::steady_clock::time_point lastOpenAttempt_{};

@@ -14,7 +14,7 @@ WaveIn::~WaveIn()
     WaveClose();
 }
 
-bool WaveIn::WaveOpen(bool Stereo, std::int32_t Quality, std::int32_t BPS)
+std::optional<bool> WaveIn::StartOpening(bool Stereo, std::int32_t Quality, std::int32_t BPS)
 {
     const std::int32_t channels = Stereo ? 2 : 1;
     std::int32_t perSecond = 0;
@@ -33,8 +33,8 @@ bool WaveIn::WaveOpen(bool Stereo, std::int32_t Quality, std::int32_t BPS)
     if (hWaveIn) WaveClose();  // never leak a device opened earlier
     if (!wakeup_) return waveInOpen(&hWaveIn, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL) == MMSYSERR_NOERROR;
 
-    bCancelled = false;
-    const auto opened = kelvo::RunUnblocked<HWAVEIN>(
+    opening_.reset();
+    opening_.emplace(
         [format] {
             HWAVEIN h = nullptr;
             return waveInOpen(&h, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL) == MMSYSERR_NOERROR ? h : nullptr;
@@ -42,9 +42,34 @@ bool WaveIn::WaveOpen(bool Stereo, std::int32_t Quality, std::int32_t BPS)
         [](HWAVEIN& h) {
             if (h) waveInClose(h);
         },
-        pump_, wakeup_, [this] { return bCancelled; });
-    hWaveIn = opened.value_or(nullptr);
-    return hWaveIn != nullptr;
+        wakeup_);
+    return std::nullopt;
+}
+
+bool WaveIn::WaveOpen(bool Stereo, std::int32_t Quality, std::int32_t BPS)
+{
+    bCancelled = false;
+    opening_.reset();
+    for (;;) {
+        if (const auto opened = WaveOpenUnblocked(Stereo, Quality, BPS)) return *opened;
+        if (bCancelled) {
+            opening_.reset();
+            return false;
+        }
+        pump_();
+    }
+}
+
+std::optional<bool> WaveIn::WaveOpenUnblocked(bool Stereo, std::int32_t Quality, std::int32_t BPS)
+{
+    if (opening_) {
+        const auto opened = opening_->Take();
+        if (!opened) return std::nullopt;
+        opening_.reset();
+        hWaveIn = *opened;
+        return hWaveIn != nullptr;
+    }
+    return StartOpening(Stereo, Quality, BPS);
 }
 
 bool WaveIn::WaveRecord(std::int32_t lBufferLength)
@@ -68,9 +93,13 @@ bool WaveIn::WaveRecord(std::int32_t lBufferLength)
     if (waveInStart(hWaveIn) != MMSYSERR_NOERROR) return false;
 
     bCancelled = false;
-    std::atomic_ref<DWORD> flags(Header.dwFlags);
-    while (!(flags.load(std::memory_order_acquire) & WHDR_DONE) && !bCancelled) pump_();
-    return !bCancelled;
+    return true;
+}
+
+bool WaveIn::Filled() const
+{
+    const DWORD flags = std::atomic_ref<DWORD>(const_cast<DWORD&>(Header.dwFlags)).load(std::memory_order_acquire);
+    return bHeaderWithDevice && (flags & WHDR_DONE) && !bCancelled;
 }
 
 void WaveIn::RetrieveData(std::uint8_t* lpBuffer, std::int32_t Length)
@@ -90,6 +119,7 @@ void WaveIn::Cancel()
 
 bool WaveIn::WaveClose()
 {
+    opening_.reset();
     if (!hWaveIn) return true;
     waveInReset(hWaveIn);
     waveInStop(hWaveIn);

@@ -120,7 +120,6 @@ void frmPrefs::ShowModal(Owner owner)
     dialog->Form_Load();
     dialog->CentreOnOwner();
     user::KeepOffTaskbar(dialog);
-    user::ModalScope modal;
     dialog->exec();
 }
 

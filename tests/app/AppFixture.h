@@ -10,6 +10,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QTimer>
+
+#include <functional>
+
 constexpr COLORREF kTrace = RGB(128, 255, 255);
 
 class AppTest : public ::testing::Test {
@@ -26,6 +32,32 @@ protected:
     {
         user::SetMessageBoxHandler({});
         winmm::SetCaptureDriver(nullptr);
+    }
+
+    // Start-up with the frame timer stopped: the test gives the timer events.
+    static bool Load(frmMain& form)
+    {
+        const bool loaded = form.Form_Load();
+        form.Timer->SetEnabled(false);
+        return loaded;
+    }
+
+    // Runs events until `done` holds (or 10 s pass).
+    static bool Until(const std::function<bool()>& done)
+    {
+        QDeadlineTimer deadline(10000);
+        QTimer look;  // also looks again when nothing else happens
+        look.start(20);
+        while (!done() && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        return done();
+    }
+
+    // A frame-timer event, and events until its block is drawn.
+    static void Frame(frmMain& form)
+    {
+        emit form.Timer->Timer();
+        EXPECT_TRUE(Until([&] { return !form.InTick(); })) << "the block never came";
     }
 
     // Rows of the GDI canvas where column x shows the trace colour.

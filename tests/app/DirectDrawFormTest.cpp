@@ -59,7 +59,7 @@ protected:
     static std::string Tick(frmMain& form)
     {
         testing::internal::CaptureStderr();
-        emit form.Timer->Timer();
+        Frame(form);
         return testing::internal::GetCapturedStderr();
     }
 };
@@ -70,7 +70,7 @@ TEST_F(DirectDrawForm, FramesShowTheBackgroundWithTheTraceFromTheMiddleOfTheLeft
     for (std::size_t i = 0; i < tone.size(); ++i) tone[i] = static_cast<std::uint8_t>(128 + 100 * std::sin(i * 0.17));
     driver->autoPattern = tone;
     frmMain form("");
-    ASSERT_TRUE(form.Form_Load());
+    ASSERT_TRUE(Load(form));
     EXPECT_EQ(Tick(form), "");
     ASSERT_TRUE(form.state.bDirectX);
     EXPECT_NE(form.picCanvas->grab().toImage().pixel(0, 0), kBorder) << "shown over the canvas";
@@ -128,7 +128,7 @@ TEST_F(DirectDrawForm, AnyFailureMeansGdiForTheRestOfTheRunAndTheSwitchStays)
         c.before();
         frmMain form("");
         testing::internal::CaptureStderr();
-        ASSERT_TRUE(form.Form_Load());
+        ASSERT_TRUE(Load(form));
         std::string err = testing::internal::GetCapturedStderr();
         if (c.during) {
             EXPECT_EQ(Tick(form), "") << "DirectDraw draws at first";

@@ -49,11 +49,11 @@ TEST_F(FormTest, TicksDrawTheirSoundSlowDrawingBacksOffOncePerTickLateSoundAndWo
 {
     driver->autoPattern = {128};
     frmMain form("");
-    ASSERT_TRUE(form.Form_Load());
+    ASSERT_TRUE(Load(form));
     form.SetRefreshInterval(20);
     form.SetRenderHook([&] { Burn(form.RefreshInterval() + 5); });
-    emit form.Timer->Timer();
-    emit form.Timer->Timer();
+    Frame(form);
+    Frame(form);
     EXPECT_EQ(form.RefreshInterval(), 30);
     // Silence is the row round(128 / 256 x 61) = 30, from column 1 to the last.
     EXPECT_TRUE(TraceRows(form, 0).empty());
@@ -62,23 +62,41 @@ TEST_F(FormTest, TicksDrawTheirSoundSlowDrawingBacksOffOncePerTickLateSoundAndWo
     form.SetRenderHook({});
     driver->autoPattern.clear();
     const int before = driver->Count("start");
-    int startsInNextTick = 0;
-    QTimer::singleShot(0, [&] {
-        emit form.Timer->Timer();  // due as the recording should end: kept
-        emit form.Timer->Timer();  // a whole interval late: the sound is, not the applet
-        EXPECT_EQ(driver->Count("start"), before + 1) << "never a second tick while one runs";
-        Burn(40);  // a busy event loop while the tick waits
-        driver->Deliver(std::vector<std::uint8_t>(240, 128));
-        QTimer::singleShot(0, [&] {
-            startsInNextTick = driver->Count("start");
-            form.Unload();
-        });
-    });
     emit form.Timer->Timer();
-    EXPECT_EQ(startsInNextTick, before + 2) << "the kept event started the next tick at once";
+    ASSERT_TRUE(form.InTick()) << "the tick returns while its sound comes";
+    emit form.Timer->Timer();  // due as the recording should end: kept
+    emit form.Timer->Timer();  // a whole interval late: the sound is, not the applet
+    EXPECT_EQ(driver->Count("start"), before + 1) << "never a second tick while one waits";
+    Burn(40);  // other work while the tick waits
+    driver->Deliver(std::vector<std::uint8_t>(240, 128));
+    EXPECT_TRUE(Until([&] { return driver->Count("start") == before + 2; })) << "the kept event's tick follows at once";
+    EXPECT_TRUE(form.InTick());
     EXPECT_EQ(form.RefreshInterval(), 30);
-    EXPECT_FALSE(form.InTick()) << "exit ends the waiting tick";
+    form.Unload();
+}
+
+// Exit while a tick waits: the block that came is not drawn, no tick follows,
+// the device is closed once and the interval saved.
+TEST_F(FormTest, AnExitWhileATickWaitsEndsItWithoutDrawing)
+{
+    driver->autoPattern = {128};
+    frmMain form("");
+    ASSERT_TRUE(Load(form));
+    Frame(form);
+    int drawn = 0;
+    form.SetRenderHook([&] { ++drawn; });
+    driver->autoPattern.clear();
+    emit form.Timer->Timer();
+    emit form.Timer->Timer();  // kept
+    driver->Deliver(std::vector<std::uint8_t>(1200, 200));  // its wakeup is on its way
+    form.Unload();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(drawn, 0);
+    EXPECT_EQ(TraceRows(form, 50), std::vector<int>{30}) << "the last frame stays";
+    EXPECT_FALSE(form.InTick());
+    EXPECT_EQ(driver->Count("start"), 2);
     EXPECT_EQ(driver->Count("close"), 1);
+    EXPECT_EQ(LoadStoredSettings().interval, 150);
 }
 
 TEST_F(FormTest, ALostDeviceShowsTheBackgroundAndIsReopenedAtMostOnceASecond)
@@ -87,75 +105,66 @@ TEST_F(FormTest, ALostDeviceShowsTheBackgroundAndIsReopenedAtMostOnceASecond)
     driver->autoPattern = {200};
     frmMain form("");
     form.SetClock([&] { return now; });
-    ASSERT_TRUE(form.Form_Load());
-    emit form.Timer->Timer();
+    ASSERT_TRUE(Load(form));
+    Frame(form);
     ASSERT_EQ(TraceRows(form, 50), std::vector<int>{48}) << "round(200 / 256 x 61)";
 
     driver->Fail();
-    emit form.Timer->Timer();
+    Frame(form);
     EXPECT_TRUE(TraceRows(form, 50).empty()) << "no sound, no trace";
     EXPECT_EQ(driver->Count("close"), 1);
 
     now += std::chrono::milliseconds(500);
     driver->openResult = MMSYSERR_NODRIVER;
-    emit form.Timer->Timer();
+    Frame(form);
     EXPECT_EQ(driver->Count("open"), 1) << "too soon to try again";
 
+    // Opening runs beside the event loop: the ticks that follow ask how it went.
+    const auto reopened = [&] {
+        Frame(form);
+        return !form.state.oRecorder->Opening();
+    };
     now += std::chrono::milliseconds(600);
-    emit form.Timer->Timer();
+    EXPECT_TRUE(Until(reopened));
     EXPECT_EQ(driver->Count("open"), 2);
+    EXPECT_FALSE(form.state.oRecorder->IsOpen());
 
-    // The first block after the reopen arrives late: that is no reason to back off.
     now += std::chrono::milliseconds(1000);
     driver->openResult = MMSYSERR_NOERROR;
-    driver->autoPattern.clear();
-    QTimer::singleShot(0, [&] {
-        emit form.Timer->Timer();
-        emit form.Timer->Timer();
-        driver->autoPattern = {200};  // for the kept event's tick
-        driver->Deliver(std::vector<std::uint8_t>(1200, 200));
-    });
-    emit form.Timer->Timer();
+    EXPECT_TRUE(Until(reopened));
     EXPECT_EQ(driver->Count("open"), 3);
     EXPECT_EQ(TraceRows(form, 50), std::vector<int>{48}) << "drawing resumes";
     EXPECT_EQ(form.RefreshInterval(), 150) << "recovery never touches the interval";
 }
 
-// The preferences dialog opened while a frame tick waits for its sound.
-TEST_F(FormTest, TheDialogPausesTheFrameTimerAndAnAppliedIntervalCountsFromTheNextTick)
+// The menu command opens the dialog while a tick waits for its sound: ticks
+// go on drawing under the dialog, and an applied interval counts at once.
+TEST_F(FormTest, TicksDrawUnderTheDialogAndAnAppliedIntervalCountsWhileItIsOpen)
 {
     frmMain form("");
-    ASSERT_TRUE(form.Form_Load());
-    driver->autoPattern = {128};
-    emit form.Timer->Timer();  // the first block, while the device warms up
-    driver->autoPattern.clear();
+    ASSERT_TRUE(Load(form));
+    emit form.Timer->Timer();
+    ASSERT_TRUE(form.InTick());
     bool checked = false;
-    QTimer::singleShot(0, [&] {  // in the tick's wait: the menu command opens the dialog
-        QTimer::singleShot(0, [&] {
-            auto* dialog = form.findChild<frmPrefs*>();
-            ASSERT_TRUE(dialog);
-            EXPECT_TRUE(form.InTick());
-            EXPECT_FALSE(form.Timer->Running()) << "time in the dialog is not frame time";
-            dialog->txtFreq->setText(QStringLiteral("45"));
-            dialog->Command3->click();
-            EXPECT_EQ(form.RefreshInterval(), 45);
-            EXPECT_FALSE(form.Timer->Running());
-            driver->Deliver(std::vector<std::uint8_t>(1200, 200));  // the waiting tick's block
-            driver->autoPattern = {200};
-            dialog->Command2->click();  // Cancel keeps what was applied
-            checked = true;
-        });
-        form.mnuPrefs->trigger();
-        EXPECT_TRUE(form.Timer->Running()) << "the timer runs again once the dialog is closed";
+    QTimer::singleShot(0, [&] {
+        auto* dialog = form.findChild<frmPrefs*>();
+        ASSERT_TRUE(dialog);
+        driver->Deliver(std::vector<std::uint8_t>(1200, 200));  // the waiting tick's block
+        EXPECT_TRUE(Until([&] { return !form.InTick(); }));
+        EXPECT_EQ(TraceRows(form, 50), std::vector<int>{48});
+        dialog->txtFreq->setText(QStringLiteral("45"));
+        dialog->Command3->click();
+        EXPECT_EQ(form.RefreshInterval(), 45);
+        driver->autoPattern = {100};
+        Frame(form);
+        EXPECT_EQ(TraceRows(form, 50), std::vector<int>{24}) << "round(100 / 256 x 61)";
+        EXPECT_EQ(driver->Count("hint 360"), 1) << "45 ms recorded while the dialog is open";
+        dialog->Command2->click();  // Cancel keeps what was applied
+        checked = true;
     });
-    emit form.Timer->Timer();
+    form.mnuPrefs->trigger();
     ASSERT_TRUE(checked);
-    EXPECT_EQ(TraceRows(form, 50), std::vector<int>{48}) << "the waiting tick drew its block";
-    emit form.Timer->Timer();
-    // Warm-up and the waiting tick record 150 ms, the tick after them 45 ms.
-    EXPECT_EQ(driver->Count("hint 1200"), 2);
-    EXPECT_EQ(driver->Count("hint 360"), 1);
-    EXPECT_EQ(form.RefreshInterval(), 45) << "nothing was lengthened";
+    EXPECT_EQ(driver->Count("hint 1200"), 1);
     form.Unload();
     EXPECT_EQ(LoadStoredSettings().interval, 45) << "an applied interval is saved at exit";
     EXPECT_TRUE(boxes.empty());

@@ -37,7 +37,7 @@ protected:
 TEST_F(InteractionTest, TheTraceMovesBetweenWindowAndIconByMenuAndDoubleClicksAndExitTakesTheIcon)
 {
     frmMain form("/tray");
-    ASSERT_TRUE(form.Form_Load());
+    ASSERT_TRUE(Load(form));
     EXPECT_EQ(form.DisplayMode(), 1);
     EXPECT_FALSE(form.isVisible()) << "/tray keeps the window hidden";
     EXPECT_EQ(form.mnuShowHide->text(), "Show");
@@ -51,7 +51,7 @@ TEST_F(InteractionTest, TheTraceMovesBetweenWindowAndIconByMenuAndDoubleClicksAn
     // A tick in the tray display draws into the icon: a steady 200 is row
     // 12, reached by one blue stroke down from the middle in column 1.
     driver->autoPattern = {200};
-    emit form.Timer->Timer();
+    Frame(form);
     ASSERT_EQ(area.calls.back().message, static_cast<DWORD>(NIM_MODIFY));
     const auto& picture = *area.calls.back().picture;
     EXPECT_EQ(picture.argb[9 * picture.width + 1], 0xFF0000FFu);
@@ -103,7 +103,7 @@ TEST_F(InteractionTest, WithoutANotificationAreaTheWindowStaysTheUserIsToldOnceA
     std::ofstream(hive.kelvoDir()) << "a file where the settings folder should be: the save at exit fails";
     area.available = false;
     frmMain form("/tray");
-    ASSERT_TRUE(form.Form_Load());
+    ASSERT_TRUE(Load(form));
     EXPECT_EQ(form.DisplayMode(), 0);
     EXPECT_TRUE(form.isVisible());
     form.mnuShowHide->trigger();

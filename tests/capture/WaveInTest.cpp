@@ -6,9 +6,11 @@
 
 #include <gtest/gtest.h>
 
-#include <QTimer>
+#include <QCoreApplication>
 
+#include <atomic>
 #include <climits>
+#include <optional>
 #include <thread>
 
 using testing_support::FakeCaptureDriver;
@@ -20,7 +22,7 @@ protected:
     void SetUp() override
     {
         winmm::SetCaptureDriver(driver);
-        winmm::SetWaveInWakeup(&user::WakeMessagePump);
+        winmm::SetWaveInWakeup([this] { ++wakeups; });
     }
     void TearDown() override
     {
@@ -28,14 +30,8 @@ protected:
         winmm::SetCaptureDriver(nullptr);
     }
 
-    // Records `length` samples while `during` runs from the event loop.
-    bool Record(std::int32_t length, const std::function<void()>& during)
-    {
-        QTimer::singleShot(0, during);
-        return recorder.WaveRecord(length);
-    }
-
     std::shared_ptr<FakeCaptureDriver> driver = std::make_shared<FakeCaptureDriver>();
+    std::atomic<int> wakeups = 0;
     WaveIn recorder{&user::WaitAndDoEvents};
 };
 
@@ -53,31 +49,47 @@ TEST_F(WaveInTest, BuildsTheCaptureFormatOpensOneDeviceAndRefusesOverflows)
     EXPECT_EQ(driver->Count("open"), 2) << "an overflowing format opens nothing";
 }
 
-TEST_F(WaveInTest, RecordsFromTheCaptureThreadWhileEventsRunAndADeviceThatGoesAwayLeavesSilence)
+// With a wakeup, opening runs on a thread of its own: WaveOpen pumps events
+// until it is done, WaveOpenUnblocked asks and returns.
+TEST_F(WaveInTest, OpensBesideTheEventLoop)
+{
+    WaveIn unblocked{&user::WaitAndDoEvents, &user::WakeMessagePump};
+    EXPECT_EQ(unblocked.WaveOpenUnblocked(false, 8000, 8), std::nullopt);
+    EXPECT_TRUE(unblocked.Opening());
+    std::optional<bool> opened;
+    // The opening thread wakes the pump when it is done.
+    while (!(opened = unblocked.WaveOpenUnblocked(false, 8000, 8))) user::WaitAndDoEvents();
+    EXPECT_EQ(opened, std::optional<bool>(true));
+    EXPECT_TRUE(unblocked.IsOpen());
+    EXPECT_FALSE(unblocked.Opening());
+    EXPECT_TRUE(unblocked.WaveOpen(false, 8000, 8));
+    EXPECT_EQ(driver->Count("open"), 2);
+    EXPECT_EQ(driver->Count("close"), 1);
+}
+
+TEST_F(WaveInTest, RecordsFromTheCaptureThreadWithoutWaitingAndADeviceThatGoesAwayLeavesSilence)
 {
     ASSERT_TRUE(recorder.WaveOpen(false, 8000, 8));
     std::vector<std::uint8_t> sound(960);
     for (std::size_t i = 0; i < sound.size(); ++i) sound[i] = static_cast<std::uint8_t>(i * 7);
-    // Delivered from a capture thread, in pieces as a sound server does, while
-    // the recorder's wait runs events.
-    std::thread capture;
-    const bool ok = Record(960, [&] {
-        capture = std::thread([&] {
-            for (std::size_t at = 0; at < sound.size(); at += 320) {
-                driver->Deliver(std::vector<std::uint8_t>(sound.begin() + at, sound.begin() + at + 320));
-            }
-        });
-    });
-    capture.join();
-    ASSERT_TRUE(ok);
+    ASSERT_TRUE(recorder.WaveRecord(960));
+    EXPECT_FALSE(recorder.Filled());
+    // Delivered from a capture thread, in pieces as a sound server does.
+    std::thread([&] {
+        for (std::size_t at = 0; at < sound.size(); at += 320) {
+            driver->Deliver(std::vector<std::uint8_t>(sound.begin() + at, sound.begin() + at + 320));
+        }
+    }).join();
+    ASSERT_TRUE(recorder.Filled());
+    EXPECT_EQ(wakeups, 1) << "the capture thread says when the buffer is full";
     std::vector<std::uint8_t> samples(960);
     recorder.RetrieveData(samples.data(), 960);
     EXPECT_EQ(samples, sound);
 
-    ASSERT_TRUE(Record(100, [&] {
-        driver->Deliver(std::vector<std::uint8_t>(30, 7));
-        driver->Fail();
-    }));
+    ASSERT_TRUE(recorder.WaveRecord(100));
+    driver->Deliver(std::vector<std::uint8_t>(30, 7));
+    driver->Fail();
+    ASSERT_TRUE(recorder.Filled());
     samples.assign(120, 0xEE);
     // Asking for more than was recorded copies only the buffer.
     recorder.RetrieveData(samples.data(), 120);
@@ -87,18 +99,24 @@ TEST_F(WaveInTest, RecordsFromTheCaptureThreadWhileEventsRunAndADeviceThatGoesAw
     EXPECT_EQ(samples, expected);
 }
 
-TEST_F(WaveInTest, CancelEndsTheWaitEvenWhenTheBufferCompletesAtTheSameMoment)
+TEST_F(WaveInTest, ACancelledRecordingIsNeverFilledEvenWhenTheBufferCompletesAtTheSameMoment)
 {
     ASSERT_TRUE(recorder.WaveOpen(false, 8000, 8));
     // A cancel before the recording is forgotten when it starts.
     recorder.Cancel();
-    EXPECT_TRUE(Record(50, [&] { driver->Deliver(std::vector<std::uint8_t>(50, 1)); }));
+    ASSERT_TRUE(recorder.WaveRecord(50));
+    driver->Deliver(std::vector<std::uint8_t>(50, 1));
+    EXPECT_TRUE(recorder.Filled());
     recorder.RetrieveData(nullptr, 0);
-    EXPECT_FALSE(Record(50, [&] { recorder.Cancel(); }));
-    EXPECT_FALSE(Record(50, [&] {
-        driver->Deliver(std::vector<std::uint8_t>(50, 1));
-        recorder.Cancel();
-    }));
+    EXPECT_FALSE(recorder.Filled()) << "fetched";
+
+    ASSERT_TRUE(recorder.WaveRecord(50));
+    recorder.Cancel();
+    EXPECT_FALSE(recorder.Filled());
+    ASSERT_TRUE(recorder.WaveRecord(50));
+    driver->Deliver(std::vector<std::uint8_t>(50, 1));
+    recorder.Cancel();
+    EXPECT_FALSE(recorder.Filled());
 }
 
 }  // namespace

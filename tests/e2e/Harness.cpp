@@ -255,6 +255,15 @@ long Reports(const std::string& log, const std::string& interval)
     return std::distance(std::sregex_iterator(log.begin(), log.end(), line), std::sregex_iterator());
 }
 
+std::vector<Report> FrameReports(const std::string& log)
+{
+    const std::regex line("kelvo: frames=(\\d+) interval=(\\d+)\n");
+    std::vector<Report> reports;
+    for (auto it = std::sregex_iterator(log.begin(), log.end(), line); it != std::sregex_iterator(); ++it)
+        reports.push_back({std::stol((*it)[1]), std::stol((*it)[2])});
+    return reports;
+}
+
 Found Find(const QImage& image, QRect area, QRgb colour, int tolerance)
 {
     Found found;

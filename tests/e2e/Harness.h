@@ -119,6 +119,12 @@ inline std::filesystem::path KelvoBinary() { return std::filesystem::path(KELVO_
 // How many of Kelvo's /debug lines in `log` give an interval that matches
 // `interval` (a regular expression).
 long Reports(const std::string& log, const std::string& interval = "\\d+");
+// Kelvo's /debug lines in `log`, in order.
+struct Report {
+    long frames = 0;
+    long interval = 0;
+};
+std::vector<Report> FrameReports(const std::string& log);
 
 // Where `colour` (each channel within `tolerance`) is inside `area`: the
 // smallest rectangle around it, and how many pixels have it.

@@ -1,13 +1,13 @@
 // The tray icon, the preferences dialog and the about box from both menus, the
 // user's mouse and keyboard, against a real X server, a real XEmbed tray host
-// and a real sound server.
+// and a real sound server. The trace stays live whatever of these is open.
 #include "e2e/Harness.h"
 
 #include <gtest/gtest.h>
 
 using namespace e2e;
 
-TEST(TrayAndMenus, TheIconIsLiveAboutAndAnIntervalFromEitherMenuTheIntervalRunsAtOnceAndIsStoredAtExit)
+TEST(TrayAndMenus, TheTraceIsLiveUnderMenusAndBoxesAboutAndAnIntervalFromEitherMenuRunsAtOnceAndIsStoredAtExit)
 {
     XServer x;
     SoundServer sound;
@@ -44,39 +44,79 @@ TEST(TrayAndMenus, TheIconIsLiveAboutAndAnIntervalFromEitherMenuTheIntervalRunsA
         x.Xdotool({"windowfocus", "--sync", dialog, "key", key});
         EXPECT_TRUE(WaitFor([&] { return x.WindowsNamed("Kelvo").empty(); }, 10s)) << key << " closes it";
     };
-    // "Preferences...", then `text` into the box and "&Apply" (Alt+A).
-    const auto apply = [&](QPoint at, const std::string& text) {
-        ASSERT_TRUE(choose(at, 1, "Kelvo Preferences")) << kelvo.Log();
-        const QPoint box = x.Geometry(dialog).topLeft() + QPoint(95, 21);
-        x.Xdotool({"windowfocus", "--sync", dialog, "mousemove", std::to_string(box.x()), std::to_string(box.y()),
+    // `text` into the open dialog's box, and "&Apply" (Alt+A).
+    const auto type = [&](const std::string& prefs, const std::string& text) {
+        const QPoint box = x.Geometry(prefs).topLeft() + QPoint(95, 21);
+        x.Xdotool({"windowfocus", "--sync", prefs, "mousemove", std::to_string(box.x()), std::to_string(box.y()),
                    "click", "1", "key", "ctrl+a", "type", text});
         x.Xdotool({"key", "alt+a"});
+    };
+    // "Preferences...", then `text` applied.
+    const auto apply = [&](QPoint at, const std::string& text) {
+        ASSERT_TRUE(choose(at, 1, "Kelvo Preferences")) << kelvo.Log();
+        type(dialog, text);
+    };
+    // The frames of the second whole second from now, at `interval` ms.
+    const auto rate = [&](long interval) {
+        const std::size_t seen = FrameReports(kelvo.Log()).size();
+        std::vector<Report> reports;
+        WaitFor([&] { return (reports = FrameReports(kelvo.Log())).size() >= seen + 2; }, 10s);
+        EXPECT_GE(reports.size(), seen + 2) << kelvo.Log();
+        if (reports.size() < seen + 2) return 0L;
+        EXPECT_EQ(reports.back().interval, interval);
+        return reports.back().frames;
     };
 
     ASSERT_TRUE(WaitFor(traced, 20s)) << kelvo.Log();
     const QImage first = x.Screenshot().copy(panel);
     EXPECT_TRUE(WaitFor([&] { return x.Screenshot().copy(panel) != first; }, 10s)) << "the trace is live";
+    // ... also while the icon's menu is open.
+    const std::size_t windows = x.WindowsOfPid(kelvo.process().pid()).size();
+    x.Click(icon, 3);
+    ASSERT_TRUE(WaitFor([&] { return x.WindowsOfPid(kelvo.process().pid()).size() > windows; }, 10s));
+    const QImage underMenu = x.Screenshot().copy(panel);
+    EXPECT_TRUE(WaitFor([&] { return x.Screenshot().copy(panel) != underMenu; }, 10s)) << "the icon under its menu";
+    EXPECT_GE(rate(150), 5) << "the tray's menu";
+    x.Xdotool({"key", "Escape"});
+    ASSERT_TRUE(WaitFor([&] { return x.WindowsOfPid(kelvo.process().pid()).size() == windows; }, 10s));
     x.Click(icon, 1, 2);
     ASSERT_TRUE(WaitFor([&] { return kelvo.MainWindow(0ms).has_value() && !traced(); }, 10s)) << "window for icon";
     const QRect window = x.Geometry(*kelvo.MainWindow());
     EXPECT_EQ(window.topLeft(), QPoint((640 - 188) / 2, (480 - 94) / 2)) << "centred, also after a start in the tray";
 
-    apply(window.center(), "45");
-    EXPECT_LE((x.Geometry(dialog).center() - window.center()).manhattanLength(), 2) << "centred on its owner";
-    EXPECT_TRUE(WaitFor([&] { return Reports(kelvo.Log(), "45") > 0; }, 2s)) << kelvo.Log();
-    x.Click(x.Geometry(dialog).topLeft() + QPoint(133, 153), 1);  // "Ok"
-    EXPECT_TRUE(WaitFor([&] { return x.WindowsNamed("Kelvo Preferences").empty(); }, 10s));
+    const std::size_t before = x.WindowsOfPid(kelvo.process().pid()).size();
+    x.Click(window.center(), 3);
+    ASSERT_TRUE(WaitFor([&] { return x.WindowsOfPid(kelvo.process().pid()).size() > before; }, 10s));
+    EXPECT_GE(rate(150), 5) << "the window's menu";
+    x.Xdotool({"key", "Escape"});
+    ASSERT_TRUE(WaitFor([&] { return x.WindowsOfPid(kelvo.process().pid()).size() == before; }, 10s));
     about(window.center(), "Escape");
+
+    // With the dialog open: 14 is refused, 45 runs at once.
+    ASSERT_TRUE(choose(window.center(), 1, "Kelvo Preferences")) << kelvo.Log();
+    const std::string prefs = dialog;
+    EXPECT_LE((x.Geometry(prefs).center() - window.center()).manhattanLength(), 2) << "centred on its owner";
+    EXPECT_GE(rate(150), 5) << "the Preferences dialog";
+    type(prefs, "14");
+    ASSERT_TRUE(shown("Invalid rate")) << kelvo.Log();
+    EXPECT_GE(rate(150), 5) << "the \"Invalid rate\" box";
+    x.Xdotool({"windowfocus", "--sync", dialog, "key", "Return"});
+    ASSERT_TRUE(WaitFor([&] { return x.WindowsNamed("Invalid rate").empty(); }, 10s));
+    type(prefs, "45");
+    const long applied = rate(45);
+    EXPECT_TRUE(applied >= 18 && applied <= 22) << applied << " frames/s at 45 ms, the dialog still open";
+    x.Click(x.Geometry(prefs).topLeft() + QPoint(133, 153), 1);  // "Ok"
+    EXPECT_TRUE(WaitFor([&] { return x.WindowsNamed("Kelvo Preferences").empty(); }, 10s));
 
     // In the tray, from the icon's menu: 14 is refused (45 is what is stored at the end).
     x.Click(window.center(), 1, 2);
     ASSERT_TRUE(WaitFor([&] { return !kelvo.MainWindow(0ms) && traced(); }, 10s)) << "into the tray";
     apply(icon, "14");
-    const std::string prefs = dialog;
+    const std::string iconPrefs = dialog;
     ASSERT_TRUE(shown("Invalid rate")) << kelvo.Log();
     x.Xdotool({"windowfocus", "--sync", dialog, "key", "Return"});
     ASSERT_TRUE(WaitFor([&] { return x.WindowsNamed("Invalid rate").empty(); }, 10s));
-    x.Click(x.Geometry(prefs).topLeft() + QPoint(205, 153), 1);  // "Cancel"
+    x.Click(x.Geometry(iconPrefs).topLeft() + QPoint(205, 153), 1);  // "Cancel"
     EXPECT_TRUE(WaitFor([&] { return x.WindowsNamed("Kelvo Preferences").empty(); }, 10s));
     about(icon, "Return");
 

@@ -21,12 +21,6 @@ MessageBoxHandler& Handler()
 
 bool dismissing = false;
 
-ModalHooks& Hooks()
-{
-    static ModalHooks hooks;
-    return hooks;
-}
-
 QMessageBox::Icon IconFor(UINT type)
 {
     switch (type & MB_ICONMASK) {
@@ -43,11 +37,6 @@ QMessageBox::Icon IconFor(UINT type)
 void SetMessageBoxHandler(MessageBoxHandler handler)
 {
     Handler() = std::move(handler);
-}
-
-void SetModalHooks(ModalHooks hooks)
-{
-    Hooks() = std::move(hooks);
 }
 
 void DismissModalLoops()
@@ -70,16 +59,6 @@ void DismissModalLoops()
     }
 }
 
-ModalScope::ModalScope()
-{
-    if (Hooks().enter) Hooks().enter();
-}
-
-ModalScope::~ModalScope()
-{
-    if (Hooks().leave) Hooks().leave();
-}
-
 }  // namespace user
 
 int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
@@ -91,7 +70,6 @@ int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
         std::fprintf(stderr, "kelvo: %s: %s\n", caption.c_str(), text.c_str());
         return IDOK;
     }
-    user::ModalScope modal;
     if (user::Handler()) return user::Handler()(text, caption, uType);
 
     // The texts are 8-bit ANSI; Latin-1 keeps every byte a character.
