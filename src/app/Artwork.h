@@ -7,13 +7,15 @@
 
 namespace kelvo {
 
-// 188 x 94: a blue panel with a light edge and a title strip reading "Kelvo".
-QImage FormBackground();
-// 172 x 61: a diagonal gradient of 14 blue shades.
-QImage CanvasPicture();
-// A waveform of cyan and dark-cyan strokes on transparency, `size` square.
+// 188 x 94 logical pixels drawn at `ratio` device pixels each: a blue panel
+// with a light edge and a title strip reading "Kelvo".
+QImage FormBackground(double ratio = 1.0);
+// `width` x `height` device pixels: a diagonal gradient of 14 blue shades.
+QImage CanvasPicture(int width = 172, int height = 61);
+// The application icon (data/kelvo.svg: the blue canvas and its light trace)
+// drawn `size` pixels square.
 QImage IconImage(int size);
-// The 16 x 16 and 32 x 32 images together.
+// The icon drawn at the common sizes from 16 to 128 pixels.
 QIcon AppletIcon();
 
 }  // namespace kelvo

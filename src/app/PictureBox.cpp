@@ -1,18 +1,25 @@
 #include "app/PictureBox.h"
 
 #include "gdi/gdi_access.h"
+#include "user/device_pixels.h"
 #include "user/window_table.h"
 
 #include <QPainter>
 
 PictureBox::PictureBox(int clientWidth, int clientHeight, bool border, QWidget* parent)
-    : QWidget(parent),
-      clientWidth_(clientWidth),
-      clientHeight_(clientHeight),
-      border_(border ? 2 : 0),
-      surface_(clientWidth, clientHeight)
+    : PictureBox(clientWidth, clientHeight, border, parent, user::DevicePixelRatio())
 {
-    setFixedSize(clientWidth + 2 * border_, clientHeight + 2 * border_);
+}
+
+PictureBox::PictureBox(int clientWidth, int clientHeight, bool border, QWidget* parent, double ratio)
+    : QWidget(parent),
+      ratio_(ratio),
+      clientWidth_(user::DevicePixels(clientWidth, ratio)),
+      clientHeight_(user::DevicePixels(clientHeight, ratio)),
+      border_(border ? user::DevicePixels(2, ratio) : 0),
+      surface_(clientWidth_, clientHeight_)
+{
+    setFixedSize(clientWidth + (border ? 4 : 0), clientHeight + (border ? 4 : 0));
     setAttribute(Qt::WA_OpaquePaintEvent);
     SetForeColor(foreColor_);
     Cls();
@@ -63,33 +70,44 @@ void PictureBox::Cls()
 
 void PictureBox::paintEvent(QPaintEvent*)
 {
-    QPainter p(this);
-    if (border_ > 0) {
-        // A sunken edge: shadow above and left, light below and right.
-        const int w = width();
-        const int h = height();
-        p.setPen(QColor(128, 128, 128));
-        p.drawLine(0, 0, w - 2, 0);
-        p.drawLine(0, 0, 0, h - 2);
-        p.setPen(QColor(64, 64, 64));
-        p.drawLine(1, 1, w - 3, 1);
-        p.drawLine(1, 1, 1, h - 3);
-        p.setPen(QColor(255, 255, 255));
-        p.drawLine(0, h - 1, w - 1, h - 1);
-        p.drawLine(w - 1, 0, w - 1, h - 1);
-        p.setPen(QColor(212, 208, 200));
-        p.drawLine(1, h - 2, w - 2, h - 2);
-        p.drawLine(w - 2, 1, w - 2, h - 2);
-    }
     const gdi::PixelView view = gdi::BitmapPixels(surface_.bitmap());
     if (!view.bits) return;
+    const QSize size(view.width + 2 * border_, view.height + 2 * border_);
+    if (shown_.size() != size) {
+        shown_ = QImage(size, QImage::Format_RGB32);
+        shown_.setDevicePixelRatio(ratio_);
+        PaintBorder();
+    }
     // GDI leaves the top byte of its pixels 0, which a compositor that blends
     // windows (Wayland's) would take for full transparency.
-    if (shown_.size() != QSize(view.width, view.height)) shown_ = QImage(view.width, view.height, QImage::Format_RGB32);
     for (int y = 0; y < view.height; ++y) {
         const std::uint32_t* from = view.bits + static_cast<std::ptrdiff_t>(y) * view.stride;
-        auto* to = reinterpret_cast<std::uint32_t*>(shown_.scanLine(y));
+        auto* to = reinterpret_cast<std::uint32_t*>(shown_.scanLine(y + border_)) + border_;
         for (int x = 0; x < view.width; ++x) to[x] = from[x] | 0xFF000000u;
     }
-    p.drawImage(border_, border_, shown_);
+    // Drawn at the screen's ratio, the picture's device pixels are the screen's.
+    QPainter(this).drawImage(QPointF(0, 0), shown_);
+}
+
+// A sunken edge of two rings, each a whole number of device pixels wide:
+// shadow above and left, light below and right.
+void PictureBox::PaintBorder()
+{
+    const int w = shown_.width();
+    const int h = shown_.height();
+    const int outer = border_ / 2;
+    const auto ring = [&](int from, int to, QRgb topLeft, QRgb bottomRight) {
+        for (int i = from; i < to; ++i) {
+            for (int x = i; x < w - i; ++x) {
+                shown_.setPixel(x, i, x < w - i - 1 ? topLeft : bottomRight);
+                shown_.setPixel(x, h - 1 - i, bottomRight);
+            }
+            for (int y = i; y < h - i; ++y) {
+                shown_.setPixel(i, y, y < h - i - 1 ? topLeft : bottomRight);
+                shown_.setPixel(w - 1 - i, y, bottomRight);
+            }
+        }
+    };
+    ring(0, outer, qRgb(128, 128, 128), qRgb(255, 255, 255));
+    ring(outer, border_, qRgb(64, 64, 64), qRgb(212, 208, 200));
 }

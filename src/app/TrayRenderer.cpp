@@ -1,5 +1,6 @@
 #include "app/TrayRenderer.h"
 
+#include "app/Contrast.h"
 #include "app/SampleMapping.h"
 #include "common/RuntimeError.h"
 #include "surfaces/IconIndirect.h"
@@ -14,13 +15,17 @@ namespace {
 constexpr LONG blue = static_cast<LONG>(RGB(0, 0, 255));
 constexpr LONG green = static_cast<LONG>(RGB(0, 255, 0));
 constexpr double trayFullScale = 256.0;
+constexpr COLORREF classicFace = RGB(192, 192, 192);
+constexpr double legibleContrast = 3.0;
 
 LONG sysColour(int index) { return static_cast<LONG>(GetSysColor(index)); }
 
-void drawTrace(IconIndirect& canvas, std::span<const std::uint8_t> samples, LONG lPlatform, std::int16_t W,
-               std::int16_t H)
+void drawTrace(IconIndirect& canvas, std::span<const std::uint8_t> samples, std::int16_t W, std::int16_t H)
 {
-    if (lPlatform == 3 || lPlatform == 2) canvas.DrawRect(0, 0, W, H, sysColour(COLOR_BTNFACE));
+    // Panels today are as often dark as light, and what lies behind an icon
+    // is not known (a StatusNotifierItem host draws it itself): every class
+    // gets the opaque background that classes 2 and 3 have.
+    canvas.DrawRect(0, 0, W, H, static_cast<LONG>(TrayBackground()));
     canvas.DrawLine(0, 0, W - 1, 0, sysColour(COLOR_BTNSHADOW));
     canvas.DrawLine(0, 0, 0, H - 1, sysColour(COLOR_BTNSHADOW));
     canvas.DrawLine(W - 1, 0, W - 1, H - 1, sysColour(COLOR_BTNHIGHLIGHT));
@@ -36,6 +41,12 @@ void drawTrace(IconIndirect& canvas, std::span<const std::uint8_t> samples, LONG
 
 }  // namespace
 
+COLORREF TrayBackground()
+{
+    const auto face = static_cast<COLORREF>(GetSysColor(COLOR_BTNFACE));
+    return ContrastRatio(face, static_cast<COLORREF>(blue)) >= legibleContrast ? face : classicFace;
+}
+
 std::int16_t TrayLevel(std::span<const std::uint8_t> samples, std::int16_t height)
 {
     if (samples.empty()) return 0;
@@ -46,7 +57,7 @@ std::int16_t TrayLevel(std::span<const std::uint8_t> samples, std::int16_t heigh
     return RoundTo<std::int16_t>(height * (static_cast<double>(sum) / n / 127.0));
 }
 
-void RenderTrayFrame(std::span<const std::uint8_t> samples, LONG lTrayStyle, LONG lPlatform, HWND hTray)
+void RenderTrayFrame(std::span<const std::uint8_t> samples, LONG lTrayStyle, LONG /*lPlatform*/, HWND hTray)
 {
     IconIndirect canvas;
     const auto W = NarrowTo<std::int16_t>(IconIndirect::DefaultWidthSmall());
@@ -54,7 +65,7 @@ void RenderTrayFrame(std::span<const std::uint8_t> samples, LONG lTrayStyle, LON
     canvas.Create(W, H);
 
     if (lTrayStyle == 0) {
-        drawTrace(canvas, samples, lPlatform, W, H);
+        drawTrace(canvas, samples, W, H);
     } else if (lTrayStyle == 1) {
         const std::int16_t level = TrayLevel(samples, H);
         canvas.DrawRect(0, H - level, W, H, green);

@@ -9,9 +9,14 @@
 
 namespace kelvo {
 
-// lTrayStyle 0: the trace in a sunken frame (on platform classes 2 and 3 over
-// an opaque button-face background); 1: a green level bar; others: nothing.
+// lTrayStyle 0: the trace in a sunken frame over an opaque background on
+// every platform class, legible on light and dark panels alike; 1: a green
+// level bar; others: nothing. The icon is as large as the small-icon metrics.
 void RenderTrayFrame(std::span<const std::uint8_t> samples, LONG lTrayStyle, LONG lPlatform, HWND hTray);
+
+// The trace's background: the button face, unless the blue trace would not
+// stand out from it by 3:1 (a dark desktop palette), then the classic grey.
+COLORREF TrayBackground();
 
 // Height of the level bar for a block in an icon `height` pixels high; an
 // empty block gives 0.

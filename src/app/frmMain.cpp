@@ -11,6 +11,7 @@
 #include "shell/notification_area.h"
 #include "surfaces/TrayIcon.h"
 #include "settings/StoredSettings.h"
+#include "user/device_pixels.h"
 #include "user/message_box.h"
 #include "user/message_pump.h"
 #include "user/window_table.h"
@@ -50,7 +51,8 @@ frmMain::frmMain(std::string argumentText, QWidget* parent)
 {
     setFixedSize(188, 94);
     setWindowIcon(kelvo::AppletIcon());
-    background_ = kelvo::FormBackground();
+    background_ = kelvo::FormBackground(picCanvas->Ratio());
+    background_.setDevicePixelRatio(picCanvas->Ratio());
     setAttribute(Qt::WA_OpaquePaintEvent);
     // Centred from the start, so that it is also there when it first shows
     // after a start in the tray.
@@ -60,7 +62,8 @@ frmMain::frmMain(std::string argumentText, QWidget* parent)
     }
 
     picCanvas->move(6, 22);
-    picCanvas->SetPicture(kelvo::CanvasPicture());
+    picCanvas->SetPicture(kelvo::CanvasPicture(user::DevicePixels(172, picCanvas->Ratio()),
+                                               user::DevicePixels(61, picCanvas->Ratio())));
     picCanvas->SetForeColor(RGB(128, 255, 255));
     // Presses and double-clicks over the canvas belong to the window.
     picCanvas->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -209,7 +212,7 @@ void frmMain::SaveSettings()
 
 void frmMain::paintEvent(QPaintEvent*)
 {
-    QPainter(this).drawImage(0, 0, background_);
+    QPainter(this).drawImage(QPointF(0, 0), background_);
 }
 
 void frmMain::closeEvent(QCloseEvent* event)

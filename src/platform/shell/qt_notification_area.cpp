@@ -1,6 +1,7 @@
 #include "shell/qt_notification_area.h"
 
 #include "gdi/gdi_access.h"
+#include "shell/xembed_slot.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -181,6 +182,7 @@ BOOL QtNotificationArea::Add(const NOTIFYICONDATAA& data)
         raw->icon->setContextMenu(raw->menu.get());
     }
     raw->icon->show();
+    FitXEmbedSlot(raw->icon.get());
     entries_.emplace(key, std::move(entry));
     return TRUE;
 }
@@ -204,6 +206,7 @@ BOOL QtNotificationArea::Delete(const NOTIFYICONDATAA& data)
     entry.icon->hide();
     entry.icon->setContextMenu(nullptr);
     entry.icon.release()->deleteLater();
+    ForgetXEmbedSlot();
     if (entry.menu) entry.menu.release()->deleteLater();
     entries_.erase(it);
     return TRUE;

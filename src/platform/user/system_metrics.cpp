@@ -1,9 +1,14 @@
 #include "user/system_metrics.h"
 
+#include "user/device_pixels.h"
+
 #include <QApplication>
 #include <QStyle>
 
 namespace {
+
+int notificationIconWidth = 0;
+int notificationIconHeight = 0;
 
 int classicMetric(int nIndex)
 {
@@ -24,6 +29,10 @@ int GetSystemMetrics(int nIndex)
 {
     const int classic = classicMetric(nIndex);
     if (classic == 0) return 0;
+    if (notificationIconWidth > 0 && notificationIconHeight > 0) {
+        if (nIndex == SM_CXSMICON) return notificationIconWidth;
+        if (nIndex == SM_CYSMICON) return notificationIconHeight;
+    }
     if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return classic;
     const QStyle* style = QApplication::style();
     if (!style) return classic;
@@ -37,5 +46,11 @@ int GetSystemMetrics(int nIndex)
     default: metric = QStyle::PM_TitleBarButtonSize; break;
     }
     const int value = style->pixelMetric(metric);
-    return value > 0 ? value : classic;
+    return user::DevicePixels(value > 0 ? value : classic, user::DevicePixelRatio());
+}
+
+void SetNotificationIconSize(int width, int height)
+{
+    notificationIconWidth = width;
+    notificationIconHeight = height;
 }

@@ -1,0 +1,115 @@
+// The window and the tray icon on a screen of two device pixels to each
+// logical pixel (the test runs with QT_SCALE_FACTOR=2): drawn at the device
+// resolution, never as 1x pictures scaled up.
+#include "app/AppFixture.h"
+#include "app/Contrast.h"
+#include "app/TrayRenderer.h"
+#include "shell/FakeNotificationArea.h"
+#include "surfaces/IconPixels.h"
+#include "user/sys_color.h"
+#include "user/system_metrics.h"
+
+#include <QApplication>
+#include <QPalette>
+#include <QScreen>
+
+namespace {
+
+using HighDpiTest = AppTest;
+
+const HWND kTray = reinterpret_cast<HWND>(0x10040);
+
+// A picture scaled up from half its size repeats every column once.
+bool PixelDoubled(const QImage& image, const QRect& area)
+{
+    for (int x = area.left(); x + 1 <= area.right(); x += 2) {
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            if (image.pixel(x, y) != image.pixel(x + 1, y)) return false;
+        }
+    }
+    return true;
+}
+
+std::vector<std::uint8_t> Ramp()
+{
+    std::vector<std::uint8_t> ramp;
+    for (int i = 0; i < 256; i += 3) ramp.push_back(static_cast<std::uint8_t>(i));
+    return ramp;
+}
+
+}  // namespace
+
+TEST_F(HighDpiTest, TheWindowIsDrawnInDevicePixelsWithAOneDevicePixelTrace)
+{
+    ASSERT_EQ(QGuiApplication::primaryScreen()->devicePixelRatio(), 2.0);
+    driver->autoPattern = {128};
+    frmMain form("");
+    ASSERT_TRUE(form.Form_Load());
+    EXPECT_EQ(form.picCanvas->ScaleWidth(), 342);
+    EXPECT_EQ(form.picCanvas->ScaleHeight(), 122);
+    emit form.Timer->Timer();
+
+    QImage shot = form.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(shot.size(), QSize(376, 188));
+    // The canvas lies inside its 4-pixel border at (6, 22) logical pixels.
+    const QRect canvas(16, 48, 342, 122);
+    const QRgb trace = qRgb(128, 255, 255);
+    // Silence is device row round(128 / 256 x 122) = 61, and only that row.
+    for (int x = canvas.left() + 1; x < canvas.right(); x += 37) {
+        for (int y = canvas.top(); y <= canvas.bottom(); ++y)
+            EXPECT_EQ(shot.pixel(x, y) == trace, y == canvas.top() + 61) << x << "," << y;
+    }
+    EXPECT_FALSE(PixelDoubled(shot, QRect(12, 12, 80, 16))) << "the title";
+
+    driver->autoPattern = Ramp();
+    emit form.Timer->Timer();
+    shot = form.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_FALSE(PixelDoubled(shot, canvas)) << "the trace";
+    form.Unload();
+}
+
+TEST_F(HighDpiTest, TheTrayIconIsAsLargeAsTheNotificationAreaAsksWithASampleForEveryDeviceColumn)
+{
+    kelvo::test::FakeNotificationArea area;
+    const auto render = [&] {
+        area.calls.clear();
+        kelvo::RenderTrayFrame(Ramp(), 0, 6, kTray);
+        return area.calls.empty() ? gdi::IconImage{} : area.calls[0].picture.value_or(gdi::IconImage{});
+    };
+    EXPECT_EQ(GetSystemMetrics(SM_CXSMICON), 32) << "the style's 16 at ratio 2";
+    gdi::IconImage picture = render();
+    ASSERT_EQ(picture.width, 32);
+    ASSERT_EQ(picture.height, 32);
+    QImage image(reinterpret_cast<const uchar*>(picture.argb.data()), 32, 32, QImage::Format_ARGB32);
+    EXPECT_FALSE(PixelDoubled(image, QRect(1, 1, 30, 30)));
+
+    SetNotificationIconSize(22, 24);  // an XEmbed slot
+    picture = render();
+    SetNotificationIconSize(0, 0);
+    EXPECT_EQ(picture.width, 22);
+    EXPECT_EQ(picture.height, 24);
+    EXPECT_EQ(GetSystemMetrics(SM_CYSMICON), 32);
+}
+
+// The blue trace needs 3:1 against its background: a dark palette's button
+// face would not give it.
+TEST_F(HighDpiTest, TheTraceBackgroundIsTheButtonFaceOnlyWhereTheTraceStandsOutOnIt)
+{
+    const QPalette before = QApplication::palette();
+    const struct {
+        QColor face;
+        COLORREF background;
+    } cases[] = {{QColor(0xef, 0xef, 0xef), RGB(0xef, 0xef, 0xef)},  // 7.5:1
+                 {QColor(0x99, 0x99, 0x99), RGB(0x99, 0x99, 0x99)},  // 3.02:1
+                 {QColor(0x98, 0x98, 0x98), RGB(192, 192, 192)},     // 2.98:1
+                 {QColor(0x35, 0x35, 0x35), RGB(192, 192, 192)}};
+    for (const auto& [face, background] : cases) {
+        QPalette palette = before;
+        palette.setColor(QPalette::Button, face);
+        QApplication::setPalette(palette);
+        EXPECT_EQ(kelvo::TrayBackground(), background) << face.name().toStdString();
+    }
+    QApplication::setPalette(before);
+    EXPECT_NEAR(kelvo::ContrastRatio(RGB(0, 0, 255), RGB(0x20, 0x20, 0x20)), 1.90, 0.01) << "WCAG's own figures";
+    EXPECT_NEAR(kelvo::ContrastRatio(RGB(255, 255, 255), RGB(0, 0, 0)), 21.0, 1e-9);
+}
