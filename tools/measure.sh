@@ -34,7 +34,7 @@ if [ "${KELVO_DIRECTX:-}" = y ]; then
 fi
 build/kelvo /debug "$@" 2>"$work/kelvo.log" & kelvo=$!; pids+=($kelvo)
 sleep 3  # past start-up
-if [ -n "${KELVO_OPEN:-}" ]; then tools/live-figures.sh --open "$KELVO_OPEN"; sleep 1; fi
+if [ -n "${KELVO_OPEN:-}" ]; then KELVO_PID=$kelvo tools/live-figures.sh --open "$KELVO_OPEN"; sleep 1; fi
 ticks() { awk '{print $14 + $15}' "/proc/$kelvo/stat"; }
 hz=$(getconf CLK_TCK)
 t0=$(ticks); s0=$(date +%s.%N)
