@@ -2,6 +2,7 @@
 
 #include <QDir>
 
+#include <algorithm>
 #include <cmath>
 #include <csignal>
 #include <fcntl.h>
@@ -231,11 +232,20 @@ void XServer::Drag(QPoint from, QPoint by) const
     Xdotool({"mouseup", "1"});
 }
 
-std::unique_ptr<Process> Trayer(const XServer& x)
+void XServer::MergeResources(const std::string& resources) const
 {
-    auto trayer = std::make_unique<Process>(std::vector<std::string>{"trayer", "--edge", "top", "--align", "left",
-                                            "--widthtype", "request", "--height", "24", "--SetDockType", "false"},
-                                            Environment{{"DISPLAY", x.Display()}});
+    TempDir dir;
+    const fs::path file = dir.path() / "resources";
+    std::ofstream(file) << resources << "\n";
+    if (Run({"xrdb", "-merge", file.string()}, {{"DISPLAY", display_}}).code != 0) throw std::runtime_error("xrdb failed");
+}
+
+std::unique_ptr<Process> Trayer(const XServer& x, const std::string& tint)
+{
+    std::vector<std::string> argv{"trayer", "--edge",      "top",  "--align",        "left", "--widthtype", "request",
+                                  "--height", "24",        "--SetDockType", "false"};
+    if (!tint.empty()) argv.insert(argv.end(), {"--transparent", "true", "--alpha", "0", "--tint", tint});
+    auto trayer = std::make_unique<Process>(argv, Environment{{"DISPLAY", x.Display()}});
     if (!WaitFor([&] { return !x.WindowsNamed("panel").empty(); }, 20s)) throw std::runtime_error("no trayer");
     return trayer;
 }
@@ -279,6 +289,38 @@ Found Find(const QImage& image, QRect area, QRgb colour, int tolerance)
         }
     }
     return found;
+}
+
+double Contrast(QRgb a, QRgb b)
+{
+    const auto luminance = [](QRgb c) {
+        const auto linear = [](int channel) {
+            const double v = channel / 255.0;
+            return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(qRed(c)) + 0.7152 * linear(qGreen(c)) + 0.0722 * linear(qBlue(c));
+    };
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QRgb Behind(const QImage& image, QRect area, QRgb colour)
+{
+    std::map<QRgb, int> counts;
+    area = area.intersected(image.rect());
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if ((image.pixel(x, y) & 0xFFFFFF) != (colour & 0xFFFFFF)) continue;
+            for (const QPoint d : {QPoint(1, 0), QPoint(-1, 0), QPoint(0, 1), QPoint(0, -1)}) {
+                const QPoint n = QPoint(x, y) + d;
+                if (area.contains(n) && (image.pixel(n) & 0xFFFFFF) != (colour & 0xFFFFFF)) ++counts[image.pixel(n)];
+            }
+        }
+    }
+    const auto most = std::max_element(counts.begin(), counts.end(),
+                                       [](const auto& a, const auto& b) { return a.second < b.second; });
+    return most == counts.end() ? colour : most->first;
 }
 
 DesktopUser::DesktopUser()
@@ -390,14 +432,14 @@ Kelvo::Kelvo(const Desktop& desktop, const Environment& sound, std::vector<std::
     }
 }
 
-std::optional<std::string> Kelvo::MainWindow(std::chrono::milliseconds timeout)
+std::optional<std::string> Kelvo::MainWindow(std::chrono::milliseconds timeout, QSize size)
 {
     std::optional<std::string> found;
     if (!x_) return found;
     WaitFor(
         [&] {
             for (const auto& id : x_->WindowsOfPid(process_->pid())) {
-                if (x_->Geometry(id).size() == QSize(188, 94)) found = id;
+                if (x_->Geometry(id).size() == size) found = id;
             }
             return found.has_value();
         },

@@ -102,6 +102,9 @@ public:
     void Click(QPoint at, int button, int count = 1) const;
     // A left-button drag from `from` by `by`, in steps.
     void Drag(QPoint from, QPoint by) const;
+    // Merges `resources` ("Xft.dpi: 192") into the server's resource
+    // database, which clients read when they start.
+    void MergeResources(const std::string& resources) const;
 
 private:
     TempDir dir_;
@@ -109,8 +112,9 @@ private:
     std::string display_;
 };
 
-// trayer, an XEmbed tray host across the top left of `x`, once it is up.
-std::unique_ptr<Process> Trayer(const XServer& x);
+// trayer, an XEmbed tray host across the top left of `x`, once it is up;
+// with a `tint` ("0x202020") its panel has that colour.
+std::unique_ptr<Process> Trayer(const XServer& x, const std::string& tint = "");
 
 // 8000 Hz unsigned 8-bit samples (amplitude 0: silence).
 std::vector<std::uint8_t> Tone(double hertz, double amplitude, double seconds);
@@ -133,6 +137,12 @@ struct Found {
     int pixels = 0;
 };
 Found Find(const QImage& image, QRect area, QRgb colour, int tolerance = 0);
+
+// WCAG 2 contrast ratio of two colours, 1 to 21.
+double Contrast(QRgb a, QRgb b);
+// What lies behind `colour` inside `area`: the commonest other colour among
+// the neighbours of its pixels.
+QRgb Behind(const QImage& image, QRect area, QRgb colour);
 
 // sway refuses to run as root: as root a throw-away user is made, and on
 // destruction every process still running as it is ended and the user
@@ -189,8 +199,9 @@ public:
     Process& process() { return *process_; }
     std::string Log() const { return ReadFile(log_); }
     const std::filesystem::path& ConfigHome() const { return configHome_; }
-    // The main window's id, once it is shown on an X desktop.
-    std::optional<std::string> MainWindow(std::chrono::milliseconds timeout = 10s);
+    // The main window's id, once it is shown on an X desktop (188 x 94 device
+    // pixels at a device pixel ratio of 1).
+    std::optional<std::string> MainWindow(std::chrono::milliseconds timeout = 10s, QSize size = QSize(188, 94));
 
 private:
     const XServer* x_ = nullptr;
