@@ -2,14 +2,18 @@
 // logical pixel (the test runs with QT_SCALE_FACTOR=2): drawn at the device
 // resolution, never as 1x pictures scaled up.
 #include "app/AppFixture.h"
+#include "app/Artwork.h"
 #include "app/Contrast.h"
 #include "app/TrayRenderer.h"
+#include "settings/StoredSettings.h"
+#include "settings/clsRegistry.h"
 #include "shell/FakeNotificationArea.h"
 #include "surfaces/IconPixels.h"
 #include "user/sys_color.h"
 #include "user/system_metrics.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QPalette>
 #include <QScreen>
 
@@ -44,10 +48,10 @@ TEST_F(HighDpiTest, TheWindowIsDrawnInDevicePixelsWithAOneDevicePixelTrace)
     ASSERT_EQ(QGuiApplication::primaryScreen()->devicePixelRatio(), 2.0);
     driver->autoPattern = {128};
     frmMain form("");
-    ASSERT_TRUE(form.Form_Load());
+    ASSERT_TRUE(Load(form));
     EXPECT_EQ(form.picCanvas->ScaleWidth(), 342);
     EXPECT_EQ(form.picCanvas->ScaleHeight(), 122);
-    emit form.Timer->Timer();
+    Frame(form);
 
     QImage shot = form.grab().toImage().convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(shot.size(), QSize(376, 188));
@@ -62,9 +66,42 @@ TEST_F(HighDpiTest, TheWindowIsDrawnInDevicePixelsWithAOneDevicePixelTrace)
     EXPECT_FALSE(PixelDoubled(shot, QRect(12, 12, 80, 16))) << "the title";
 
     driver->autoPattern = Ramp();
-    emit form.Timer->Timer();
+    Frame(form);
     shot = form.grab().toImage().convertToFormat(QImage::Format_RGB32);
     EXPECT_FALSE(PixelDoubled(shot, canvas)) << "the trace";
+    form.Unload();
+}
+
+// The test binary has a folder of its own for the canvas pictures.
+TEST_F(HighDpiTest, DirectDrawComposesInDevicePixelsOverThePictureMadeForTheRatio)
+{
+    const QDir folder(QCoreApplication::applicationDirPath());
+    ASSERT_TRUE(kelvo::CanvasPicture(172, 61).save(folder.filePath(QStringLiteral("canvas.bmp")), "BMP"));
+    const QImage sharp = kelvo::CanvasPicture(344, 122);
+    ASSERT_TRUE(sharp.save(folder.filePath(QStringLiteral("canvas@2x.bmp")), "BMP"));
+    clsRegistry registry;
+    ASSERT_TRUE(registry.CreateKey(kSettingsKey, true, HKEY_CURRENT_USER));
+    ASSERT_TRUE(registry.WriteStringValue("DirectX", "y"));
+    driver->autoPattern = {128};
+    frmMain form("");
+    ASSERT_TRUE(Load(form));
+    Frame(form);
+    ASSERT_TRUE(form.state.bDirectX);
+
+    DX_DD& dd = *form.state.oDirectDraw;
+    HDC composed = dd.GetSurfaceDC(form.state.iCanvasSurface);
+    int wrong = 0;
+    for (int y = 0; y < 122; ++y) {
+        for (int x = 1; x < 341; ++x) {
+            const QRgb b = sharp.pixel(x, y);
+            wrong += GetPixel(composed, x, y) != (y == 61 ? kTrace : RGB(qRed(b), qGreen(b), qBlue(b)));
+        }
+    }
+    dd.ReleaseSurfaceDC(form.state.iCanvasSurface, composed);
+    EXPECT_EQ(wrong, 0);
+    const QImage shot = form.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(shot.size(), QSize(376, 188));
+    EXPECT_FALSE(PixelDoubled(shot, QRect(16, 48, 340, 120))) << "blitted one to one";
     form.Unload();
 }
 
