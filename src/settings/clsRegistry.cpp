@@ -278,8 +278,9 @@ bool clsRegistry::LoadHugeObject(const std::string& sKey, HGLOBAL& hGlobal, LONG
 
 bool clsRegistry::WriteBooleanValue(const std::string& sKey, bool bValue)
 {
-    const BYTE data = bValue ? 'y' : 'n';
-    lStatus = RegSetValueExA(hCurrentKey, sKey.c_str(), 0, REG_SZ, &data, 1);
+    // The byte after the letter is not a NUL, so the registry stores the one letter alone.
+    const std::array<BYTE, 2> data{static_cast<BYTE>(bValue ? 'y' : 'n'), ' '};
+    lStatus = RegSetValueExA(hCurrentKey, sKey.c_str(), 0, REG_SZ, data.data(), 1);
     return lStatus == ERROR_SUCCESS;
 }
 

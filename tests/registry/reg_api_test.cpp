@@ -151,3 +151,201 @@ TEST(HiveStore, PathFollowsXdgConfigHomeAndSymbolicLinksAndSavesKeepTheMode)
 }
 
 }  // namespace
+
+// What each Reg* call answers as Windows does, call for call.
+namespace {
+
+LONG SetBytes(HKEY key, const char* name, DWORD type, const char* bytes, DWORD length)
+{
+    return RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes), length);
+}
+
+// Status, size and the buffer's first four bytes after a query or enumeration
+// into `capacity` bytes that start as 'x'.
+std::tuple<LONG, DWORD, std::string> Read(HKEY key, const char* name, DWORD capacity, bool enumerate = false)
+{
+    std::string data(8, 'x');
+    char found[16];
+    DWORD foundSize = sizeof found;
+    auto* out = reinterpret_cast<LPBYTE>(data.data());
+    const LONG status = enumerate ? RegEnumValueA(key, 0, found, &foundSize, nullptr, nullptr, out, &capacity)
+                                  : RegQueryValueExA(key, name, nullptr, nullptr, out, &capacity);
+    return {status, capacity, data.substr(0, 4)};
+}
+
+TEST(RegApi, StringsKeepATerminatorThatFollowsTheLengthGiven)
+{
+    kelvo::testing::TempHive hive;
+    UniqueKey key = Create("S");
+    const std::tuple<DWORD, const char*, DWORD, LONG, DWORD> cases[] = {
+        // type, the data and the byte after it, the length given; a query of that length, the size stored
+        {REG_SZ, "y", 1, ERROR_MORE_DATA, 2},         {REG_SZ, "yz", 1, ERROR_SUCCESS, 1},
+        {REG_EXPAND_SZ, "ab", 2, ERROR_MORE_DATA, 3}, {REG_MULTI_SZ, "ab", 2, ERROR_MORE_DATA, 3},
+        {REG_SZ, "y\0", 2, ERROR_SUCCESS, 2},         {REG_BINARY, "y", 1, ERROR_SUCCESS, 1},
+        {REG_SZ, "", 0, ERROR_SUCCESS, 0}};
+    for (const auto& [type, bytes, length, status, stored] : cases) {
+        SetBytes(key.get(), "v", type, bytes, length);
+        const auto [answer, size, data] = Read(key.get(), "v", length);
+        EXPECT_TRUE(answer == status && size == stored) << type << bytes << ": " << answer << " " << size;
+    }
+}
+
+TEST(RegApi, StringsStoredWithoutTerminatorReadBackTerminatedWhereThereIsRoom)
+{
+    kelvo::testing::TempHive hive;
+    UniqueKey key = Create("S");
+    SetBytes(key.get(), "text", REG_SZ, "ab!", 2);
+    SetBytes(key.get(), "bytes", REG_BINARY, "ab!", 2);
+    const std::tuple<const char*, DWORD, bool, std::string> cases[] = {
+        {"text", 3, false, {"ab\0x", 4}}, {"text", 2, false, "abxx"}, {"text", 3, true, {"ab\0x", 4}},
+        {"bytes", 3, false, "abxx"}};
+    for (const auto& [name, capacity, enumerate, after] : cases)
+        EXPECT_EQ(Read(key.get(), name, capacity, enumerate), std::make_tuple(ERROR_SUCCESS, 2u, after))
+            << name << capacity << enumerate;
+}
+
+TEST(RegApi, EnumValueAnswersTypeAndSizeWhenTheNameOrTheDataDoesNotFit)
+{
+    kelvo::testing::TempHive hive;
+    Set(Create("E").get(), "longname", REG_SZ, {"abcdef", 7});
+    const std::tuple<DWORD, DWORD, LONG, std::string, std::string> cases[] = {
+        // name and data capacity; status, name and data after
+        {4, 16, ERROR_MORE_DATA, "-", "abcdef"}, {32, 3, ERROR_MORE_DATA, "-", "-"},
+        {32, 16, ERROR_SUCCESS, "longname", "abcdef"}};
+    for (const auto& [nameCapacity, dataCapacity, status, name, data] : cases) {
+        char nameOut[32] = "-";
+        char dataOut[16] = "-";
+        DWORD nameSize = nameCapacity, size = dataCapacity, type = 0;
+        EXPECT_EQ(RegEnumValueA(Create("E").get(), 0, nameOut, &nameSize, nullptr, &type,
+                                reinterpret_cast<LPBYTE>(dataOut), &size),
+                  status);
+        EXPECT_TRUE(type == REG_SZ && size == 7 && nameOut == name && dataOut == data) << nameCapacity << dataCapacity;
+    }
+}
+
+TEST(RegApi, QueryValueReadsTheSizeBeforeWritingTheType)
+{
+    kelvo::testing::TempHive hive;
+    UniqueKey key = Create("Q");
+    Set(key.get(), "text", REG_SZ, {"abcdef", 7});
+    Set(key.get(), "number", REG_DWORD, {"\x2d\0\0\0", 4});
+    const std::tuple<const char*, DWORD, LONG, DWORD> cases[] = {
+        // the size given in the one variable for type and size; status, the variable after
+        {"text", 7, ERROR_SUCCESS, 7}, {"text", 1, ERROR_MORE_DATA, 7}, {"number", 4, ERROR_SUCCESS, 4}};
+    for (auto [name, both, status, after] : cases) {
+        BYTE data[8];
+        EXPECT_EQ(RegQueryValueExA(key.get(), name, nullptr, &both, data, &both), status) << name;
+        EXPECT_EQ(both, after) << name;
+    }
+}
+
+TEST(RegApi, SubkeyPathsEndingInBackslashesNameTheKeyItself)
+{
+    kelvo::testing::TempHive hive;
+    for (const char* path : {"T\\", "T\\\\", "T\\\\\\"}) {
+        UniqueKey key;
+        EXPECT_EQ(Create(path, key), ERROR_SUCCESS) << path;
+        EXPECT_EQ(Set(key.get(), path, REG_SZ, {"1", 2}), ERROR_SUCCESS) << path;
+        EXPECT_EQ(GetText("T", path), "1") << path;
+        EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, key.put()), ERROR_SUCCESS) << path;
+    }
+    EXPECT_EQ(hive.Read().find("[HKEY_CURRENT_USER\\T\\"), std::string::npos) << "no key with an empty name";
+}
+
+TEST(RegApi, PredefinedRootsAreKnownByTheirLow32Bits)
+{
+    kelvo::testing::TempHive hive;
+    Create("R");
+    const std::uintptr_t high = sizeof(std::uintptr_t) > 4 ? std::uintptr_t{0x12345678} << 32 : 0;
+    const std::pair<std::uintptr_t, LONG> cases[] = {
+        {0x80000001u, ERROR_SUCCESS}, {high | 0x80000001u, ERROR_SUCCESS}, {0x80000002u, ERROR_ACCESS_DENIED}};
+    for (const auto& [value, expected] : cases) {
+        UniqueKey key;
+        EXPECT_EQ(RegOpenKeyExA(reinterpret_cast<HKEY>(value), "R", 0, KEY_READ, key.put()), expected) << value;
+        EXPECT_EQ(RegCloseKey(reinterpret_cast<HKEY>(value)), ERROR_SUCCESS) << "a root is never closed: " << value;
+    }
+}
+
+TEST(RegApi, CreateUnderAParentOpenedWithFewerRightsCreatesTheSubkey)
+{
+    kelvo::testing::TempHive hive;
+    Create("P");
+    for (REGSAM sam : {KEY_NOTIFY, KEY_READ, KEY_QUERY_VALUE}) {
+        UniqueKey parent, child;
+        DWORD disposition = 0;
+        RegOpenKeyExA(HKEY_CURRENT_USER, "P", 0, sam, parent.put());
+        EXPECT_EQ(RegCreateKeyExA(parent.get(), std::to_string(sam).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                  child.put(), &disposition) * 10 + disposition, REG_CREATED_NEW_KEY) << sam;
+        EXPECT_EQ(Set(parent.get(), "v", REG_SZ, {"1", 2}), ERROR_ACCESS_DENIED) << "values still need the right";
+    }
+}
+
+TEST(RegApi, DeletingTheEmptySubkeyDeletesTheHandlesOwnKey)
+{
+    kelvo::testing::TempHive hive;
+    UniqueKey key = Create("D"), other;
+    EXPECT_EQ(RegDeleteKeyA(key.get(), ""), ERROR_SUCCESS);
+    BYTE data[4];
+    DWORD size = sizeof data;
+    const std::pair<LONG, LONG> cases[] = {
+        {RegOpenKeyExA(HKEY_CURRENT_USER, "D", 0, KEY_READ, other.put()), ERROR_FILE_NOT_FOUND},
+        {Set(key.get(), "v", REG_SZ, {"1", 2}), ERROR_KEY_DELETED},
+        {RegQueryValueExA(key.get(), "v", nullptr, nullptr, data, &size), ERROR_KEY_DELETED},
+        {RegDeleteKeyA(key.get(), ""), ERROR_KEY_DELETED},
+        {RegDeleteKeyA(key.get(), nullptr), ERROR_INVALID_PARAMETER},
+        {RegDeleteKeyA(HKEY_CURRENT_USER, ""), ERROR_ACCESS_DENIED}};
+    for (std::size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(cases[i].first, cases[i].second) << i;
+}
+
+TEST(RegApi, OpenAndCreateLeaveTheCallersHandleOnANullOrInvalidKey)
+{
+    kelvo::testing::TempHive hive;
+    const HKEY closed = Create("O").release();
+    RegCloseKey(closed);
+    const HKEY mark = reinterpret_cast<HKEY>(std::uintptr_t{0x1234});
+    const std::tuple<HKEY, const char*, LONG, HKEY> cases[] = {  // parent, subkey; status, the handle after
+        {nullptr, "O", ERROR_INVALID_HANDLE, mark}, {closed, "O", ERROR_INVALID_HANDLE, mark},
+        {HKEY_CURRENT_USER, "\\O", ERROR_BAD_PATHNAME, nullptr}};
+    for (const auto& [parent, sub, status, after] : cases) {
+        HKEY opened = mark, created = mark;
+        EXPECT_EQ(RegOpenKeyExA(parent, sub, 0, KEY_READ, &opened), status);
+        EXPECT_EQ(RegCreateKeyExA(parent, sub, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &created, nullptr), status);
+        EXPECT_TRUE(opened == after && created == after) << parent;
+    }
+}
+
+TEST(RegApi, QueryInfoKeyCountsStringDataAsUtf16)
+{
+    kelvo::testing::TempHive hive;
+    UniqueKey key = Create("I");
+    const std::tuple<DWORD, std::string_view, DWORD> cases[] = {  // a value added; the largest data after
+        {REG_SZ, {"abc", 4}, 8},        {REG_BINARY, "1234567", 8},      {REG_DWORD, "1234", 8},
+        {REG_BINARY, "123456789", 9},   {REG_EXPAND_SZ, {"abcde!", 5}, 10}, {REG_MULTI_SZ, {"a\0b\0", 5}, 10}};
+    for (const auto& [type, data, largest] : cases) {
+        Set(key.get(), std::to_string(type * 100 + data.size()).c_str(), type, data);
+        DWORD answer = 0;
+        RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &answer,
+                         nullptr, nullptr);
+        EXPECT_EQ(answer, largest) << type << " " << data.size();
+    }
+}
+
+TEST(RegApi, GenericRightsAndMaximumAllowedMapOntoKeyRights)
+{
+    kelvo::testing::TempHive hive;
+    SetText("G", "v", "1");
+    constexpr LONG ok = ERROR_SUCCESS, denied = ERROR_ACCESS_DENIED, none = ERROR_NO_MORE_ITEMS;
+    const std::tuple<REGSAM, LONG, LONG, LONG> cases[] = {  // rights asked; a query, a set, a subkey listing
+        {MAXIMUM_ALLOWED, ok, ok, none}, {GENERIC_READ, ok, denied, none}, {GENERIC_EXECUTE, ok, denied, none},
+        {GENERIC_WRITE, denied, ok, denied}, {GENERIC_ALL, ok, ok, none}};
+    for (const auto& [sam, query, set, list] : cases) {
+        UniqueKey key;
+        char text[4];
+        RegOpenKeyExA(HKEY_CURRENT_USER, "G", 0, sam, key.put());
+        EXPECT_EQ(std::get<0>(Read(key.get(), "v", 4)), query) << std::hex << sam;
+        EXPECT_EQ(Set(key.get(), "v", REG_SZ, {"2", 2}), set) << std::hex << sam;
+        EXPECT_EQ(RegEnumKeyA(key.get(), 0, text, sizeof text), list) << std::hex << sam;
+    }
+}
+
+}  // namespace

@@ -51,8 +51,11 @@ TEST(KelvoReg, AddQueryDeleteExportImportAndErrorsOnTheLiveFile)
 
     const std::string file = hive.dir() + "/out.reg";
     Steps({{R"(add 'HKCU\Soft\A B' /v 'we"ird\name' /d 'C:\dir "q"' /f)", 0},
-         {R"(add 'HKCU\Soft\A B\C' /ve /t REG_DWORD /d 4294967295 /f)", 0},
-         {"export 'HKCU\\Soft' " + file, 0}, {"export 'HKCU\\Soft' " + file, 1}, {"export 'HKCU\\Soft' " + file + " /y", 0}});
+         {R"(add 'HKCU\Soft\A B\C' /ve /t REG_DWORD /d 4294967295 /f)", 0}});
+    // A text stored without its NUL (as Kelvo stores "DirectX") comes back without one.
+    std::string text = hive.Read();
+    hive.Write(text.insert(text.find("@=dword:ffffffff\n") + 17, "\"DirectX\"=hex(1):79\n"));
+    Steps({{"export 'HKCU\\Soft' " + file, 0}, {"export 'HKCU\\Soft' " + file, 1}, {"export 'HKCU\\Soft' " + file + " /y", 0}});
     const std::string before = hive.Read();
     Steps({{R"(delete HKCU\\Soft /f)", 0}, {"import " + file, 0}});
     EXPECT_EQ(hive.Read(), before);

@@ -175,6 +175,15 @@ LONG OpenKeyName(const KeyName& name, REGSAM sam, UniqueKey& key)
     return RegOpenKeyExA(HKEY_CURRENT_USER, name.sub.c_str(), 0, sam, key.put());
 }
 
+// Stores exactly these bytes: the registry would also keep a NUL found right
+// after a string that lacks one, so the bytes are followed by one that is not.
+LONG SetExactValue(HKEY hKey, const std::string& name, DWORD type, std::vector<BYTE> data)
+{
+    const auto size = static_cast<DWORD>(data.size());
+    data.push_back(0xFF);
+    return RegSetValueExA(hKey, name.c_str(), 0, type, data.data(), size);
+}
+
 std::optional<std::vector<BYTE>> ParseData(DWORD type, const std::string& data)
 {
     std::vector<BYTE> bytes;
@@ -415,8 +424,7 @@ int Import(const std::vector<std::string>& args)
                     status = RegDeleteValueA(key.get(), value.name.c_str());
                     if (status == ERROR_FILE_NOT_FOUND) status = ERROR_SUCCESS;
                 } else {
-                    status = RegSetValueExA(key.get(), value.name.c_str(), 0, value.type, value.data.data(),
-                                            static_cast<DWORD>(value.data.size()));
+                    status = SetExactValue(key.get(), value.name, value.type, value.data);
                 }
             }
         }

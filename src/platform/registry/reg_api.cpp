@@ -21,6 +21,13 @@ constexpr DWORD kMaxValueBytes = 16u << 20;
 
 using Path = std::vector<std::string>;
 
+// Only the low 32 bits of a predefined root count, so a root kept in a 32-bit
+// integer still works.
+std::uint32_t Low32(HKEY hKey)
+{
+    return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(hKey));
+}
+
 struct KeyHandle {
     Path path;
     REGSAM sam = KEY_ALL_ACCESS;
@@ -39,7 +46,7 @@ public:
     // The key a handle names, or the code to answer with.
     std::variant<KeyHandle, LONG> Find(HKEY hKey)
     {
-        if (hKey == HKEY_CURRENT_USER) return KeyHandle{};
+        if (Low32(hKey) == Low32(HKEY_CURRENT_USER)) return KeyHandle{};
         if (IsPredefined(hKey)) return ERROR_ACCESS_DENIED;  // no machine-wide hives here
         std::lock_guard lock(mutex_);
         auto it = handles_.find(reinterpret_cast<std::uintptr_t>(hKey));
@@ -54,12 +61,7 @@ public:
         return handles_.erase(reinterpret_cast<std::uintptr_t>(hKey)) == 1 ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
     }
 
-    static bool IsPredefined(HKEY hKey)
-    {
-        auto value = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(hKey));
-        auto sign = reinterpret_cast<std::uintptr_t>(hKey) >> 32;
-        return value >= 0x80000000u && value <= 0x80000006u && sign == (sizeof(std::uintptr_t) > 4 ? 0xFFFFFFFFu : 0u);
-    }
+    static bool IsPredefined(HKEY hKey) { return Low32(hKey) >= 0x80000000u && Low32(hKey) <= 0x80000006u; }
 
 private:
     std::mutex mutex_;
@@ -79,7 +81,7 @@ LONG SplitSubKey(LPCSTR lpSubKey, Path& out)
     if (lpSubKey == nullptr || *lpSubKey == '\0') return ERROR_SUCCESS;
     std::string_view rest(lpSubKey);
     if (rest.front() == '\\') return ERROR_BAD_PATHNAME;
-    if (rest.back() == '\\') rest.remove_suffix(1);
+    while (rest.back() == '\\') rest.remove_suffix(1);  // trailing backslashes name the key itself
     while (true) {
         std::size_t slash = rest.find('\\');
         std::string_view name = rest.substr(0, slash);
@@ -154,6 +156,29 @@ std::string_view ValueName(LPCSTR lpValueName)
     return lpValueName == nullptr ? std::string_view() : std::string_view(lpValueName);
 }
 
+bool IsString(DWORD type)
+{
+    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
+
+// The value's data into a buffer that holds it; a string stored without its
+// terminator gets one where there is room, not counted in the size.
+void CopyData(const RegValue& value, LPBYTE out, DWORD capacity)
+{
+    const std::size_t size = value.data.size();
+    if (size > 0) std::memcpy(out, value.data.data(), size);
+    if (IsString(value.type) && size > 0 && value.data.back() != 0 && capacity > size) out[size] = 0;
+}
+
+// Generic rights and MAXIMUM_ALLOWED as key rights; the user has full control of their own hive.
+REGSAM KeyRights(REGSAM sam)
+{
+    if (sam & (MAXIMUM_ALLOWED | GENERIC_ALL)) sam |= KEY_ALL_ACCESS;
+    if (sam & (GENERIC_READ | GENERIC_EXECUTE)) sam |= KEY_READ;
+    if (sam & GENERIC_WRITE) sam |= KEY_WRITE;
+    return sam;
+}
+
 }  // namespace
 }  // namespace kelvo::registry
 
@@ -162,11 +187,11 @@ using namespace kelvo::registry;
 LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD /*ulOptions*/, REGSAM samDesired, PHKEY phkResult)
 {
     if (phkResult == nullptr) return ERROR_INVALID_PARAMETER;
+    auto found = Handles().Find(hKey);
+    if (auto* code = std::get_if<LONG>(&found)) return *code;  // the caller's handle is left as it was
     *phkResult = nullptr;
     Path sub;
     if (LONG status = SplitSubKey(lpSubKey, sub); status != ERROR_SUCCESS) return status;
-    auto found = Handles().Find(hKey);
-    if (auto* code = std::get_if<LONG>(&found)) return *code;
     KeyHandle parent = std::get<KeyHandle>(found);
     Path full;
     LONG status = ReadKey(parent, 0, [&](const KeyNode& start) -> LONG {
@@ -181,7 +206,7 @@ LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD /*ulOptions*/, REGSAM samDe
     });
     if (status != ERROR_SUCCESS) return status;
     parent.path.insert(parent.path.end(), full.begin(), full.end());
-    parent.sam = samDesired;
+    parent.sam = KeyRights(samDesired);
     *phkResult = Handles().Add(std::move(parent));
     return ERROR_SUCCESS;
 }
@@ -191,14 +216,14 @@ LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD /*Reserved*/, LPSTR /*lpC
                      LPDWORD lpdwDisposition)
 {
     if (phkResult == nullptr || lpSubKey == nullptr) return ERROR_INVALID_PARAMETER;
+    auto found = Handles().Find(hKey);
+    if (auto* code = std::get_if<LONG>(&found)) return *code;  // the caller's handle is left as it was
     *phkResult = nullptr;
     // A file-backed hive cannot hold keys that vanish at restart.
     if (dwOptions & REG_OPTION_VOLATILE) return ERROR_INVALID_PARAMETER;
     Path sub;
     if (LONG status = SplitSubKey(lpSubKey, sub); status != ERROR_SUCCESS) return status;
 
-    auto found = Handles().Find(hKey);
-    if (auto* code = std::get_if<LONG>(&found)) return *code;
     KeyHandle parent = std::get<KeyHandle>(found);
     Path full;
     DWORD disposition = REG_OPENED_EXISTING_KEY;
@@ -224,13 +249,14 @@ LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD /*Reserved*/, LPSTR /*lpC
         return walk(const_cast<KeyNode&>(key), false, unused);
     });
     if (status == ERROR_FILE_NOT_FOUND) {
-        status = ModifyKey(parent, KEY_CREATE_SUB_KEY, [&](KeyNode& key, bool& changed) {
+        // As in Windows, the parent handle's rights are not asked for.
+        status = ModifyKey(parent, 0, [&](KeyNode& key, bool& changed) {
             return walk(key, true, changed);
         });
     }
     if (status != ERROR_SUCCESS) return status;
     parent.path.insert(parent.path.end(), full.begin(), full.end());
-    parent.sam = samDesired;
+    parent.sam = KeyRights(samDesired);
     *phkResult = Handles().Add(std::move(parent));
     if (lpdwDisposition != nullptr) *lpdwDisposition = disposition;
     return ERROR_SUCCESS;
@@ -260,14 +286,15 @@ LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD
     return ReadKey(hKey, KEY_QUERY_VALUE, [&](const KeyNode& key) -> LONG {
         const RegValue* value = key.FindValue(ValueName(lpValueName));
         if (value == nullptr) return ERROR_FILE_NOT_FOUND;
+        const DWORD capacity = lpcbData != nullptr ? *lpcbData : 0;  // read first: lpType may point at it too
         if (lpType != nullptr) *lpType = value->type;
         const auto size = static_cast<DWORD>(value->data.size());
         if (lpData != nullptr) {
-            if (*lpcbData < size) {
+            if (capacity < size) {
                 *lpcbData = size;
                 return ERROR_MORE_DATA;
             }
-            if (size > 0) std::memcpy(lpData, value->data.data(), size);
+            CopyData(*value, lpData, capacity);
         }
         if (lpcbData != nullptr) *lpcbData = size;
         return ERROR_SUCCESS;
@@ -280,6 +307,8 @@ LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD /*Reserved*/, DWORD dwT
     if (lpData == nullptr && cbData > 0) return ERROR_NOACCESS;
     std::string_view name = ValueName(lpValueName);
     if (!IsValidValueName(name) || cbData > kMaxValueBytes) return ERROR_INVALID_PARAMETER;
+    // A terminator the length leaves out is stored too when it follows the text, as Windows does.
+    if (IsString(dwType) && cbData > 0 && lpData[cbData - 1] != 0 && lpData[cbData] == 0) ++cbData;
     std::vector<BYTE> data(lpData, lpData + cbData);
     // A value stored already is not written again: no lock, no new file, and
     // no failure where nothing needed to change (a read-only folder).
@@ -304,13 +333,21 @@ LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD /*Reserved*/, DWORD dwT
 
 LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
 {
+    if (lpSubKey == nullptr) return ERROR_INVALID_PARAMETER;
+    auto found = Handles().Find(hKey);
+    if (auto* code = std::get_if<LONG>(&found)) return *code;
+    const Path own = std::get<KeyHandle>(found).path;
     Path sub;
-    if (lpSubKey == nullptr || *lpSubKey == '\0') return ERROR_INVALID_PARAMETER;
     if (LONG status = SplitSubKey(lpSubKey, sub); status != ERROR_SUCCESS) return status;
-    const std::string last = sub.back();
-    sub.pop_back();
-    return ModifyKey(hKey, 0, [&](KeyNode& key, bool& changed) -> LONG {
-        KeyNode* parent = Resolve(key, sub);
+    // "" names the handle's own key; the root itself is never deleted.
+    Path path = own;
+    path.insert(path.end(), sub.begin(), sub.end());
+    if (path.empty()) return ERROR_ACCESS_DENIED;
+    const std::string last = path.back();
+    path.pop_back();
+    return CurrentUserHive().Modify([&](KeyNode& root, bool& changed) -> LONG {
+        if (Resolve(root, own) == nullptr) return ERROR_KEY_DELETED;
+        KeyNode* parent = Resolve(root, path);
         if (parent == nullptr) return ERROR_FILE_NOT_FOUND;
         auto it = parent->subkeys.find(last);
         if (it == parent->subkeys.end()) return ERROR_FILE_NOT_FOUND;
@@ -371,17 +408,17 @@ LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchVal
     return ReadKey(hKey, KEY_QUERY_VALUE, [&](const KeyNode& key) -> LONG {
         if (dwIndex >= key.values.size()) return ERROR_NO_MORE_ITEMS;
         const RegValue& value = key.values[dwIndex];
-        if (value.name.size() + 1 > *lpcchValueName) return ERROR_MORE_DATA;
+        const DWORD capacity = lpcbData != nullptr ? *lpcbData : 0;
         const auto size = static_cast<DWORD>(value.data.size());
-        if (lpData != nullptr && *lpcbData < size) {
-            *lpcbData = size;
-            return ERROR_MORE_DATA;
-        }
+        const bool nameFits = value.name.size() < *lpcchValueName;
+        const bool dataFits = lpData == nullptr || capacity >= size;
+        // Type and size are answered even when something does not fit.
+        if (lpType != nullptr) *lpType = value.type;
+        if (lpcbData != nullptr) *lpcbData = size;
+        if (lpData != nullptr && dataFits) CopyData(value, lpData, capacity);
+        if (!nameFits || !dataFits) return ERROR_MORE_DATA;
         CopyName(value.name, lpValueName);
         *lpcchValueName = static_cast<DWORD>(value.name.size());
-        if (lpType != nullptr) *lpType = value.type;
-        if (lpData != nullptr && size > 0) std::memcpy(lpData, value.data.data(), size);
-        if (lpcbData != nullptr) *lpcbData = size;
         return ERROR_SUCCESS;
     });
 }
@@ -399,7 +436,9 @@ LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD lpRe
         for (const auto& [name, subkey] : key.subkeys) maxSubKey = std::max(maxSubKey, static_cast<DWORD>(name.size()));
         for (const RegValue& value : key.values) {
             maxName = std::max(maxName, static_cast<DWORD>(value.name.size()));
-            maxData = std::max(maxData, static_cast<DWORD>(value.data.size()));
+            // Windows keeps strings as UTF-16: two bytes a character of the 8-bit code page.
+            const auto stored = static_cast<DWORD>(value.data.size() * (IsString(value.type) ? 2 : 1));
+            maxData = std::max(maxData, stored);
         }
         if (lpcSubKeys != nullptr) *lpcSubKeys = static_cast<DWORD>(key.subkeys.size());
         if (lpcbMaxSubKeyLen != nullptr) *lpcbMaxSubKeyLen = maxSubKey;

@@ -56,6 +56,12 @@ constexpr REGSAM KEY_READ = 0x20019;
 constexpr REGSAM KEY_WRITE = 0x20006;
 constexpr REGSAM KEY_EXECUTE = KEY_READ;
 constexpr REGSAM KEY_ALL_ACCESS = 0xF003F;
+// Rights that an open maps onto the key rights above.
+constexpr REGSAM MAXIMUM_ALLOWED = 0x02000000;
+constexpr REGSAM GENERIC_ALL = 0x10000000;
+constexpr REGSAM GENERIC_EXECUTE = 0x20000000;
+constexpr REGSAM GENERIC_WRITE = 0x40000000;
+constexpr REGSAM GENERIC_READ = 0x80000000;
 
 // Value types.
 constexpr DWORD REG_NONE = 0;
