@@ -169,6 +169,25 @@ TEST_F(GdiTest, EllipseOutlinesAreAsWideAsThePen)
     }
 }
 
+// gdi32's picture (recorded under Wine) of the 4 x 28 box (3, -3)-(7, 25) with
+// its corners in every order: tips two pixels wide, the box's own top and
+// bottom rows (-3 and 24) left empty.
+TEST_F(GdiTest, AnEllipsesCornersMayComeInAnyOrder)
+{
+    std::string gdi32;
+    for (int y = 0; y < 26; ++y)
+        gdi32 += y < 2 || (y >= 20 && y < 24) ? "....oo..\n" : y < 20 ? "...o##o.\n" : "........\n";
+    for (const RECT& box : {RECT{7, -3, 3, 25}, RECT{3, -3, 7, 25}, RECT{3, 25, 7, -3}, RECT{7, 25, 3, -3}}) {
+        Surface s(8, 26);
+        s.Use(1, kRed, kBlue);
+        EXPECT_TRUE(Ellipse(s.dc(), box.left, box.top, box.right, box.bottom));
+        std::string ours = s.picture(kBlue);
+        const std::string red = s.picture(kRed);
+        for (std::size_t i = 0; i < ours.size(); ++i) ours[i] = red[i] == '#' ? 'o' : ours[i];
+        EXPECT_EQ(ours, gdi32) << box.left << "," << box.top << "," << box.right << "," << box.bottom;
+    }
+}
+
 TEST_F(GdiTest, BitBltCopiesClippedAndOverlapping)
 {
     Surface src(4, 4);

@@ -26,6 +26,11 @@ protected:
         return upDown.Create(user::RegisterWindow(parent.get()), 0, 0, 20, 30, user::RegisterWindow(buddy), 0, upper,
                              lower, pos, setBuddy, keys);
     }
+    HWND Create(DWORD style, int upper, int lower, int pos)
+    {
+        return CreateUpDownControl(WS_CHILD | style, 0, 0, 16, 30, user::RegisterWindow(parent.get()), 0, nullptr,
+                                   user::RegisterWindow(buddy), upper, lower, pos);
+    }
     static comctl::UpDownControl* Control(HWND h)
     {
         return dynamic_cast<comctl::UpDownControl*>(user::WindowFromHandle(h));
@@ -44,13 +49,11 @@ TEST_F(UpDownTest, CreateSetsTheStyleAndPutsTheControlAgainstItsBuddy)
         buddy->clear();
         const HWND h = Create(upDown, 500, 15, 0, setBuddy, keys);
         EXPECT_EQ(Control(h)->Style(), style);
-        EXPECT_EQ(buddy->geometry(), QRect(10, 10, 40, 20)) << "narrowed by the control's width";
-        EXPECT_EQ(Control(h)->geometry(), QRect(50, 10, 20, 20));
         EXPECT_EQ(buddy->text(), setBuddy ? "15" : "") << "position 0, clamped into 15..500";
     }
     UpDown bare;
     const HWND h = bare.Create(user::RegisterWindow(parent.get()), 5, 6, 20, 30);
-    EXPECT_TRUE(Control(h)->Style() == 0x50000026 && Control(h)->geometry() == QRect(5, 6, 20, 30));
+    EXPECT_TRUE(Control(h)->Style() == 0x50000026 && Control(h)->geometry() == QRect(5, 6, 16, 30));
     EXPECT_EQ(SendMessageA(h, UDM_GETRANGE, 0, 0), static_cast<LRESULT>(MAKELONG(100, 0)));
 }
 
@@ -75,6 +78,79 @@ TEST_F(UpDownTest, ArrowsAndKeysStepByOneWithinTheRangeFromTheBuddysNumber)
     Create(reversed, 15, 500, 100);
     QTest::keyClick(buddy, Qt::Key_Up);
     EXPECT_EQ(buddy->text(), "99");
+}
+
+TEST_F(UpDownTest, TheControlTakesItsDefaultWidthOrHeightWhateverIsGiven)
+{
+    const std::tuple<DWORD, int, int, QRect> cases[] = {
+        // style (right-aligned: with the buddy), width and height given; the control's place
+        {0, 0, 30, {5, 6, 16, 30}},        {0, 2, 30, {5, 6, 16, 30}},         {0, 100, 30, {5, 6, 16, 30}},
+        {UDS_HORZ, 30, 0, {5, 6, 30, 16}}, {UDS_HORZ, 30, 100, {5, 6, 30, 16}},
+        {UDS_ALIGNRIGHT, 0, 30, {54, 10, 16, 20}}, {UDS_ALIGNRIGHT, 100, 30, {54, 10, 16, 20}}};
+    for (const auto& [style, cx, cy, place] : cases) {
+        buddy->setGeometry(10, 10, 60, 20);
+        const bool aligned = style & UDS_ALIGNRIGHT;
+        const HWND h = CreateUpDownControl(WS_CHILD | style, 5, 6, cx, cy, user::RegisterWindow(parent.get()), 0,
+                                           nullptr, aligned ? user::RegisterWindow(buddy) : nullptr, 100, 0, 0);
+        EXPECT_TRUE(Control(h)->geometry() == place && buddy->width() == (aligned ? 44 : 60)) << style << " " << cx;
+        DestroyWindow(h);
+    }
+}
+
+// Messages in order, each after an optional text typed into the buddy: the
+// answer and the buddy's text after.
+struct Sent {
+    const char* typed;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    LRESULT answer;
+    const char* shown;
+};
+
+void Send(HWND h, QLineEdit* buddy, const std::vector<Sent>& sent)
+{
+    for (const Sent& s : sent) {
+        if (s.typed) buddy->setText(s.typed);
+        EXPECT_EQ(SendMessageA(h, s.message, s.wParam, s.lParam), s.answer) << s.message - WM_USER << " " << s.typed;
+        EXPECT_EQ(buddy->text(), s.shown) << s.message - WM_USER << " " << s.typed;
+    }
+}
+
+TEST_F(UpDownTest, BaseSixteenShowsUnsignedHexAndOtherBasesAreRefused)
+{
+    const HWND h = Create(UDS_SETBUDDYINT, 500, -300, 26);
+    const LPARAM error = MAKELONG(0, 1);
+    Send(h, buddy, {{nullptr, UDM_GETBASE, 0, 0, 10, "26"},         {nullptr, UDM_SETBASE, 16, 0, 10, "0x001A"},
+                    {nullptr, UDM_SETBASE, 8, 0, 0, "0x001A"},      {nullptr, UDM_SETBASE, 0, 0, 0, "0x001A"},
+                    {nullptr, UDM_GETBASE, 0, 0, 16, "0x001A"},     {nullptr, UDM_SETPOS, 0, 300, 26, "0x012C"},
+                    {nullptr, UDM_SETPOS, 0, 0xFFFF, 300, "0xFFFFFFFF"}, {"0x1f", UDM_GETPOS, 0, 0, 0x1f, "0x1f"},
+                    {" FF ", UDM_GETPOS, 0, 0, 0xff, " FF "},
+                    {"0xFFFFFFFF", UDM_GETPOS, 0, 0, 0xff | error, "0xFFFFFFFF"},
+                    {"zz", UDM_GETPOS, 0, 0, 0xff | error, "zz"},    {"-1", UDM_GETPOS, 0, 0, 0xff | error, "-1"},
+                    {nullptr, UDM_SETBASE, 10, 0, 16, "255"}});
+}
+
+TEST_F(UpDownTest, ThirtyTwoBitRangesAndPositionsClampAsTheSixteenBitOnesDo)
+{
+    const HWND h = Create(UDS_SETBUDDYINT, 100, 0, 0);
+    BOOL failed = 7;
+    int lower = 1, upper = 1;
+    const auto at = [](auto* p) { return reinterpret_cast<LPARAM>(p); };
+    Send(h, buddy, {{nullptr, UDM_SETRANGE32, static_cast<WPARAM>(-100000), 200000, 0, "0"},
+                    {nullptr, UDM_SETPOS32, 0, 150000, 0, "150000"},
+                    {nullptr, UDM_SETPOS32, 0, 300000, 150000, "200000"},
+                    {nullptr, UDM_SETPOS32, 0, -200000, 200000, "-100000"},
+                    {"123456", UDM_GETPOS32, 0, at(&failed), 123456, "123456"},
+                    {nullptr, UDM_GETRANGE32, static_cast<WPARAM>(at(&lower)), at(&upper), 0, "123456"},
+                    {nullptr, UDM_GETRANGE, 0, 0, static_cast<LRESULT>(MAKELONG(0x0d40, 0x7960)), "123456"},
+                    {nullptr, UDM_SETRANGE32, 50, -50, 0, "123456"},
+                    {nullptr, UDM_SETPOS32, 0, 100, 123456, "50"},
+                    {nullptr, UDM_SETPOS32, 0, -100, 50, "-50"},
+                    {"abc", UDM_GETPOS32, 0, 0, -50, "abc"}});
+    EXPECT_TRUE(failed == FALSE && lower == -100000 && upper == 200000) << failed << " " << lower << " " << upper;
+    buddy->setText("51");
+    EXPECT_TRUE(SendMessageA(h, UDM_GETPOS32, 0, at(&failed)) == -50 && failed == TRUE) << "outside the range";
 }
 
 TEST_F(UpDownTest, TheStartStepWorksWithOrWithoutInitCommonControlsEx)

@@ -40,7 +40,7 @@ TEST_F(PrefsTest, ApplyTakesTheLeadingNumberFrom15Upwards)
     frmPrefs d(Owner());
     d.Form_Load();
     EXPECT_TRUE(d.windowTitle() == "Kelvo Preferences" && d.size() == QSize(321, 175) && d.windowType() == Qt::Tool);
-    EXPECT_EQ(d.txtFreq->geometry(), QRect(86, 12, 29, 19)) << "(1290, 180) 735 x 285 twips, less the up-down";
+    EXPECT_EQ(d.txtFreq->geometry(), QRect(86, 12, 33, 19)) << "(1290, 180) 735 x 285 twips, less the up-down's 16";
     EXPECT_EQ(d.Command3->geometry(), QRect(244, 142, 67, 23));
     // It opens on the interval with Apply disabled: the modal cases below check that each time.
     QTest::keyClick(d.txtFreq, Qt::Key_Up);

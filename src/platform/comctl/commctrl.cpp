@@ -3,6 +3,8 @@
 #include "comctl/updown_control.h"
 #include "kernel/library.h"
 
+#include <algorithm>
+
 namespace {
 
 FARPROC Export(BOOL (*function)(const INITCOMMONCONTROLSEX*))
@@ -40,7 +42,7 @@ HWND CreateUpDownControl(DWORD dwStyle, int x, int y, int cx, int cy, HWND hPare
     auto* control = new comctl::UpDownControl(parent, dwStyle, QRect(x, y, cx, cy));
     const HWND hWnd = user::RegisterWindow(control);
     if (hBuddy) control->SetBuddy(hBuddy);
-    control->SetRange(nUpper, nLower);
+    control->SetRange(std::clamp(nUpper, UD_MINVAL, UD_MAXVAL), std::clamp(nLower, UD_MINVAL, UD_MAXVAL));
     control->SetPos(nPos);
     if (dwStyle & WS_VISIBLE) control->show();
     return hWnd;

@@ -21,8 +21,9 @@ constexpr DWORD ICC_HOTKEY_CLASS = 0x40;
 constexpr DWORD ICC_ANIMATE_CLASS = 0x80;
 constexpr DWORD ICC_WIN95_CLASSES = 0xFF;
 
-// Up-down styles. Only UDS_SETBUDDYINT, UDS_ALIGNRIGHT and UDS_ARROWKEYS are
-// acted on; the others are kept in the style and otherwise ignored.
+// Up-down styles. Only UDS_SETBUDDYINT, UDS_ALIGNRIGHT, UDS_ARROWKEYS and
+// UDS_HORZ (for the control's size) are acted on; the others are kept in the
+// style and otherwise ignored.
 constexpr DWORD UDS_WRAP = 0x0001;
 constexpr DWORD UDS_SETBUDDYINT = 0x0002;
 constexpr DWORD UDS_ALIGNRIGHT = 0x0004;
@@ -39,6 +40,13 @@ constexpr UINT UDM_SETPOS = WM_USER + 103;    // lParam: MAKELONG(pos, 0); the p
 constexpr UINT UDM_GETPOS = WM_USER + 104;    // MAKELONG(pos, nonzero when the buddy shows no valid number)
 constexpr UINT UDM_SETBUDDY = WM_USER + 105;  // wParam: the buddy; the previous buddy
 constexpr UINT UDM_GETBUDDY = WM_USER + 106;
+constexpr UINT UDM_SETBASE = WM_USER + 109;     // wParam: 10 or 16; the previous base, 0 for any other
+constexpr UINT UDM_GETBASE = WM_USER + 110;
+// Up-down messages (32-bit ranges and positions).
+constexpr UINT UDM_SETRANGE32 = WM_USER + 111;  // wParam: lower, lParam: upper
+constexpr UINT UDM_GETRANGE32 = WM_USER + 112;  // wParam: int* lower, lParam: int* upper (either may be NULL)
+constexpr UINT UDM_SETPOS32 = WM_USER + 113;    // lParam: pos; the previous position
+constexpr UINT UDM_GETPOS32 = WM_USER + 114;    // lParam: BOOL* set when the buddy shows no valid number, or NULL
 
 constexpr int UD_MAXVAL = 0x7FFF;
 constexpr int UD_MINVAL = -UD_MAXVAL;

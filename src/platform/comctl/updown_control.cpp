@@ -26,6 +26,8 @@ bool HasText(const QWidget* widget)
 
 UpDownControl::UpDownControl(QWidget* parent, DWORD style, QRect rect) : QWidget(parent), style_(style)
 {
+    if (style & UDS_HORZ) rect.setHeight(kDefaultSize);
+    else rect.setWidth(kDefaultSize);
     setGeometry(rect);
     // Clicks on the arrows leave the keyboard with the buddy.
     setFocusPolicy(Qt::NoFocus);
@@ -54,35 +56,55 @@ HWND UpDownControl::SetBuddy(HWND buddy)
 
 void UpDownControl::SetRange(int upper, int lower)
 {
-    upper_ = std::clamp(upper, UD_MINVAL, UD_MAXVAL);
-    lower_ = std::clamp(lower, UD_MINVAL, UD_MAXVAL);
+    upper_ = upper;
+    lower_ = lower;
 }
 
-int UpDownControl::Clamped(int value) const
+int UpDownControl::Clamped(qint64 value) const
 {
-    return std::clamp(value, std::min(upper_, lower_), std::max(upper_, lower_));
+    return static_cast<int>(std::clamp<qint64>(value, std::min(upper_, lower_), std::max(upper_, lower_)));
+}
+
+QString UpDownControl::Text(int pos) const
+{
+    if (base_ == 10) return QString::number(pos);
+    return "0x" + QString::number(static_cast<quint32>(pos), 16).toUpper().rightJustified(4, '0');
 }
 
 int UpDownControl::SetPos(int pos)
 {
     const int previous = pos_;
     pos_ = Clamped(pos);
-    if ((style_ & UDS_SETBUDDYINT) && HasText(buddy_)) buddy_->setProperty("text", QString::number(pos_));
+    if ((style_ & UDS_SETBUDDYINT) && HasText(buddy_)) buddy_->setProperty("text", Text(pos_));
     return previous;
 }
 
-std::optional<int> UpDownControl::BuddyNumber() const
+std::optional<qint64> UpDownControl::BuddyNumber() const
 {
     // The buddy holds the position as a number only with UDS_SETBUDDYINT.
     if (!(style_ & UDS_SETBUDDYINT) || !HasText(buddy_)) return std::nullopt;
+    QString text = buddy_->property("text").toString().trimmed();
     bool ok = false;
-    const int value = buddy_->property("text").toString().trimmed().toInt(&ok);
-    return ok ? std::optional<int>(value) : std::nullopt;
+    if (base_ == 10) {
+        const int value = text.toInt(&ok);
+        return ok ? std::optional<qint64>(value) : std::nullopt;
+    }
+    if (text.startsWith("0x", Qt::CaseInsensitive)) text.remove(0, 2);
+    const quint32 value = text.toUInt(&ok, 16);
+    return ok && !text.startsWith('+') ? std::optional<qint64>(value) : std::nullopt;
+}
+
+bool UpDownControl::ReadPos()
+{
+    const std::optional<qint64> shown = BuddyNumber();
+    const bool valid = shown && *shown == Clamped(*shown);
+    if (valid) pos_ = static_cast<int>(*shown);
+    return valid;
 }
 
 void UpDownControl::Step(int towardsUpper)
 {
-    const int from = BuddyNumber().value_or(pos_);
+    const qint64 from = BuddyNumber().value_or(pos_);
     const int step = (upper_ >= lower_ ? 1 : -1) * towardsUpper;
     const int to = Clamped(from + step);
     if (to != from) SetPos(to);
@@ -92,16 +114,34 @@ LRESULT UpDownControl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     const auto low = [](LPARAM v) { return static_cast<int>(static_cast<SHORT>(LOWORD(v))); };
     const auto high = [](LPARAM v) { return static_cast<int>(static_cast<SHORT>(HIWORD(v))); };
+    const auto clamp16 = [](int v) { return std::clamp(v, UD_MINVAL, UD_MAXVAL); };
     switch (message) {
-    case UDM_SETRANGE: SetRange(low(lParam), high(lParam)); return 0;
+    case UDM_SETRANGE: SetRange(clamp16(low(lParam)), clamp16(high(lParam))); return 0;
     case UDM_GETRANGE: return MAKELONG(static_cast<WORD>(upper_), static_cast<WORD>(lower_));
     case UDM_SETPOS: return SetPos(low(lParam));
     case UDM_GETPOS: {
-        const std::optional<int> shown = BuddyNumber();
-        const bool valid = shown && *shown == Clamped(*shown);
-        if (valid) pos_ = *shown;
+        const bool valid = ReadPos();
         return MAKELONG(static_cast<WORD>(pos_), valid ? 0 : 1);
     }
+    case UDM_SETRANGE32: SetRange(static_cast<int>(lParam), static_cast<int>(wParam)); return 0;
+    case UDM_GETRANGE32:
+        if (wParam) *reinterpret_cast<int*>(wParam) = lower_;
+        if (lParam) *reinterpret_cast<int*>(lParam) = upper_;
+        return 0;
+    case UDM_SETPOS32: return SetPos(static_cast<int>(lParam));
+    case UDM_GETPOS32: {
+        const bool valid = ReadPos();
+        if (lParam) *reinterpret_cast<BOOL*>(lParam) = valid ? FALSE : TRUE;
+        return pos_;
+    }
+    case UDM_SETBASE: {
+        if (wParam != 10 && wParam != 16) return 0;
+        const int previous = base_;
+        base_ = static_cast<int>(wParam);
+        SetPos(pos_);  // the buddy shows the position in the new base
+        return previous;
+    }
+    case UDM_GETBASE: return base_;
     case UDM_SETBUDDY: return reinterpret_cast<LRESULT>(SetBuddy(reinterpret_cast<HWND>(wParam)));
     case UDM_GETBUDDY: return reinterpret_cast<LRESULT>(hBuddy_);
     default: return 0;

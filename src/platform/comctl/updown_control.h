@@ -17,14 +17,18 @@ class UpDownControl : public QWidget, public user::WindowProcedure {
     Q_OBJECT
 
 public:
+    // A vertical control takes its default width and a horizontal one its
+    // default height, whatever the rectangle says.
     UpDownControl(QWidget* parent, DWORD style, QRect rect);
+
+    static constexpr int kDefaultSize = 16;
 
     DWORD Style() const { return style_; }
     // Returns the previous buddy. With UDS_ALIGNRIGHT the control moves
     // against the buddy's right edge, takes its height, and the buddy
     // narrows by the control's width.
     HWND SetBuddy(HWND buddy);
-    void SetRange(int upper, int lower);
+    void SetRange(int upper, int lower);  // the 16-bit forms clamp each end first
     // Clamped to the range; with UDS_SETBUDDYINT also written into the buddy.
     // Returns the previous position.
     int SetPos(int pos);
@@ -41,8 +45,13 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    std::optional<int> BuddyNumber() const;
-    int Clamped(int value) const;
+    // The number the buddy shows (hexadecimal ones unsigned), when it shows one.
+    std::optional<qint64> BuddyNumber() const;
+    int Clamped(qint64 value) const;
+    // The position, taken from the buddy when it shows a number in the range;
+    // false when it does not.
+    bool ReadPos();
+    QString Text(int pos) const;
 
     DWORD style_;
     HWND hBuddy_ = nullptr;
@@ -50,6 +59,7 @@ private:
     int upper_ = 0;
     int lower_ = 0;
     int pos_ = 0;
+    int base_ = 10;
     int pressed_ = 0;  // +1 upper arrow held, -1 lower arrow held
     QTimer repeat_;
 };
