@@ -7,7 +7,7 @@ packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-svg-dev libpulse-dev libxcb1-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  pulseaudio pulseaudio-utils
+  pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber
   xvfb xauth x11-xserver-utils trayer xdotool x11-utils imagemagick
   qt6-wayland dbus sway waybar grim weston
   haskell-gtk-sni-tray-utils

@@ -73,6 +73,7 @@ frmMain::frmMain(std::string argumentText, QWidget* parent)
     picTrayHwnd_ = user::RegisterWindow(picTray);
 
     mnuPrefs = mnuPopup->addAction(QStringLiteral("Preferences..."));
+    mnuInput = mnuPopup->addMenu(QStringLiteral("Input"));
     mnuShowHide = mnuPopup->addAction(QStringLiteral("Hide"));
     mnuPopup->addSeparator();
     mnuExit = mnuPopup->addAction(QStringLiteral("Exit"));
@@ -81,6 +82,9 @@ frmMain::frmMain(std::string argumentText, QWidget* parent)
     mnuPopup->setDefaultAction(mnuShowHide);
     connect(mnuPrefs, &QAction::triggered, this,
             [this] { kelvo::GuardEvent("Preferences...", [this] { mnuPrefs_Click(); }); });
+    // Read when it opens, from the window's menu or a tray host's.
+    connect(mnuInput, &QMenu::aboutToShow, this,
+            [this] { kelvo::GuardEvent("Input", [this] { FillInputMenu(); }); });
     connect(mnuExit, &QAction::triggered, this, [this] { kelvo::GuardEvent("Exit", [this] { Unload(); }); });
     connect(mnuAbout, &QAction::triggered, this,
             [this] { kelvo::GuardEvent("About...", [this] { frmAbout::ShowModal(windowIcon()); }); });
@@ -133,6 +137,7 @@ bool frmMain::Form_Load()
     state.lSampleRate = 8000;
     state.lBitsPerSample = 8;
     if (stopped()) return false;
+    LoadInputChoice();
     state.oRecorder = std::make_unique<WaveIn>(&user::WaitAndDoEvents, &user::WakeMessagePump);
     if (!state.oRecorder->WaveOpen(false, state.lSampleRate, state.lBitsPerSample)) {
         if (stopped()) return false;
@@ -205,7 +210,7 @@ void frmMain::LoadSettings()
 
 void frmMain::SaveSettings()
 {
-    if (!SaveStoredSettings(RefreshInterval())) {
+    if (!SaveStoredSettings(RefreshInterval(), inputToSave_)) {
         MessageBoxA(hWnd(), kSaveFailedText, kSaveFailedTitle, kSaveFailedStyle);
     }
 }

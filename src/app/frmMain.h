@@ -57,6 +57,7 @@ public:
     TimerControl* TimerFPS;
     QMenu* mnuPopup;
     QAction* mnuPrefs;
+    QMenu* mnuInput;
     QAction* mnuShowHide;
     QAction* mnuExit;
     QAction* mnuAbout;
@@ -99,6 +100,9 @@ private:
     void SaveSettings();
     void ShowPopupMenu();
     void mnuPrefs_Click();
+    void LoadInputChoice();
+    void FillInputMenu();
+    void ChooseInput(const std::string& choice);
     void NotificationAreaChanged(bool available);
 
     const std::string argumentText_;
@@ -111,6 +115,7 @@ private:
     std::chrono::steady_clock::time_point lastOpenAttempt_{};
     bool unloaded_ = false;
     bool intervalToSave_ = false;
+    std::string inputToSave_;  // the stored choice until the user makes one
     bool bInTrayEvent = false;
     bool toldNoNotificationArea_ = false;
     HWND picTrayHwnd_ = nullptr;

@@ -23,13 +23,21 @@ StoredSettings LoadStoredSettings()
     bool bDirectX = settings.bDirectX;
     registry.ReadBooleanValue("DirectX", bDirectX, bDirectX);
     settings.bDirectX = bDirectX;
+
+    DWORD lInputType = REG_NONE;
+    if (RegQueryValueExA(registry.Key(), "Input", nullptr, &lInputType, nullptr, nullptr) == ERROR_SUCCESS &&
+        lInputType == REG_SZ) {
+        std::string sInput;
+        if (registry.ReadStringValue("Input", sInput)) settings.input = sInput;
+    }
     return settings;
 }
 
-bool SaveStoredSettings(std::int16_t interval)
+bool SaveStoredSettings(std::int16_t interval, const std::string& input)
 {
     clsRegistry registry;
     if (!registry.CreateKey(kSettingsKey, true, HKEY_CURRENT_USER)) return false;
     // A write that fails (disk full, say) is reported too, not passed off as saved.
-    return registry.WriteLongValue("Frequency", static_cast<LONG>(interval));
+    if (!registry.WriteLongValue("Frequency", static_cast<LONG>(interval))) return false;
+    return input.empty() || registry.WriteStringValue("Input", input);
 }

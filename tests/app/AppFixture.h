@@ -7,6 +7,7 @@
 #include "registry/TempHive.h"
 #include "support/FakeCaptureDriver.h"
 #include "user/message_box.h"
+#include "winmm/input_choice.h"
 
 #include <gtest/gtest.h>
 
@@ -23,6 +24,7 @@ protected:
     void SetUp() override
     {
         winmm::SetCaptureDriver(driver);
+        winmm::waveInSetPreferred("");  // each form starts as a new run would
         user::SetMessageBoxHandler([this](const std::string& text, const std::string& caption, UINT type) {
             boxes.push_back(caption + "|" + text + "|" + std::to_string(type));
             return IDOK;

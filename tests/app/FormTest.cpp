@@ -29,7 +29,7 @@ TEST_F(FormTest, AFailedStartUpTellsTheUserOnceAndKeepsTheStoredInterval)
 {
     ASSERT_TRUE(SaveStoredSettings(45));
     for (const auto& [devices, opened] : {std::pair{0u, MMSYSERR_NOERROR}, {1u, MMSYSERR_ALLOCATED}}) {
-        driver->devices = devices;
+        driver->list.sources.assign(devices, {"mic", "Microphone", 1});
         driver->openResult = opened;
         frmMain form("");
         EXPECT_FALSE(form.Form_Load());

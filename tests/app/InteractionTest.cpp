@@ -138,3 +138,51 @@ TEST_F(InteractionTest, WithoutANotificationAreaTheWindowStaysTheUserIsToldOnceA
 }
 
 }  // namespace
+
+namespace {
+
+// The "Input" submenu's entries as "text" or "[x] text", separators as "-".
+std::vector<std::string> InputEntries(frmMain& form)
+{
+    emit form.mnuInput->aboutToShow();
+    std::vector<std::string> entries;
+    for (QAction* action : form.mnuInput->actions()) {
+        entries.push_back(action->isSeparator() ? "-"
+                                                : (action->isChecked() ? "[x] " : "") + action->text().toStdString());
+    }
+    return entries;
+}
+
+QAction* InputEntry(frmMain& form, const QString& text)
+{
+    for (QAction* action : form.mnuInput->actions()) {
+        if (action->text() == text) return action;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+TEST_F(InteractionTest, TheInputMenuListsTheSourcesWhenItOpensAndAChoiceMovesTheRecordingAndIsStored)
+{
+    driver->list = {{{"mic", "Microphone", 1}, {"out.monitor", "Monitor of Speakers & Phones", 2}}, "mic", "out.monitor"};
+    ASSERT_TRUE(SaveStoredSettings(150, "out.monitor"));
+    std::vector<std::string> items;
+    {
+        frmMain form("");
+        ASSERT_TRUE(form.Form_Load());
+        for (QAction* action : form.mnuPopup->actions()) items.push_back(action->text().toStdString());
+        EXPECT_EQ(driver->lastTarget.choice, "out.monitor") << "the stored choice is opened";
+        EXPECT_EQ(InputEntries(form), (std::vector<std::string>{"Default input", "What is playing", "-", "Microphone",
+                                                                "[x] Monitor of Speakers && Phones"}));
+
+        driver->list.sources.push_back({"usb", "USB Headset", 1});
+        EXPECT_EQ(InputEntries(form).back(), "USB Headset") << "read again when it opens";
+        InputEntry(form, "What is playing")->trigger();
+        EXPECT_EQ(driver->Count("retarget @DEFAULT_MONITOR@"), 1);
+        EXPECT_EQ(InputEntries(form)[1], "[x] What is playing");
+        form.Unload();
+    }
+    EXPECT_EQ(items, (std::vector<std::string>{"Preferences...", "Input", "Hide", "", "Exit", "", "About..."}));
+    EXPECT_EQ(LoadStoredSettings().input, "@DEFAULT_MONITOR@");
+}

@@ -131,12 +131,20 @@ CommandResult Run(const std::vector<std::string>& argv, const Environment& extra
 
 void SoundServer::Start()
 {
-    server_ = std::make_unique<Process>(
-        std::vector<std::string>{"pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1",
-                                 "--disallow-exit", "--load=module-native-protocol-unix auth-anonymous=1",
-                                 "--load=module-null-sink sink_name=kelvo_test"},
-        Environment{{"XDG_RUNTIME_DIR", dir_.path().string()}, {"HOME", dir_.path().string()}},
-        dir_.path() / "pulseaudio.log");
+    const Environment env{{"XDG_RUNTIME_DIR", dir_.path().string()}, {"HOME", dir_.path().string()}};
+    if (kind_ == Kind::PipeWire) {
+        server_ = std::make_unique<Process>(
+            std::vector<std::string>{"dbus-run-session", "--", "sh", "-c", "pipewire & pipewire-pulse & wireplumber & wait"},
+            env, dir_.path() / "pipewire.log");
+        if (!WaitFor([this] { return Pactl({"info"}).code == 0; }, 20s)) throw std::runtime_error("no pipewire-pulse");
+        Pactl({"load-module", "module-null-sink", "sink_name=kelvo_test"});
+    } else {
+        server_ = std::make_unique<Process>(
+            std::vector<std::string>{"pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1",
+                                     "--disallow-exit", "--load=module-native-protocol-unix auth-anonymous=1",
+                                     "--load=module-null-sink sink_name=kelvo_test"},
+            env, dir_.path() / "pulseaudio.log");
+    }
     const bool up = WaitFor(
         [this] { return Run({"pactl", "list", "short", "sources"}, ClientEnvironment()).output.find("kelvo_test.monitor") !=
                         std::string::npos; },
@@ -148,14 +156,20 @@ void SoundServer::Start()
     }
 }
 
-std::unique_ptr<Process> SoundServer::Play(const std::vector<std::uint8_t>& samples)
+CommandResult SoundServer::Pactl(std::vector<std::string> arguments) const
+{
+    arguments.insert(arguments.begin(), "pactl");
+    return Run(arguments, {{"PULSE_SERVER", ServerAddress()}});
+}
+
+std::unique_ptr<Process> SoundServer::Play(const std::vector<std::uint8_t>& samples, const std::string& sink)
 {
     const fs::path file = dir_.path() / ("sound" + std::to_string(playCount_++) + ".raw");
     std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(samples.data()),
                                                 static_cast<std::streamsize>(samples.size()));
     return std::make_unique<Process>(
         std::vector<std::string>{"pacat", "--playback", "--raw", "--format=u8", "--rate=8000", "--channels=1",
-                                 "--device=kelvo_test", file.string()},
+                                 "--device=" + sink, file.string()},
         ClientEnvironment());
 }
 

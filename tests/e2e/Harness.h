@@ -69,17 +69,23 @@ CommandResult Run(const std::vector<std::string>& argv, const Environment& extra
 
 class SoundServer {
 public:
-    SoundServer() { Start(); }
+    // PipeWire: pipewire, pipewire-pulse and wireplumber under a private
+    // session bus, speaking the same protocol at the same address.
+    enum class Kind { PulseAudio, PipeWire };
+    explicit SoundServer(Kind kind = Kind::PulseAudio) : kind_(kind) { Start(); }
     void Start();
     void Stop() { server_.reset(); }
     std::string ServerAddress() const { return "unix:" + (dir_.path() / "pulse" / "native").string(); }
     int pid() const { return server_ ? server_->pid() : -1; }  // to stop and continue it
     Environment ClientEnvironment() const { return {{"PULSE_SERVER", ServerAddress()}, {"PULSE_SOURCE", "kelvo_test.monitor"}}; }
-    // Plays unsigned 8-bit mono 8000 Hz samples into the null sink, looping
-    // them for as long as the returned process lives.
-    std::unique_ptr<Process> Play(const std::vector<std::uint8_t>& samples);
+    // Plays unsigned 8-bit mono 8000 Hz samples into `sink`, for as long as
+    // the returned process lives.
+    std::unique_ptr<Process> Play(const std::vector<std::uint8_t>& samples, const std::string& sink = "kelvo_test");
+    // pactl with `arguments`, against this server.
+    CommandResult Pactl(std::vector<std::string> arguments) const;
 
 private:
+    Kind kind_;
     TempDir dir_;
     std::unique_ptr<Process> server_;
     int playCount_ = 0;

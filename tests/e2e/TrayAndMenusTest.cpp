@@ -36,7 +36,7 @@ TEST(TrayAndMenus, TheTraceIsLiveUnderMenusAndBoxesAboutAndAnIntervalFromEitherM
         return shown(title);
     };
     const auto about = [&](QPoint at, const char* key) {
-        ASSERT_TRUE(choose(at, 4, "Kelvo")) << kelvo.Log();
+        ASSERT_TRUE(choose(at, 5, "Kelvo")) << kelvo.Log();  // past "Input"
         const QRect g = x.Geometry(dialog);
         EXPECT_EQ(g.topLeft(), QPoint((640 - g.width()) / 2, (480 - g.height()) / 2)) << "centred";
         EXPECT_NE(e2e::Run({"xprop", "-id", dialog, "_NET_WM_STATE"}, {{"DISPLAY", x.Display()}}).output.find("SKIP_TASKBAR"),

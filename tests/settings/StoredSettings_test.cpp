@@ -57,3 +57,19 @@ TEST(StoredSettings, StoredValuesAreAppliedEditsSeenAndTheSwitchNeverWritten)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(StoredSettings, InputIsTextStoredBesideFrequencyAndAnythingElseCountsAsNone)
+{
+    kelvo::testing::TempHive hive;
+    EXPECT_EQ(LoadStoredSettings().input, "");
+    ASSERT_TRUE(SaveStoredSettings(150, "alsa_input.usb-mic"));
+    EXPECT_NE(hive.Read().find("\"Frequency\"=dword:00000096\n\"Input\"=\"alsa_input.usb-mic\"\n"), std::string::npos)
+        << hive.Read();
+    EXPECT_EQ(LoadStoredSettings().input, "alsa_input.usb-mic");
+    hive.Write("REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Quennel\\Kelvo]\n\"Input\"=dword:00000001\n");
+    EXPECT_EQ(LoadStoredSettings().input, "");
+}
+
+}  // namespace

@@ -1,6 +1,6 @@
 // A capture driver the test controls: it records what the service asks of
-// it ("open", "hint N", "start", "close") and delivers sound when the
-// test says so.
+// it ("open", "hint N", "start", "retarget CHOICE", "close") and
+// delivers sound when the test says so.
 #pragma once
 
 #include "winmm/capture_driver.h"
@@ -15,20 +15,26 @@ namespace testing_support {
 
 class FakeCaptureDriver : public winmm::CaptureDriver, public std::enable_shared_from_this<FakeCaptureDriver> {
 public:
-    UINT devices = 1;
+    winmm::SourceList list{{{"mic", "Microphone", 1}}, "mic", ""};
     MMRESULT openResult = MMSYSERR_NOERROR;
     // When not empty, every started buffer is filled at once with this pattern repeated.
     std::vector<std::uint8_t> autoPattern;
     WAVEFORMATEX lastFormat{};
+    winmm::CaptureTarget lastTarget;
 
-    UINT DeviceCount() override { return devices; }
+    winmm::SourceList Sources() override
+    {
+        std::lock_guard lock(mutex_);
+        return list;
+    }
 
-    MMRESULT Open(const WAVEFORMATEX& format, winmm::CaptureSink& sink,
+    MMRESULT Open(const WAVEFORMATEX& format, const winmm::CaptureTarget& target, winmm::CaptureSink& sink,
                   std::unique_ptr<winmm::CaptureStream>& stream) override
     {
         Record("open");
         std::lock_guard lock(mutex_);
         lastFormat = format;
+        lastTarget = target;
         if (openResult != MMSYSERR_NOERROR) return openResult;
         sink_ = &sink;
         stream = std::make_unique<Stream>(shared_from_this());
@@ -43,6 +49,12 @@ public:
     void Fail()
     {
         if (winmm::CaptureSink* sink = Sink()) sink->Fail();
+    }
+
+    std::vector<std::string> Calls()
+    {
+        std::lock_guard lock(mutex_);
+        return calls_;
     }
 
     int Count(const std::string& call)
@@ -63,6 +75,7 @@ private:
         }
         bool Stop() override { return true; }
         void BufferLengthHint(std::size_t length) override { driver->Record("hint " + std::to_string(length), length); }
+        void Retarget(const std::string& choice) override { driver->Record("retarget " + choice); }
         std::shared_ptr<FakeCaptureDriver> driver;
     };
 

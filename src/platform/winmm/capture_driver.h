@@ -3,11 +3,14 @@
 #pragma once
 
 #include "winmm/mmsystem.h"
+#include "winmm/source_choice.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace winmm {
 
@@ -30,14 +33,26 @@ public:
     // The length of the buffers being queued, so the driver can deliver in
     // chunks that fill them without waste.
     virtual void BufferLengthHint(std::size_t) {}
+    // A stream that follows a choice moves to the source `choice` names now.
+    virtual void Retarget(const std::string& /*choice*/) {}
+};
+
+// What a stream records from: a choice (a source's name, or one of the
+// server's defaults) and whether it follows the server when that choice
+// resolves to another source (the mapper) or fails with its source.
+struct CaptureTarget {
+    std::string choice;
+    bool follows = false;
 };
 
 class CaptureDriver {
 public:
     virtual ~CaptureDriver() = default;
-    virtual UINT DeviceCount() = 0;
+    // The server's sources now, in its order: the device numbers. Empty when
+    // there is no server.
+    virtual SourceList Sources() = 0;
     // MMSYSERR_NOERROR with `stream` set, or the reason it could not open.
-    virtual MMRESULT Open(const WAVEFORMATEX& format, CaptureSink& sink,
+    virtual MMRESULT Open(const WAVEFORMATEX& format, const CaptureTarget& target, CaptureSink& sink,
                           std::unique_ptr<CaptureStream>& stream) = 0;
 };
 

@@ -57,7 +57,24 @@ struct WAVEHDR {
 };
 using LPWAVEHDR = WAVEHDR*;
 
+constexpr UINT MAXPNAMELEN = 32;
+using MMVERSION = UINT;
+// Every standard format from 11025 Hz mono 8-bit to 96000 Hz stereo 16-bit.
+constexpr DWORD WAVE_FORMAT_ALL_STANDARD = 0x000FFFFF;
+
+struct WAVEINCAPSA {
+    WORD wMid;
+    WORD wPid;
+    MMVERSION vDriverVersion;
+    CHAR szPname[MAXPNAMELEN];
+    DWORD dwFormats;
+    WORD wChannels;
+    WORD wReserved1;
+};
+using LPWAVEINCAPSA = WAVEINCAPSA*;
+
 UINT waveInGetNumDevs();
+MMRESULT waveInGetDevCapsA(UINT_PTR uDeviceID, LPWAVEINCAPSA pwic, UINT cbwic);
 MMRESULT waveInOpen(LPHWAVEIN phwi, UINT uDeviceID, LPCWAVEFORMATEX pwfx, DWORD_PTR dwCallback,
                     DWORD_PTR dwInstance, DWORD fdwOpen);
 MMRESULT waveInPrepareHeader(HWAVEIN hwi, LPWAVEHDR pwh, UINT cbwh);

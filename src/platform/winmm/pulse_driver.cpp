@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <optional>
 #include <string>
 
 namespace winmm {
@@ -114,20 +116,108 @@ private:
     pa_context* context_ = nullptr;
 };
 
+// Reads the server's defaults, then its sources. Its callbacks run on the
+// loop's thread; the owner keeps it alive until the loop has stopped.
+class SourceQuery {
+public:
+    using Done = std::function<void(std::optional<SourceList>)>;
+
+    // False when the first request could not be sent.
+    bool Start(pa_context* context, Done done)
+    {
+        done_ = std::move(done);
+        list_ = SourceList{};
+        monitors_.clear();
+        pa_operation* op = pa_context_get_server_info(context, &SourceQuery::OnServer, this);
+        if (!op) return Log("pa_context_get_server_info", pa_strerror(pa_context_errno(context))), false;
+        pa_operation_unref(op);
+        busy_ = true;
+        return true;
+    }
+
+    bool Busy() const { return busy_; }
+
+private:
+    void Finish(std::optional<SourceList> list)
+    {
+        busy_ = false;
+        done_(std::move(list));
+    }
+
+    static void OnServer(pa_context* c, const pa_server_info* info, void* userdata)
+    {
+        auto* self = static_cast<SourceQuery*>(userdata);
+        if (!info) return self->Finish(std::nullopt);
+        self->list_.defaultSource = info->default_source_name ? info->default_source_name : "";
+        self->defaultSink_ = info->default_sink_name ? info->default_sink_name : "";
+        pa_operation* op = pa_context_get_source_info_list(c, &SourceQuery::OnSource, self);
+        if (!op) {
+            Log("pa_context_get_source_info_list", pa_strerror(pa_context_errno(c)));
+            return self->Finish(std::nullopt);
+        }
+        pa_operation_unref(op);
+    }
+
+    static void OnSource(pa_context*, const pa_source_info* info, int eol, void* userdata)
+    {
+        auto* self = static_cast<SourceQuery*>(userdata);
+        if (eol < 0) return self->Finish(std::nullopt);
+        if (eol > 0) {
+            for (const auto& [source, sink] : self->monitors_) {
+                if (sink == self->defaultSink_) self->list_.defaultMonitor = source;
+            }
+            return self->Finish(std::move(self->list_));
+        }
+        if (!info || !info->name) return;
+        self->list_.sources.push_back(
+            {info->name, info->description ? info->description : info->name, info->channel_map.channels});
+        if (info->monitor_of_sink != PA_INVALID_INDEX && info->monitor_of_sink_name) {
+            self->monitors_.emplace_back(info->name, info->monitor_of_sink_name);
+        }
+    }
+
+    Done done_;
+    SourceList list_;
+    std::string defaultSink_;
+    std::vector<std::pair<std::string, std::string>> monitors_;  // monitor, its sink
+    bool busy_ = false;
+};
+
+// The list, read over `connection` while its lock is held. `query` must
+// outlive the connection's loop: an answer may come after the wait gave up.
+std::optional<SourceList> ReadSources(Connection& connection, SourceQuery& query)
+{
+    struct Answer {
+        std::optional<SourceList> list;
+        bool done = false;
+    };
+    auto answer = std::make_shared<Answer>();
+    const bool sent = query.Start(connection.context(), [answer, &connection](std::optional<SourceList> list) {
+        answer->list = std::move(list);
+        answer->done = true;
+        connection.Signal();
+    });
+    if (!sent || !connection.WaitUntil([&answer] { return answer->done; })) return std::nullopt;
+    return std::move(answer->list);
+}
+
 class PulseStream final : public CaptureStream {
 public:
-    PulseStream(const WAVEFORMATEX& format, CaptureSink& sink) : format_(format), sink_(sink) {}
+    PulseStream(const WAVEFORMATEX& format, CaptureTarget target, CaptureSink& sink)
+        : format_(format), target_(std::move(target)), sink_(sink)
+    {
+    }
 
     ~PulseStream() override
     {
-        if (!stream_) return;
+        if (!connection_.loop()) return;
         {
             Connection::Lock lock(connection_);
-            pa_stream_set_read_callback(stream_, nullptr, nullptr);
-            pa_stream_set_state_callback(stream_, nullptr, nullptr);
-            pa_context_set_state_callback(connection_.context(), nullptr, nullptr);
-            pa_stream_disconnect(stream_);
-            pa_stream_unref(stream_);
+            if (connection_.context()) {
+                pa_context_set_state_callback(connection_.context(), nullptr, nullptr);
+                pa_context_set_subscribe_callback(connection_.context(), nullptr, nullptr);
+            }
+            DropStream();
         }
         // ~Connection stops the loop thread: no callback runs after this.
     }
@@ -142,24 +232,21 @@ public:
         spec.rate = format_.nSamplesPerSec;
         spec.channels = static_cast<std::uint8_t>(format_.nChannels);
         if (!pa_sample_spec_valid(&spec)) return WAVERR_BADFORMAT;
+        spec_ = spec;
 
-        stream_ = pa_stream_new(connection_.context(), "Kelvo", &spec, nullptr);
-        if (!stream_) {
-            Log("pa_stream_new", pa_strerror(pa_context_errno(connection_.context())));
-            return MMSYSERR_NOMEM;
+        std::string source = target_.choice;
+        if (target_.follows) {
+            const std::optional<SourceList> list = ReadSources(connection_, query_);
+            if (!list) return MMSYSERR_NODRIVER;
+            const ResolvedChoice resolved = ResolveChoice(*list, target_.choice);
+            TellMissing(resolved.missing);
+            source = resolved.source;
         }
-        pa_stream_set_state_callback(stream_, &PulseStream::OnStreamState, this);
-        pa_stream_set_read_callback(stream_, &PulseStream::OnRead, this);
+        if (source.empty()) return MMSYSERR_NODRIVER;
         pa_context_set_state_callback(connection_.context(), &PulseStream::OnContextState, this);
 
         chunk_ = ChunkFor(static_cast<std::size_t>(format_.nAvgBytesPerSec * 0.150));
-        pa_buffer_attr attr = Attributes(chunk_);
-        const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY);
-        // A null device is the default source; PULSE_SOURCE overrides it.
-        if (pa_stream_connect_record(stream_, nullptr, &attr, flags) < 0) {
-            Log("pa_stream_connect_record", pa_strerror(pa_context_errno(connection_.context())));
-            return MMSYSERR_ALLOCATED;
-        }
+        if (!Connect(source)) return MMSYSERR_NOMEM;
         connection_.WaitUntil([this] {
             const pa_stream_state_t s = pa_stream_get_state(stream_);
             return s == PA_STREAM_READY || !PA_STREAM_IS_GOOD(s);
@@ -168,6 +255,7 @@ public:
             Log("pa_stream_connect_record", pa_strerror(pa_context_errno(connection_.context())));
             return MMSYSERR_ALLOCATED;
         }
+        if (target_.follows) Follow();
         return MMSYSERR_NOERROR;
     }
 
@@ -184,7 +272,95 @@ public:
         if (pa_operation* op = pa_stream_set_buffer_attr(stream_, &attr, nullptr, nullptr)) pa_operation_unref(op);
     }
 
+    void Retarget(const std::string& choice) override
+    {
+        Connection::Lock lock(connection_);
+        target_.choice = choice;
+        if (following_) Requery();
+    }
+
 private:
+    // Server and source events: a new default, a source that comes or goes.
+    void Follow()
+    {
+        pa_context_set_subscribe_callback(connection_.context(), &PulseStream::OnServerEvent, this);
+        const auto mask = static_cast<pa_subscription_mask_t>(PA_SUBSCRIPTION_MASK_SERVER | PA_SUBSCRIPTION_MASK_SOURCE);
+        pa_operation* op = pa_context_subscribe(connection_.context(), mask, nullptr, nullptr);
+        if (!op) return Log("pa_context_subscribe", pa_strerror(pa_context_errno(connection_.context())));
+        pa_operation_unref(op);
+        following_ = true;
+    }
+
+    void Requery()
+    {
+        if (query_.Busy()) {
+            requeryAgain_ = true;
+            return;
+        }
+        const bool sent = query_.Start(connection_.context(), [this](std::optional<SourceList> list) {
+            if (list) MoveTo(ResolveChoice(*list, target_.choice));
+            else if (!stream_) Failed();
+            if (requeryAgain_) {
+                requeryAgain_ = false;
+                Requery();
+            }
+        });
+        if (!sent && !stream_) Failed();
+    }
+
+    void MoveTo(const ResolvedChoice& resolved)
+    {
+        TellMissing(resolved.missing);
+        if (resolved.source.empty()) {
+            if (!stream_) Failed();
+            return;
+        }
+        if (stream_ && resolved.source == source_) return;
+        DropStream();
+        if (!Connect(resolved.source)) Failed();
+    }
+
+    void TellMissing(bool missing)
+    {
+        if (missing && !missing_) {
+            std::fprintf(stderr, "kelvo: input \"%s\" is not there: recording from the default input\n",
+                         target_.choice.c_str());
+        }
+        missing_ = missing;
+    }
+
+    bool Connect(const std::string& source)
+    {
+        stream_ = pa_stream_new(connection_.context(), "Kelvo", &spec_, nullptr);
+        if (!stream_) {
+            Log("pa_stream_new", pa_strerror(pa_context_errno(connection_.context())));
+            return false;
+        }
+        source_ = source;
+        corked_ = wantCorked_;
+        pa_stream_set_state_callback(stream_, &PulseStream::OnStreamState, this);
+        pa_stream_set_read_callback(stream_, &PulseStream::OnRead, this);
+        pa_buffer_attr attr = Attributes(chunk_);
+        const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY |
+                                                          (corked_ ? PA_STREAM_START_CORKED : 0));
+        if (pa_stream_connect_record(stream_, source.c_str(), &attr, flags) < 0) {
+            Log("pa_stream_connect_record", pa_strerror(pa_context_errno(connection_.context())));
+            DropStream();
+            return false;
+        }
+        return true;
+    }
+
+    void DropStream()
+    {
+        if (!stream_) return;
+        pa_stream_set_read_callback(stream_, nullptr, nullptr);
+        pa_stream_set_state_callback(stream_, nullptr, nullptr);
+        pa_stream_disconnect(stream_);
+        pa_stream_unref(stream_);
+        stream_ = nullptr;
+    }
+
     // Chunks that divide the buffer evenly, none longer than kMaxChunkSeconds:
     // each buffer then completes exactly when its last chunk arrives.
     std::size_t ChunkFor(std::size_t bufferLength) const
@@ -208,18 +384,27 @@ private:
         return attr;
     }
 
+    // A stream on its way to another source takes the state when it is ready.
     bool Cork(bool cork)
     {
         Connection::Lock lock(connection_);
-        if (failed_ || !stream_ || pa_stream_get_state(stream_) != PA_STREAM_READY) return false;
-        if (corked_ == cork) return true;
-        pa_operation* op = pa_stream_cork(stream_, cork ? 1 : 0, nullptr, nullptr);
+        if (failed_) return false;
+        wantCorked_ = cork;
+        if (!stream_) return following_;
+        if (pa_stream_get_state(stream_) != PA_STREAM_READY) return following_ && PA_STREAM_IS_GOOD(pa_stream_get_state(stream_));
+        return ApplyCork();
+    }
+
+    bool ApplyCork()
+    {
+        if (corked_ == wantCorked_) return true;
+        pa_operation* op = pa_stream_cork(stream_, wantCorked_ ? 1 : 0, nullptr, nullptr);
         if (!op) {
             Log("pa_stream_cork", pa_strerror(pa_context_errno(connection_.context())));
             return false;
         }
         pa_operation_unref(op);
-        corked_ = cork;
+        corked_ = wantCorked_;
         return true;
     }
 
@@ -233,7 +418,18 @@ private:
     static void OnStreamState(pa_stream* s, void* userdata)
     {
         auto* self = static_cast<PulseStream*>(userdata);
-        if (!PA_STREAM_IS_GOOD(pa_stream_get_state(s))) self->Failed();
+        const pa_stream_state_t state = pa_stream_get_state(s);
+        if (state == PA_STREAM_READY && self->following_) self->ApplyCork();
+        if (!PA_STREAM_IS_GOOD(state)) {
+            // The source went away: a following stream goes where its
+            // choice now leads.
+            if (self->following_ && PA_CONTEXT_IS_GOOD(pa_context_get_state(self->connection_.context()))) {
+                self->DropStream();
+                self->Requery();
+            } else {
+                self->Failed();
+            }
+        }
         self->connection_.Signal();
     }
 
@@ -242,6 +438,11 @@ private:
         auto* self = static_cast<PulseStream*>(userdata);
         if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(c))) self->Failed();
         self->connection_.Signal();
+    }
+
+    static void OnServerEvent(pa_context*, pa_subscription_event_type_t, std::uint32_t, void* userdata)
+    {
+        static_cast<PulseStream*>(userdata)->Requery();
     }
 
     static void OnRead(pa_stream* s, std::size_t, void* userdata)
@@ -276,48 +477,38 @@ private:
     }
 
     const WAVEFORMATEX format_;
+    CaptureTarget target_;
     CaptureSink& sink_;
-    Connection connection_;
+    SourceQuery query_;
+    pa_sample_spec spec_{};
     pa_stream* stream_ = nullptr;
+    std::string source_;  // what stream_ records from
     std::size_t chunk_ = 0;
     bool corked_ = false;
+    bool wantCorked_ = false;
+    bool following_ = false;
+    bool requeryAgain_ = false;
+    bool missing_ = false;
     bool failed_ = false;
+    // Last, so that its loop stops before anything its callbacks use goes.
+    Connection connection_;
 };
 
 class PulseDriver final : public CaptureDriver {
 public:
-    UINT DeviceCount() override
+    SourceList Sources() override
     {
+        SourceQuery query;
         Connection connection;
-        if (!connection.Connect()) return 0;
+        if (!connection.Connect()) return {};
         Connection::Lock lock(connection);
-        struct Count {
-            Connection* connection;
-            UINT sources = 0;
-            bool done = false;
-        } count{&connection};
-        pa_operation* op = pa_context_get_source_info_list(
-            connection.context(),
-            [](pa_context*, const pa_source_info* info, int eol, void* userdata) {
-                auto* c = static_cast<Count*>(userdata);
-                if (eol != 0) {
-                    c->done = true;
-                    c->connection->Signal();
-                } else if (info) {
-                    ++c->sources;
-                }
-            },
-            &count);
-        if (!op) return 0;
-        connection.WaitUntil([&count] { return count.done; });
-        if (!count.done) pa_operation_cancel(op);
-        pa_operation_unref(op);
-        return count.done ? count.sources : 0;
+        return ReadSources(connection, query).value_or(SourceList{});
     }
 
-    MMRESULT Open(const WAVEFORMATEX& format, CaptureSink& sink, std::unique_ptr<CaptureStream>& stream) override
+    MMRESULT Open(const WAVEFORMATEX& format, const CaptureTarget& target, CaptureSink& sink,
+                  std::unique_ptr<CaptureStream>& stream) override
     {
-        auto pulse = std::make_unique<PulseStream>(format, sink);
+        auto pulse = std::make_unique<PulseStream>(format, target, sink);
         const MMRESULT result = pulse->Open();
         if (result == MMSYSERR_NOERROR) stream = std::move(pulse);
         return result;

@@ -1,10 +1,12 @@
 // The wave-input service: a table of open devices, each with its queue of
 // caller-owned buffers that the driver's thread fills.
 #include "winmm/capture_driver.h"
+#include "winmm/input_choice.h"
 #include "winmm/mmsystem.h"
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <map>
@@ -45,9 +47,10 @@ void WakeWaiter()
 
 class Device final : public CaptureSink {
 public:
-    explicit Device(const WAVEFORMATEX& format) : format_(format) {}
+    Device(const WAVEFORMATEX& format, bool mapped) : mapped(mapped), format_(format) {}
 
     std::unique_ptr<CaptureStream> stream;
+    const bool mapped;  // opened on WAVE_MAPPER: moves with the preferred device
 
     void Deliver(const std::uint8_t* data, std::size_t length) override
     {
@@ -191,12 +194,24 @@ struct Service {
     std::shared_ptr<CaptureDriver> driver;
     std::map<std::uintptr_t, std::shared_ptr<Device>> devices;
     std::uintptr_t nextHandle = 0x1000;
+    // As every libpulse client does, the mapper starts on PULSE_SOURCE.
+    std::string preferred = [] {
+        const char* environment = std::getenv("PULSE_SOURCE");
+        return std::string(environment ? environment : "");
+    }();
 };
 
 Service& TheService()
 {
     static auto* s = new Service;
     return *s;
+}
+
+std::string Preferred()
+{
+    Service& s = TheService();
+    std::lock_guard lock(s.mutex);
+    return s.preferred;
 }
 
 std::shared_ptr<Device> Find(HWAVEIN hwi)
@@ -237,13 +252,60 @@ void SetWaveInWakeup(std::function<void()> wakeup)
     Wakeup() = std::move(wakeup);
 }
 
+std::vector<SourceInfo> waveInSources()
+{
+    return CurrentDriver()->Sources().sources;
+}
+
+std::string waveInGetPreferred()
+{
+    return Preferred();
+}
+
+void waveInSetPreferred(const std::string& choice)
+{
+    std::vector<std::shared_ptr<Device>> mapped;
+    {
+        Service& s = TheService();
+        std::lock_guard lock(s.mutex);
+        s.preferred = choice;
+        for (const auto& [handle, device] : s.devices) {
+            if (device->mapped) mapped.push_back(device);
+        }
+    }
+    for (const auto& device : mapped) device->stream->Retarget(choice);
+}
+
 }  // namespace winmm
 
 using winmm::Device;
 
 UINT waveInGetNumDevs()
 {
-    return winmm::CurrentDriver()->DeviceCount();
+    return static_cast<UINT>(winmm::CurrentDriver()->Sources().sources.size());
+}
+
+MMRESULT waveInGetDevCapsA(UINT_PTR uDeviceID, LPWAVEINCAPSA pwic, UINT cbwic)
+{
+    if (!pwic) return MMSYSERR_INVALPARAM;
+    const winmm::SourceList list = winmm::CurrentDriver()->Sources();
+    // The mapper describes the device it stands for.
+    const bool mapper = uDeviceID == WAVE_MAPPER;
+    const std::string name = mapper ? winmm::ResolveChoice(list, winmm::Preferred()).source : std::string();
+    const winmm::SourceInfo* source = nullptr;
+    for (std::size_t i = 0; i < list.sources.size(); ++i) {
+        if (mapper ? list.sources[i].name == name : i == uDeviceID) source = &list.sources[i];
+    }
+    if (!source) return mapper ? MMSYSERR_NODRIVER : MMSYSERR_BADDEVICEID;
+
+    WAVEINCAPSA caps{};
+    const std::string pname = winmm::FitName(source->description, MAXPNAMELEN);
+    std::memcpy(caps.szPname, pname.data(), pname.size());
+    caps.dwFormats = WAVE_FORMAT_ALL_STANDARD;
+    caps.wChannels = std::max<WORD>(source->channels, 1);
+    // As Windows does, a short record gets what fits.
+    std::memcpy(pwic, &caps, std::min<std::size_t>(cbwic, sizeof caps));
+    return MMSYSERR_NOERROR;
 }
 
 MMRESULT waveInOpen(LPHWAVEIN phwi, UINT uDeviceID, LPCWAVEFORMATEX pwfx, DWORD_PTR dwCallback,
@@ -253,11 +315,16 @@ MMRESULT waveInOpen(LPHWAVEIN phwi, UINT uDeviceID, LPCWAVEFORMATEX pwfx, DWORD_
     // Only the polling style is offered: no callbacks of any kind.
     if (fdwOpen != CALLBACK_NULL || dwCallback != 0) return MMSYSERR_INVALFLAG;
     auto driver = winmm::CurrentDriver();
-    if (uDeviceID != WAVE_MAPPER && uDeviceID >= driver->DeviceCount()) return MMSYSERR_BADDEVICEID;
+    winmm::CaptureTarget target{winmm::Preferred(), true};
+    if (uDeviceID != WAVE_MAPPER) {
+        const winmm::SourceList list = driver->Sources();
+        if (uDeviceID >= list.sources.size()) return MMSYSERR_BADDEVICEID;
+        target = {list.sources[uDeviceID].name, false};
+    }
     if (!winmm::ValidFormat(*pwfx)) return WAVERR_BADFORMAT;
 
-    auto device = std::make_shared<Device>(*pwfx);
-    const MMRESULT result = driver->Open(*pwfx, *device, device->stream);
+    auto device = std::make_shared<Device>(*pwfx, uDeviceID == WAVE_MAPPER);
+    const MMRESULT result = driver->Open(*pwfx, target, *device, device->stream);
     if (result != MMSYSERR_NOERROR) return result;
     if (!device->stream) return MMSYSERR_ERROR;
 

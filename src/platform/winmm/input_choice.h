@@ -1,0 +1,22 @@
+// Kelvo extension to the wave-input service: the choice that Windows users
+// make in the sound settings ("preferred device"), made in Kelvo's menu.
+#pragma once
+
+#include "winmm/source_choice.h"
+
+#include <string>
+#include <vector>
+
+namespace winmm {
+
+// The sources behind the device numbers, read at once, in their order.
+std::vector<SourceInfo> waveInSources();
+
+// What WAVE_MAPPER records from: a source's name, kDefaultInput or
+// kWhatIsPlaying. Until it is set, PULSE_SOURCE when that is set, else empty
+// (the default input).
+std::string waveInGetPreferred();
+// Devices open on WAVE_MAPPER move to the new choice.
+void waveInSetPreferred(const std::string& choice);
+
+}  // namespace winmm

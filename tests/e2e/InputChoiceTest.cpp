@@ -1,0 +1,126 @@
+// Choosing the input from Kelvo's menu, against real sound servers: two null
+// sinks, one silent (the server's default) and one playing a tone.
+#include "e2e/Harness.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+using namespace e2e;
+
+namespace {
+
+constexpr QRgb kTrace = qRgb(128, 255, 255);
+const std::string kFallback = "is not there: recording from the default input";
+
+struct TwoSinks {
+    explicit TwoSinks(SoundServer::Kind kind) : sound(kind)
+    {
+        LoadTone();
+        sound.Pactl({"set-default-sink", "kelvo_test"});
+        sound.Pactl({"set-default-source", "kelvo_test.monitor"});
+    }
+    // The tone's sink, and the tone playing into it.
+    void LoadTone()
+    {
+        module = sound.Pactl({"load-module", "module-null-sink", "sink_name=kelvo_tone",
+                              "sink_properties=device.description=Tone"}).output;
+        WaitFor([&] { return sound.Pactl({"list", "short", "sources"}).output.find("kelvo_tone.monitor") !=
+                             std::string::npos; }, 10s);
+        player = sound.Play(Tone(437, 0.8, 120), "kelvo_tone");  // no whole number of periods per frame: each frame differs
+    }
+    void UnloadTone()
+    {
+        sound.Pactl({"unload-module", module.substr(0, module.find('\n'))});
+        player.reset();
+    }
+    // Kelvo's own: the stored choice is what it records, not PULSE_SOURCE.
+    Environment Client() const { return {{"PULSE_SERVER", sound.ServerAddress()}}; }
+
+    SoundServer sound;
+    std::string module;
+    std::unique_ptr<Process> player;
+};
+
+// The trace's height in the canvas of Kelvo's window, once `check` holds.
+bool TraceHeight(const XServer& x, Kelvo& kelvo, const std::function<bool(int)>& check)
+{
+    const auto id = kelvo.MainWindow();
+    if (!id) return false;
+    const QRect canvas(x.Geometry(*id).topLeft() + QPoint(8, 24), QSize(171, 61));
+    return WaitFor([&] {
+        const Found t = Find(x.Screenshot(), canvas, kTrace);
+        return t.pixels > 100 && check(t.box.height());
+    }, 20s);
+}
+const auto kFlat = [](int height) { return height == 1; };
+const auto kSpans = [](int height) { return height > 40; };
+
+// From the window's menu: "Input", then the source `downs` below "Default input".
+void ChooseInput(const XServer& x, Kelvo& kelvo, int downs)
+{
+    const auto id = kelvo.MainWindow();
+    ASSERT_TRUE(id) << kelvo.Log();
+    const int pid = kelvo.process().pid();
+    const auto opens = [&](std::size_t windows) {
+        return WaitFor([&] { return x.WindowsOfPid(pid).size() > windows; }, 10s);
+    };
+    const std::size_t windows = x.WindowsOfPid(pid).size();
+    x.Click(x.Geometry(*id).center(), 3);
+    ASSERT_TRUE(opens(windows));
+    x.Xdotool({"key", "Down", "Down", "Right"});
+    ASSERT_TRUE(opens(windows + 1)) << "the submenu";
+    for (int i = 0; i < downs; ++i) x.Xdotool({"key", "Down"});
+    x.Xdotool({"key", "Return"});
+}
+
+long Count(const std::string& text, const std::string& what)
+{
+    long n = 0;
+    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+// Past "What is playing" and the silent sink's monitor.
+constexpr int kToneMonitor = 3;
+
+}  // namespace
+
+TEST(InputChoice, TheMenuChoiceSwitchesTheTraceIsStoredFallsBackAndComesBack)
+{
+    XServer x;
+    TwoSinks sinks(SoundServer::Kind::PulseAudio);
+    TempDir config;
+    {
+        Kelvo kelvo(x.ForClients(), sinks.Client(), {}, &config.path());
+        ASSERT_TRUE(TraceHeight(x, kelvo, kFlat)) << "the silent default input" << kelvo.Log();
+        ChooseInput(x, kelvo, kToneMonitor);
+        EXPECT_TRUE(TraceHeight(x, kelvo, kSpans)) << kelvo.Log();
+        x.Xdotool({"windowfocus", "--sync", *kelvo.MainWindow(), "key", "Escape"});
+        EXPECT_EQ(kelvo.process().WaitExit(10s), std::optional<int>(0)) << kelvo.Log();
+    }
+    EXPECT_NE(ReadFile(config.path() / "kelvo" / "user.reg").find("\"Input\"=\"kelvo_tone.monitor\""), std::string::npos);
+
+    Kelvo kelvo(x.ForClients(), sinks.Client(), {}, &config.path());
+    EXPECT_TRUE(TraceHeight(x, kelvo, kSpans)) << "the choice holds after a restart" << kelvo.Log();
+    sinks.UnloadTone();
+    EXPECT_TRUE(TraceHeight(x, kelvo, kFlat)) << kelvo.Log();
+    EXPECT_EQ(Count(kelvo.Log(), kFallback), 1) << kelvo.Log();
+    sinks.LoadTone();
+    EXPECT_TRUE(TraceHeight(x, kelvo, kSpans)) << "back to the stored choice" << kelvo.Log();
+    EXPECT_EQ(Count(kelvo.Log(), kFallback), 1) << kelvo.Log();
+}
+
+TEST(InputChoice, OnPipeWireTheTraceIsLiveAndTheMenuSwitchesIt)
+{
+    XServer x;
+    TwoSinks sinks(SoundServer::Kind::PipeWire);
+    Kelvo kelvo(x.ForClients(), sinks.Client());
+    ASSERT_TRUE(TraceHeight(x, kelvo, kFlat)) << kelvo.Log();
+    EXPECT_TRUE(std::regex_search(sinks.sound.Pactl({"list", "source-outputs"}).output,
+                                  std::regex("media.name = \"Kelvo\"")));
+    ChooseInput(x, kelvo, kToneMonitor);
+    EXPECT_TRUE(TraceHeight(x, kelvo, kSpans)) << kelvo.Log();
+    const QImage first = x.Screenshot();
+    EXPECT_TRUE(WaitFor([&] { return x.Screenshot() != first; }, 10s)) << "the trace is live";
+}
