@@ -17,8 +17,8 @@ struct Entry {
 
 void frmMain::LoadInputChoice()
 {
+    // Nothing stored and nothing chosen: nothing to store at the end either.
     inputToSave_ = LoadStoredSettings().input;
-    if (inputToSave_.empty()) inputToSave_ = winmm::kDefaultInput;
     // PULSE_SOURCE, set for this run, wins over the stored choice.
     if (winmm::waveInGetPreferred().empty()) winmm::waveInSetPreferred(inputToSave_);
 }

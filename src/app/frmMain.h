@@ -115,7 +115,7 @@ private:
     std::chrono::steady_clock::time_point lastOpenAttempt_{};
     bool unloaded_ = false;
     bool intervalToSave_ = false;
-    std::string inputToSave_;  // the stored choice until the user makes one
+    std::string inputToSave_;  // the stored choice until the user makes one; empty: none
     bool bInTrayEvent = false;
     bool toldNoNotificationArea_ = false;
     HWND picTrayHwnd_ = nullptr;
