@@ -1,9 +1,9 @@
 #include "app/Artwork.h"
 
 #include "app/IconSvg.h"
+#include "app/TitleLettering.h"
 #include "user/device_pixels.h"
 
-#include <QFont>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPixmap>
@@ -35,15 +35,8 @@ QImage FormBackground(double ratio)
     p.fillRect(edge, h - edge, w - edge, edge, QColor(8, 80, 170));
     // The title strip, like a caption bar above the canvas.
     p.fillRect(QRect(QPoint(px(6), px(6)), QPoint(px(181) - 1, px(15) - 1)), QColor(0, 0, 255));
-    p.setRenderHint(QPainter::TextAntialiasing);
     p.scale(ratio, ratio);
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPixelSize(8);
-    font.setItalic(true);
-    font.setBold(true);
-    p.setFont(font);
-    p.setPen(Qt::white);
-    p.drawText(QRect(QPoint(9, 5), QPoint(120, 15)), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Kelvo"));
+    DrawTitleLettering(p, QPointF(9, 12.5), Qt::white);
     return image;
 }
 
