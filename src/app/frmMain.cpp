@@ -19,6 +19,7 @@
 #include "winmm/mmsystem.h"
 
 #include <QCloseEvent>
+#include <QPaintEvent>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
@@ -215,9 +216,16 @@ void frmMain::SaveSettings()
     }
 }
 
-void frmMain::paintEvent(QPaintEvent*)
+void frmMain::paintEvent(QPaintEvent* event)
 {
-    QPainter(this).drawImage(QPointF(0, 0), background_);
+    // Rectangle by rectangle: the region around the canvas drawn at once
+    // would make Qt share the fill out to two pool threads (and their memory).
+    QPainter painter(this);
+    const qreal ratio = background_.devicePixelRatio();
+    for (const QRect& r : event->region()) {
+        painter.drawImage(QRectF(r), background_,
+                          QRectF(r.x() * ratio, r.y() * ratio, r.width() * ratio, r.height() * ratio));
+    }
 }
 
 void frmMain::closeEvent(QCloseEvent* event)
