@@ -10,8 +10,11 @@
 #include "user/window_drag.h"
 
 #include <QCursor>
+#include <QTimer>
 #include <QKeyEvent>
 #include <QMouseEvent>
+
+#include <cstdio>
 
 namespace {
 
@@ -25,33 +28,70 @@ constexpr LONG kTrayIconId = 1;
 void frmMain::SetDisplayMode(LONG m)
 {
     if (m == state.lDisplayMode) return;
-    if (m == 1) {
+    // The user's choice: a tray that comes later no longer decides.
+    StopWaitingForTray();
+    if (m == 0) {
+        LeaveTray();
+    } else if (!EnterTray() && !toldNoNotificationArea_) {
         // Without a notification area the icon could never bring the
         // window back: the applet stays in its window.
-        SetNotifyIconMenu(picTrayHwnd_, mnuPopup);
-        if (!NotificationAreaAvailable() ||
-            !kelvo::TrayAdd(picTrayHwnd_, icon_.get(), "Kelvo", WM_MOUSEMOVE, kTrayIconId)) {
-            if (!toldNoNotificationArea_) {
-                toldNoNotificationArea_ = true;
-                MessageBoxA(hWnd(), kNoNotificationAreaText, kNoNotificationAreaTitle, MB_OK | MB_ICONINFORMATION);
-            }
-            return;
-        }
-        state.lDisplayMode = 1;
-        if (trayWatch_) trayWatch_->Poll();  // from now on, its going away counts
-        hide();
-        mnuShowHide->setText(QStringLiteral("Show"));
-    } else {
-        state.lDisplayMode = 0;
-        show();
-        kelvo::TrayDelete(picTrayHwnd_, kTrayIconId);
-        mnuShowHide->setText(QStringLiteral("Hide"));
+        toldNoNotificationArea_ = true;
+        MessageBoxA(hWnd(), kNoNotificationAreaText, kNoNotificationAreaTitle, MB_OK | MB_ICONINFORMATION);
     }
+}
+
+bool frmMain::EnterTray()
+{
+    SetNotifyIconMenu(picTrayHwnd_, mnuPopup);
+    if (!NotificationAreaAvailable() || !kelvo::TrayAdd(picTrayHwnd_, icon_.get(), "Kelvo", WM_MOUSEMOVE, kTrayIconId)) {
+        return false;
+    }
+    state.lDisplayMode = 1;
+    if (trayWatch_) trayWatch_->Poll();  // from now on, its going away counts
+    hide();
+    mnuShowHide->setText(QStringLiteral("Show"));
+    return true;
+}
+
+void frmMain::LeaveTray()
+{
+    state.lDisplayMode = 0;
+    show();
+    kelvo::TrayDelete(picTrayHwnd_, kTrayIconId);
+    mnuShowHide->setText(QStringLiteral("Hide"));
+}
+
+void frmMain::WaitForTray()
+{
+    trayWanted_ = true;
+    trayWait_->start(trayWaitLimit_);
+}
+
+void frmMain::StopWaitingForTray()
+{
+    trayWanted_ = false;
+    trayWait_->stop();
+}
+
+void frmMain::TrayWaitOver()
+{
+    if (!trayWanted_ || state.lDisplayMode != 0) return;
+    trayWanted_ = false;
+    std::fprintf(stderr, "kelvo: no notification area appeared within %g s; staying in the window\n",
+                 std::chrono::duration<double>(trayWaitLimit_).count());
+    std::fflush(stderr);
 }
 
 void frmMain::NotificationAreaChanged(bool available)
 {
-    if (!available && state.lDisplayMode == 1) SetDisplayMode(0);
+    if (!available && state.lDisplayMode == 1) {
+        // Back into a tray that comes again, as long as the user leaves
+        // the display alone.
+        LeaveTray();
+        trayWanted_ = true;
+    } else if (available && state.lDisplayMode == 0 && trayWanted_ && EnterTray()) {
+        StopWaitingForTray();
+    }
 }
 
 void frmMain::ShowPopupMenu()

@@ -96,6 +96,10 @@ frmMain::frmMain(std::string argumentText, QWidget* parent)
     connect(Timer, &TimerControl::Timer, this, &frmMain::Timer_Timer);
     connect(TimerFPS, &TimerControl::Timer, this, &frmMain::TimerFPS_Timer);
 
+    trayWait_ = new QTimer(this);
+    trayWait_->setSingleShot(true);
+    connect(trayWait_, &QTimer::timeout, this, [this] { kelvo::GuardEvent("tray wait", [this] { TrayWaitOver(); }); });
+
     // From the capture thread: the block is drawn by this window's thread.
     winmm::SetWaveInWakeup(
         [this] { QMetaObject::invokeMethod(this, [this] { BlockArrived(); }, Qt::QueuedConnection); });
@@ -150,7 +154,9 @@ bool frmMain::Form_Load()
 
     SetTrayStyle(0);
     state.iFullScale = state.lBitsPerSample == 8 ? 256 : 32767;
-    if (switches.tray) SetDisplayMode(1);
+    // A panel often starts after its applications: the window shows until
+    // a tray comes.
+    if (switches.tray && !EnterTray()) WaitForTray();
     state.lPlatform = GetPlatform();
     LoadSettings();
     if (stopped()) return false;
@@ -185,6 +191,7 @@ void frmMain::Form_Unload()
     recordingLength_ = 0;
     pacer_.TickFinished();
     trayWatch_.reset();
+    StopWaitingForTray();
     if (mnuShowHide->text() == QLatin1String("Show")) kelvo::TrayDelete(picTrayHwnd_, 1);
     // A start-up that ended early has no interval of the user's to save: the
     // stored one must survive.

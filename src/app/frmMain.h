@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QImage>
 #include <QMenu>
+#include <QTimer>
 #include <QWidget>
 
 #include <chrono>
@@ -69,6 +70,11 @@ public:
     // Tests make drawing slow: runs after each frame is drawn.
     void SetRenderHook(std::function<void()> hook) { renderHook_ = std::move(hook); }
 
+    // How long a start with /tray waits for a notification area to appear
+    // (tests shorten it).
+    void SetTrayWaitLimit(std::chrono::milliseconds limit) { trayWaitLimit_ = limit; }
+    bool WaitingForTray() const { return trayWanted_; }
+
     // The tray icon's notifications (x is the mouse message number).
     void picTray_MouseMove(int button, int shift, float x, float y);
 
@@ -104,6 +110,11 @@ private:
     void FillInputMenu();
     void ChooseInput(const std::string& choice);
     void NotificationAreaChanged(bool available);
+    bool EnterTray();
+    void LeaveTray();
+    void WaitForTray();
+    void StopWaitingForTray();
+    void TrayWaitOver();
 
     const std::string argumentText_;
     QImage background_;
@@ -118,6 +129,11 @@ private:
     std::string inputToSave_;  // the stored choice until the user makes one; empty: none
     bool bInTrayEvent = false;
     bool toldNoNotificationArea_ = false;
+    // Into the tray as soon as one appears: after a start with /tray, or
+    // when the tray Kelvo was in went away.
+    bool trayWanted_ = false;
+    std::chrono::milliseconds trayWaitLimit_{30000};
+    QTimer* trayWait_;
     HWND picTrayHwnd_ = nullptr;
     kelvo::AppletIconHandle icon_;
     std::unique_ptr<NotificationAreaWatch> trayWatch_;

@@ -98,34 +98,45 @@ TEST_F(InteractionTest, TheTraceMovesBetweenWindowAndIconByMenuAndDoubleClicksAn
     EXPECT_TRUE(boxes.empty());
 }
 
-TEST_F(InteractionTest, WithoutANotificationAreaTheWindowStaysTheUserIsToldOnceAndEscEndsTheApplet)
+TEST_F(InteractionTest, ATrayThatComesLaterOrAgainTakesTheTraceUntilTheUserSwitchesWithoutOneTheUserIsToldOnce)
 {
     std::ofstream(hive.kelvoDir()) << "a file where the settings folder should be: the save at exit fails";
     area.available = false;
     frmMain form("/tray");
     ASSERT_TRUE(Load(form));
     EXPECT_EQ(form.DisplayMode(), 0);
-    EXPECT_TRUE(form.isVisible());
+    EXPECT_TRUE(form.isVisible()) << "the window while no tray is there";
+    EXPECT_TRUE(boxes.empty()) << "a start with /tray says nothing";
+
+    // A tray that comes, goes and comes again takes the trace each time.
+    for (const bool available : {true, false, true, false}) {
+        area.SetAvailable(available);
+        EXPECT_EQ(form.DisplayMode(), available ? 1 : 0);
+        EXPECT_EQ(form.isVisible(), !available);
+        EXPECT_EQ(form.mnuShowHide->text(), available ? "Show" : "Hide");
+        EXPECT_EQ(area.calls.back().message, static_cast<DWORD>(available ? NIM_ADD : NIM_DELETE));
+    }
+
+    // The user's Hide without a tray: told once, and a tray that comes
+    // later no longer takes the trace.
     form.mnuShowHide->trigger();
-    EXPECT_EQ(form.mnuShowHide->text(), "Hide");
-    EXPECT_TRUE(area.calls.empty());
+    form.SetDisplayMode(1);
     EXPECT_EQ(boxes, std::vector<std::string>{
                          "Kelvo|Kelvo cannot find a notification area on this desktop, so it stays in its window.|64"});
+    const std::size_t calls = area.calls.size();
+    area.SetAvailable(true);
+    EXPECT_EQ(form.DisplayMode(), 0);
+    EXPECT_EQ(area.calls.size(), calls);
 
-    // The area appears, the trace moves there, and the area goes away again.
-    area.available = true;
+    // The user's switches from the tray also count.
     form.SetDisplayMode(1);
     ASSERT_EQ(form.DisplayMode(), 1);
-    area.available = false;
-    QDeadlineTimer deadline(5000);
-    while (form.DisplayMode() != 0 && !deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
-    }
-    EXPECT_EQ(form.DisplayMode(), 0) << "the window comes back";
-    EXPECT_TRUE(form.isVisible());
+    form.mnuShowHide->trigger();
+    area.SetAvailable(false);
+    area.SetAvailable(true);
+    EXPECT_EQ(form.DisplayMode(), 0);
 
     // A shell that refuses the icon counts as no notification area.
-    area.available = true;
     area.result = FALSE;
     form.SetDisplayMode(1);
     EXPECT_EQ(form.DisplayMode(), 0);
@@ -135,6 +146,30 @@ TEST_F(InteractionTest, WithoutANotificationAreaTheWindowStaysTheUserIsToldOnceA
     QCoreApplication::sendEvent(&form, &esc);
     EXPECT_TRUE(form.IsUnloaded());
     EXPECT_EQ(boxes.back(), "Kelvo|Cannot save options.  Terminating.|16");
+}
+
+TEST_F(InteractionTest, WithNoTrayWithinTheWaitAStartWithTrayStaysInTheWindowAndSaysSoInOneLine)
+{
+    area.available = false;
+    for (const bool trayInTime : {true, false}) {
+        frmMain form("/tray");
+        form.SetTrayWaitLimit(std::chrono::milliseconds(trayInTime ? 60000 : 50));
+        ::testing::internal::CaptureStderr();
+        ASSERT_TRUE(form.Form_Load());
+        EXPECT_TRUE(form.WaitingForTray());
+        if (trayInTime) area.SetAvailable(true);
+        QDeadlineTimer deadline(5000);
+        while (form.WaitingForTray() && !deadline.hasExpired()) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+        }
+        area.SetAvailable(true);
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(form.DisplayMode(), trayInTime ? 1 : 0);
+        EXPECT_EQ(said, trayInTime ? "" : "kelvo: no notification area appeared within 0.05 s; staying in the window\n");
+        form.Unload();
+        area.available = false;
+    }
+    EXPECT_TRUE(boxes.empty());
 }
 
 }  // namespace

@@ -1,9 +1,12 @@
 // The tray icon, the preferences dialog and the about box from both menus, the
 // user's mouse and keyboard, against a real X server, a real XEmbed tray host
 // and a real sound server. The trace stays live whatever of these is open.
+// Trays of both kinds that come late, go and come back.
 #include "e2e/Harness.h"
 
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 using namespace e2e;
 
@@ -132,4 +135,51 @@ TEST(TrayAndMenus, TheTraceIsLiveUnderMenusAndBoxesAboutAndAnIntervalFromEitherM
     EXPECT_EQ(kelvo.process().WaitExit(15s), std::optional<int>(0)) << kelvo.Log();
     const std::string stored = ReadFile(kelvo.ConfigHome() / "kelvo" / "user.reg");
     EXPECT_NE(stored.find("\"Frequency\"=dword:0000002d"), std::string::npos) << stored;
+}
+
+TEST(TrayAndMenus, StartedBeforeAnyTrayKelvoMovesIntoEachTrayThatComesOfEitherKindAndBackToItsWindowWhenItGoes)
+{
+    XServer x;
+    DesktopUser user;
+    SessionBus bus(user);
+    Desktop desktop = x.ForClients();
+    desktop.environment["DBUS_SESSION_BUS_ADDRESS"] = bus.Address();
+    desktop.environment["NO_AT_BRIDGE"] = "1";
+    SoundServer sound;
+    const auto player = sound.Play(Tone(440, 0.8, 120));
+    Kelvo kelvo(desktop, sound.ClientEnvironment(), {"/tray"});
+    ASSERT_TRUE(kelvo.MainWindow()) << "the window while no tray is there " << kelvo.Log();
+
+    // A StatusNotifierItem host (it scales icons: their colours blur) or trayer.
+    const QRect panel(0, 0, 640, 24);
+    const auto iconShown = [&](bool item) {
+        return WaitFor([&] { return Find(x.Screenshot(), panel, qRgb(0, 0, 255), item ? 90 : 0).pixels >= 3; }, 20s);
+    };
+    const auto startTray = [&](bool item) {
+        if (!item) return Trayer(x);
+        // This host at times trips over its own watcher as it starts, and ends.
+        std::unique_ptr<Process> tray;
+        for (int start = 0; start < 3 && !bus.HostRegistered(); ++start) {
+            tray = std::make_unique<Process>(
+                std::vector<std::string>{"gtk-sni-tray-standalone", "--top", "--beginning", "--watcher", "--size", "24"},
+                desktop.environment);
+            WaitFor([&] { return bus.HostRegistered() || !tray->Running(); }, 20s);
+        }
+        if (!bus.HostRegistered()) throw std::runtime_error("no StatusNotifierItem host");
+        return tray;
+    };
+    // Each kind comes first, then the other: Kelvo moves from one to the other
+    // in one process.
+    for (const bool item : {true, false, true, false}) {
+        auto tray = startTray(item);
+        EXPECT_TRUE(iconShown(item)) << (item ? "StatusNotifierItem " : "XEmbed ") << kelvo.Log();
+        EXPECT_TRUE(WaitFor([&] { return !kelvo.MainWindow(0ms); }, 10s)) << "the window hides";
+        tray.reset();
+        EXPECT_TRUE(kelvo.MainWindow()) << "the window comes back " << kelvo.Log();
+        if (item) {
+            EXPECT_TRUE(WaitFor([&] { return !bus.HostRegistered(); }, 10s));
+        }
+    }
+    EXPECT_EQ(kelvo.process().Stop(SIGTERM), 0);
+    EXPECT_EQ(kelvo.Log(), "") << "nothing to say while trays come and go";
 }

@@ -24,6 +24,12 @@ public:
     FakeNotificationArea& operator=(const FakeNotificationArea&) = delete;
 
     bool Available() override { return available; }
+    // A tray host comes or goes, as a real area reports it.
+    void SetAvailable(bool value)
+    {
+        available = value;
+        shell::NotifyAvailabilityChanged();
+    }
     BOOL NotifyIcon(DWORD dwMessage, const NOTIFYICONDATAA& data) override
     {
         Call call{dwMessage, data, std::nullopt};

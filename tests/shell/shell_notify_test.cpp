@@ -2,10 +2,13 @@
 #include "shell/notification_area.h"
 #include "shell/qt_notification_area.h"
 #include "shell/shellapi.h"
+#include "shell/status_notifier_item.h"
 #include "gdi/gdi.h"
 #include "user/window_table.h"
 
+#include <QActionGroup>
 #include <QApplication>
+#include <QMenu>
 #include <QSystemTrayIcon>
 #include <QWidget>
 
@@ -123,4 +126,75 @@ TEST(QtNotificationArea, AddModifyDeleteKeyedByWindowAndIdentifier)
     EXPECT_EQ(Shell_NotifyIconA(NIM_MODIFY, &modify), FALSE);
     EXPECT_EQ(Shell_NotifyIconA(3, &remove), FALSE);
     EXPECT_TRUE(DestroyIcon(icon));
+}
+
+// What a StatusNotifierItem host reads and does: the menu as it is, submenus
+// and radio groups included, and the icon's bytes.
+TEST(DBusMenu, PublishesWhateverTheMenuHoldsAndRunsAChoiceOnceTheHostHasItsAnswer)
+{
+    EXPECT_EQ(shell::DBusMenuLabel("&Preferences..."), "_Preferences...");
+    EXPECT_EQ(shell::DBusMenuLabel("Save && go_on"), "Save & go__on");
+
+    QMenu menu;
+    QAction* prefs = menu.addAction("&Preferences...");
+    menu.addSeparator();
+    QMenu* input = menu.addMenu("Input");
+    QActionGroup group(&menu);
+    QAction* first = input->addAction("First");
+    QAction* second = input->addAction("Second");
+    for (QAction* choice : {first, second}) {
+        choice->setCheckable(true);
+        group.addAction(choice);
+    }
+    second->setChecked(true);
+    QAction* off = menu.addAction("Off");
+    off->setEnabled(false);
+
+    shell::DBusMenu published(&menu);
+    const shell::DBusMenuLayout root = published.Layout(0, -1, {});
+    ASSERT_EQ(root.children.size(), 4);
+    EXPECT_EQ(root.children[0].properties.value("label").toString(), "_Preferences...");
+    EXPECT_EQ(root.children[1].properties.value("type").toString(), "separator");
+    const shell::DBusMenuLayout& submenu = root.children[2];
+    EXPECT_EQ(submenu.properties.value("children-display").toString(), "submenu");
+    ASSERT_EQ(submenu.children.size(), 2);
+    EXPECT_EQ(submenu.children[1].properties.value("toggle-type").toString(), "radio");
+    EXPECT_EQ(submenu.children[0].properties.value("toggle-state").toInt(), 0);
+    EXPECT_EQ(submenu.children[1].properties.value("toggle-state").toInt(), 1);
+    EXPECT_EQ(root.children[3].properties.value("enabled"), QVariant(false));
+    EXPECT_TRUE(published.Layout(0, 0, {}).children.isEmpty()) << "depth 0: the item alone";
+    EXPECT_EQ(published.Properties(submenu.children[0].id, {"label"}), (QVariantMap{{"label", "First"}}));
+
+    // A choice runs after the call; a disabled one never.
+    int chosen = 0;
+    QObject::connect(prefs, &QAction::triggered, [&] { ++chosen; });
+    QObject::connect(off, &QAction::triggered, [&] { chosen += 100; });
+    published.Event(root.children[0].id, "clicked");
+    published.Event(root.children[3].id, "clicked");
+    EXPECT_EQ(chosen, 0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(chosen, 1);
+
+    // A submenu that fills itself as it opens, and a renamed entry: the host
+    // hears of a new layout.
+    QObject::connect(input, &QMenu::aboutToShow, [&] { input->addAction("Third"); });
+    const uint before = published.Revision();
+    std::vector<uint> revisions;
+    QObject::connect(&published, &shell::DBusMenu::LayoutUpdated, [&](uint revision, int) { revisions.push_back(revision); });
+    EXPECT_TRUE(published.AboutToShow(submenu.id));
+    prefs->setText("Options");
+    QCoreApplication::processEvents();
+    ASSERT_EQ(revisions.size(), 1u) << "one update for a burst";
+    EXPECT_EQ(revisions[0], before + 1);
+    EXPECT_EQ(published.Layout(submenu.id, -1, {}).children.size(), 3);
+
+    const QImage image = [] {
+        QImage i(2, 1, QImage::Format_ARGB32);
+        i.setPixel(0, 0, 0x80FF0102);
+        i.setPixel(1, 0, 0x00000000);
+        return i;
+    }();
+    const shell::StatusNotifierPixmap pixmap = shell::ToStatusNotifierPixmap(image);
+    EXPECT_EQ(pixmap.width, 2);
+    EXPECT_EQ(pixmap.bytes, QByteArray("\x80\xFF\x01\x02\0\0\0\0", 8)) << "ARGB, most significant byte first";
 }

@@ -4,9 +4,7 @@
 
 #include "shell/shellapi.h"
 
-#include <chrono>
 #include <functional>
-#include <memory>
 
 class QMenu;
 
@@ -34,6 +32,10 @@ public:
 NotificationArea* SetNotificationArea(NotificationArea* area);
 NotificationArea& CurrentNotificationArea();
 
+// What an area calls when a tray host comes or goes: every
+// NotificationAreaWatch looks again.
+void NotifyAvailabilityChanged();
+
 // The mouse message an icon reports for a Qt activation reason
 // (QSystemTrayIcon::ActivationReason as int) from `host`; 0 for none. A
 // StatusNotifierItem activation stands for the double-click it replaces.
@@ -56,23 +58,20 @@ void SetNotifyIconMenu(HWND hWnd, QMenu* menu);
 bool NotificationAreaAvailable();
 
 // Kelvo extension: calls `onChange(available)` whenever the availability of
-// the notification area changes, polled every `period` on the Qt event loop
-// while the object lives. The first poll only records the starting state.
+// the notification area changes while the object lives, as the area reports
+// the coming and going of tray hosts (no polling).
 class NotificationAreaWatch {
 public:
-    explicit NotificationAreaWatch(std::function<void(bool available)> onChange,
-                                   std::chrono::milliseconds period = std::chrono::milliseconds(1000));
+    explicit NotificationAreaWatch(std::function<void(bool available)> onChange);
     ~NotificationAreaWatch();
     NotificationAreaWatch(const NotificationAreaWatch&) = delete;
     NotificationAreaWatch& operator=(const NotificationAreaWatch&) = delete;
 
-    // Checks at once (also what the timer does); returns the current state.
+    // Looks at once; returns the current state.
     bool Poll();
     bool LastKnown() const { return last_; }
 
 private:
     std::function<void(bool)> onChange_;
     bool last_ = false;
-    struct Timer;
-    std::unique_ptr<Timer> timer_;
 };

@@ -1,12 +1,11 @@
 #include "shell/qt_notification_area.h"
 
 #include "gdi/gdi_access.h"
+#include "shell/status_notifier_item.h"
+#include "shell/tray_presence.h"
 #include "shell/xembed_slot.h"
 
 #include <QCoreApplication>
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusVariant>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QMenu>
@@ -22,9 +21,11 @@ struct QtNotificationArea::Entry {
     HWND hWnd = nullptr;
     UINT uID = 0;
     UINT callbackMessage = 0;
-    TrayHost host = TrayHost::XEmbed;
-    std::unique_ptr<QMenu> menu;  // the host's copy of the window's menu
-    std::unique_ptr<QSystemTrayIcon> icon;
+    TrayHost host = TrayHost::None;
+    QImage image;  // kept to show the icon again in another host
+    QString tip;
+    std::unique_ptr<QSystemTrayIcon> icon;      // in an XEmbed tray
+    std::unique_ptr<StatusNotifierItem> item;  // in a StatusNotifierItem host
 };
 
 namespace {
@@ -73,22 +74,6 @@ QImage IconQImage(HICON hIcon)
     return image;
 }
 
-bool StatusNotifierHostRegistered()
-{
-    static const bool registered = [] {
-        QDBusConnection bus = QDBusConnection::sessionBus();
-        if (!bus.isConnected()) return false;
-        QDBusMessage get = QDBusMessage::createMethodCall(
-            QStringLiteral("org.kde.StatusNotifierWatcher"), QStringLiteral("/StatusNotifierWatcher"),
-            QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
-        get << QStringLiteral("org.kde.StatusNotifierWatcher") << QStringLiteral("IsStatusNotifierHostRegistered");
-        const QDBusMessage reply = bus.call(get, QDBus::Block, 2000);
-        return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() &&
-               reply.arguments().front().value<QDBusVariant>().variant().toBool();
-    }();
-    return registered;
-}
-
 UINT MouseMessageOfActivation(int reason, TrayHost host)
 {
     const bool item = host == TrayHost::StatusNotifierItem;
@@ -113,19 +98,40 @@ QtNotificationArea::~QtNotificationArea()
     std::erase(liveAreas(), this);
 }
 
+TrayPresence* QtNotificationArea::Presence()
+{
+    if (!presence_) {
+        clearAtApplicationEnd();
+        presence_ = std::make_unique<TrayPresence>();
+        QObject::connect(presence_.get(), &TrayPresence::Changed, presence_.get(), [this] { HostChanged(); });
+    }
+    return presence_.get();
+}
+
 bool QtNotificationArea::Available()
 {
-    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return false;
-    if (available_) return available_();
-    const bool available = QSystemTrayIcon::isSystemTrayAvailable();
-    StatusNotifierHostRegistered();  // asked when Qt makes its own choice
-    return available;
+    return Host() != TrayHost::None;
 }
 
 TrayHost QtNotificationArea::Host()
 {
-    if (!Available()) return TrayHost::None;
-    return StatusNotifierHostRegistered() ? TrayHost::StatusNotifierItem : TrayHost::XEmbed;
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return TrayHost::None;
+    if (available_) return available_() ? TrayHost::XEmbed : TrayHost::None;
+    return Presence()->Current();
+}
+
+void QtNotificationArea::HostChanged()
+{
+    // Icons follow the host to the other kind; when none is left, the
+    // owners of the icons decide.
+    const TrayHost host = Host();
+    for (auto& [key, entry] : entries_) {
+        if (host == TrayHost::None || entry->host == host) continue;
+        Hide(*entry);
+        entry->host = host;
+        Show(*entry);
+    }
+    NotifyAvailabilityChanged();
 }
 
 void QtNotificationArea::SetIconMenu(HWND hWnd, QMenu* menu)
@@ -149,14 +155,22 @@ QSystemTrayIcon* QtNotificationArea::TrayIconOf(HWND hWnd, UINT uID) const
     return it == entries_.end() ? nullptr : it->second->icon.get();
 }
 
+StatusNotifierItem* QtNotificationArea::ItemOf(HWND hWnd, UINT uID) const
+{
+    const auto it = entries_.find({hWnd, uID});
+    return it == entries_.end() ? nullptr : it->second->item.get();
+}
+
 void QtNotificationArea::Clear()
 {
     entries_.clear();
+    presence_.reset();
 }
 
 BOOL QtNotificationArea::Add(const NOTIFYICONDATAA& data)
 {
-    if (!Available()) return FALSE;
+    const TrayHost host = Host();
+    if (host == TrayHost::None) return FALSE;
     const auto key = std::make_pair(data.hWnd, data.uID);
     if (entries_.count(key)) return FALSE;
     clearAtApplicationEnd();
@@ -164,25 +178,10 @@ BOOL QtNotificationArea::Add(const NOTIFYICONDATAA& data)
     auto entry = std::make_unique<Entry>();
     entry->hWnd = data.hWnd;
     entry->uID = data.uID;
-    entry->host = Host();
-    entry->icon = std::make_unique<QSystemTrayIcon>();
-    entry->icon->setIcon(blankIcon());
-    Entry* raw = entry.get();
-    QObject::connect(raw->icon.get(), &QSystemTrayIcon::activated, raw->icon.get(),
-                     [raw](QSystemTrayIcon::ActivationReason reason) {
-                         PostIconCallback(raw->hWnd, raw->uID, raw->callbackMessage,
-                                          MouseMessageOfActivation(static_cast<int>(reason), raw->host));
-                     });
-    Apply(*raw, data);
-    // An XEmbed icon would open its context menu beside the callback's.
-    if (const auto menu = menus_.find(data.hWnd);
-        raw->host == TrayHost::StatusNotifierItem && menu != menus_.end() && menu->second) {
-        raw->menu = std::make_unique<QMenu>();
-        raw->menu->addActions(menu->second->actions());
-        raw->icon->setContextMenu(raw->menu.get());
-    }
-    raw->icon->show();
-    FitXEmbedSlot(raw->icon.get());
+    entry->host = host;
+    Apply(*entry, data);
+    Show(*entry);
+    if (!entry->icon && !entry->item) return FALSE;
     entries_.emplace(key, std::move(entry));
     return TRUE;
 }
@@ -199,17 +198,46 @@ BOOL QtNotificationArea::Delete(const NOTIFYICONDATAA& data)
 {
     const auto it = entries_.find({data.hWnd, data.uID});
     if (it == entries_.end()) return FALSE;
-    // A choice from the host's menu may be what removes the icon: its D-Bus
-    // call is still running, so the icon and menu go once it has returned.
-    Entry& entry = *it->second;
-    QObject::disconnect(entry.icon.get(), nullptr, nullptr, nullptr);  // its callback names the entry
-    entry.icon->hide();
-    entry.icon->setContextMenu(nullptr);
-    entry.icon.release()->deleteLater();
-    ForgetXEmbedSlot();
-    if (entry.menu) entry.menu.release()->deleteLater();
+    Hide(*it->second);
     entries_.erase(it);
     return TRUE;
+}
+
+void QtNotificationArea::Show(Entry& entry)
+{
+    Entry* raw = &entry;
+    const auto callback = [raw](UINT mouseMessage) {
+        PostIconCallback(raw->hWnd, raw->uID, raw->callbackMessage, mouseMessage);
+    };
+    if (entry.host == TrayHost::StatusNotifierItem) {
+        const auto menu = menus_.find(entry.hWnd);
+        entry.item = std::make_unique<StatusNotifierItem>(menu == menus_.end() ? nullptr : menu->second.data(), callback);
+        entry.item->SetImage(entry.image.isNull() ? blankIcon().pixmap(16, 16).toImage() : entry.image);
+        entry.item->SetTip(entry.tip);
+        if (!entry.item->Publish()) entry.item.reset();
+        return;
+    }
+    // Created only while no StatusNotifierItem host is there, so that the
+    // toolkit's once-per-process choice of protocol falls on XEmbed.
+    entry.icon = std::make_unique<QSystemTrayIcon>();
+    entry.icon->setIcon(entry.image.isNull() ? blankIcon() : QIcon(QPixmap::fromImage(entry.image)));
+    entry.icon->setToolTip(entry.tip);
+    QObject::connect(entry.icon.get(), &QSystemTrayIcon::activated, entry.icon.get(),
+                     [callback](QSystemTrayIcon::ActivationReason reason) {
+                         callback(MouseMessageOfActivation(static_cast<int>(reason), TrayHost::XEmbed));
+                     });
+    entry.icon->show();
+    FitXEmbedSlot(entry.icon.get());
+}
+
+void QtNotificationArea::Hide(Entry& entry)
+{
+    entry.item.reset();  // leaves the bus at once: the next item takes its paths
+    if (!entry.icon) return;
+    QObject::disconnect(entry.icon.get(), nullptr, nullptr, nullptr);  // its callback names the entry
+    entry.icon->hide();
+    entry.icon.release()->deleteLater();
+    ForgetXEmbedSlot();
 }
 
 void QtNotificationArea::Apply(Entry& entry, const NOTIFYICONDATAA& data)
@@ -217,12 +245,15 @@ void QtNotificationArea::Apply(Entry& entry, const NOTIFYICONDATAA& data)
     if (data.uFlags & NIF_MESSAGE) entry.callbackMessage = data.uCallbackMessage;
     if (data.uFlags & NIF_ICON) {
         // The picture is copied now: the caller may destroy its icon next.
-        const QImage image = IconQImage(data.hIcon);
-        entry.icon->setIcon(image.isNull() ? blankIcon() : QIcon(QPixmap::fromImage(image)));
+        entry.image = IconQImage(data.hIcon);
+        if (entry.icon) entry.icon->setIcon(entry.image.isNull() ? blankIcon() : QIcon(QPixmap::fromImage(entry.image)));
+        if (entry.item) entry.item->SetImage(entry.image.isNull() ? blankIcon().pixmap(16, 16).toImage() : entry.image);
     }
     if (data.uFlags & NIF_TIP) {
         const std::size_t length = strnlen(data.szTip, sizeof data.szTip);
-        entry.icon->setToolTip(QString::fromLocal8Bit(data.szTip, static_cast<qsizetype>(length)));
+        entry.tip = QString::fromLocal8Bit(data.szTip, static_cast<qsizetype>(length));
+        if (entry.icon) entry.icon->setToolTip(entry.tip);
+        if (entry.item) entry.item->SetTip(entry.tip);
     }
 }
 

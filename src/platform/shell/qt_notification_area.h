@@ -1,4 +1,6 @@
-// The default notification area: one QSystemTrayIcon per (hWnd, uID).
+// The default notification area: per (hWnd, uID) one icon in whichever tray
+// host the desktop offers now (a QSystemTrayIcon in an XEmbed tray, an item
+// of our own in a StatusNotifierItem host), moved when the host changes.
 #pragma once
 
 #include "shell/notification_area.h"
@@ -16,13 +18,12 @@ class QSystemTrayIcon;
 
 namespace shell {
 
+class StatusNotifierItem;
+class TrayPresence;
+
 // The picture an icon shows, as the notification area receives it; a null
 // image when the handle is not an icon.
 QImage IconQImage(HICON hIcon);
-
-// Whether a StatusNotifierItem host is registered on the session bus. Qt
-// makes this choice once per process, so the first answer is kept.
-bool StatusNotifierHostRegistered();
 
 class QtNotificationArea : public NotificationArea {
 public:
@@ -35,8 +36,10 @@ public:
     void SetIconMenu(HWND hWnd, QMenu* menu) override;
     BOOL NotifyIcon(DWORD dwMessage, const NOTIFYICONDATAA& data) override;
 
-    // The Qt icon behind (hWnd, uID), nullptr when there is none.
+    // The icon behind (hWnd, uID) in an XEmbed tray or in a
+    // StatusNotifierItem host; nullptr when there is none of that kind.
     QSystemTrayIcon* TrayIconOf(HWND hWnd, UINT uID) const;
+    StatusNotifierItem* ItemOf(HWND hWnd, UINT uID) const;
     // Removes every icon (the application is going away).
     void Clear();
 
@@ -46,8 +49,13 @@ private:
     BOOL Modify(const NOTIFYICONDATAA& data);
     BOOL Delete(const NOTIFYICONDATAA& data);
     static void Apply(Entry& entry, const NOTIFYICONDATAA& data);
+    void Show(Entry& entry);
+    static void Hide(Entry& entry);
+    void HostChanged();
+    TrayPresence* Presence();
 
     std::function<bool()> available_;
+    std::unique_ptr<TrayPresence> presence_;
     std::map<std::pair<HWND, UINT>, std::unique_ptr<Entry>> entries_;
     std::map<HWND, QPointer<QMenu>> menus_;
 };

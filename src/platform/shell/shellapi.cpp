@@ -4,8 +4,8 @@
 #include "shell/qt_notification_area.h"
 #include "user/window_table.h"
 
-#include <QCoreApplication>
-#include <QTimer>
+#include <algorithm>
+#include <vector>
 
 namespace shell {
 namespace {
@@ -58,22 +58,35 @@ bool NotificationAreaAvailable()
     return shell::CurrentNotificationArea().Available();
 }
 
-struct NotificationAreaWatch::Timer {
-    QTimer timer;
-};
+namespace {
 
-NotificationAreaWatch::NotificationAreaWatch(std::function<void(bool)> onChange, std::chrono::milliseconds period)
-    : onChange_(std::move(onChange)), last_(NotificationAreaAvailable())
+std::vector<NotificationAreaWatch*>& liveWatches()
 {
-    // Timers need an event loop; without an application only Poll() works.
-    if (QCoreApplication::instance()) {
-        timer_ = std::make_unique<Timer>();
-        QObject::connect(&timer_->timer, &QTimer::timeout, [this] { Poll(); });
-        timer_->timer.start(period);
+    static std::vector<NotificationAreaWatch*> watches;
+    return watches;
+}
+
+}  // namespace
+
+void shell::NotifyAvailabilityChanged()
+{
+    // A watch's owner may end another watch (or itself) from its callback.
+    const std::vector<NotificationAreaWatch*> watches = liveWatches();
+    for (NotificationAreaWatch* watch : watches) {
+        if (std::find(liveWatches().begin(), liveWatches().end(), watch) != liveWatches().end()) watch->Poll();
     }
 }
 
-NotificationAreaWatch::~NotificationAreaWatch() = default;
+NotificationAreaWatch::NotificationAreaWatch(std::function<void(bool)> onChange)
+    : onChange_(std::move(onChange)), last_(NotificationAreaAvailable())
+{
+    liveWatches().push_back(this);
+}
+
+NotificationAreaWatch::~NotificationAreaWatch()
+{
+    std::erase(liveWatches(), this);
+}
 
 bool NotificationAreaWatch::Poll()
 {

@@ -1,0 +1,101 @@
+// A QMenu published on the session bus as com.canonical.dbusmenu, for tray
+// hosts that draw an item's menu themselves. Whatever the menu holds is
+// published, submenus, check marks and radio groups included, and kept up to
+// date as actions come, go and change.
+#pragma once
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusVariant>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <QVariantMap>
+
+#include <map>
+
+class QAction;
+class QMenu;
+
+namespace shell {
+
+// (ia{sv}av): an item, its properties and its children (each in a variant).
+struct DBusMenuLayout {
+    int id = 0;
+    QVariantMap properties;
+    QList<DBusMenuLayout> children;
+};
+// (ia{sv})
+struct DBusMenuItem {
+    int id = 0;
+    QVariantMap properties;
+};
+// (ias)
+struct DBusMenuItemKeys {
+    int id = 0;
+    QStringList names;
+};
+// (isvu)
+struct DBusMenuEvent {
+    int id = 0;
+    QString eventId;
+    QDBusVariant data;
+    uint timestamp = 0;
+};
+
+// The label of `text` with its mnemonic in dbusmenu's form ('_' for Qt's '&').
+QString DBusMenuLabel(const QString& text);
+
+class DBusMenu : public QObject {
+    Q_OBJECT
+
+public:
+    explicit DBusMenu(QMenu* menu, QObject* parent = nullptr);
+    ~DBusMenu() override;
+
+    // Exports the menu at `path` on `bus`; false when the path is taken.
+    bool Publish(QDBusConnection bus, const QString& path);
+    void Withdraw();
+
+    uint Revision() const { return revision_; }
+    // The item `id` (0: the menu itself) with `depth` levels of children
+    // (-1: all); only `names` among its properties, or all when empty.
+    DBusMenuLayout Layout(int id, int depth, const QStringList& names);
+    QVariantMap Properties(int id, const QStringList& names);
+    // A "clicked" runs the action once the caller has had its answer;
+    // "opened" (and AboutToShow) let a submenu fill itself.
+    void Event(int id, const QString& eventId);
+    // Whether the layout changed while the submenu `id` was told it opens.
+    bool AboutToShow(int id);
+
+signals:
+    void LayoutUpdated(uint revision, int parent);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    int IdOf(QAction* action);
+    QAction* ActionOf(int id) const;
+    QMenu* MenuOf(int id) const;
+    void Watch(QMenu* menu);
+    void LayoutChanged();
+
+    QPointer<QMenu> menu_;
+    QDBusConnection bus_{QString()};
+    QString path_;
+    uint revision_ = 1;
+    bool updatePending_ = false;
+    int nextId_ = 1;
+    std::map<QAction*, int> ids_;
+    QHash<int, QPointer<QAction>> actions_;
+};
+
+}  // namespace shell
+
+Q_DECLARE_METATYPE(shell::DBusMenuLayout)
+Q_DECLARE_METATYPE(shell::DBusMenuItem)
+Q_DECLARE_METATYPE(shell::DBusMenuItemKeys)
+Q_DECLARE_METATYPE(shell::DBusMenuEvent)

@@ -1,0 +1,79 @@
+// Kelvo's own StatusNotifierItem on the session bus: one icon, its tip and
+// the window's menu (over com.canonical.dbusmenu). The toolkit's tray icon
+// chooses between this protocol and XEmbed once per process; an item of our
+// own can come and go with the hosts.
+#pragma once
+
+#include "shell/dbus_menu.h"
+#include "shell/shellapi.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class QMenu;
+
+namespace shell {
+
+// (iiay): ARGB32 in network byte order.
+struct StatusNotifierPixmap {
+    int width = 0;
+    int height = 0;
+    QByteArray bytes;
+};
+using StatusNotifierPixmaps = QList<StatusNotifierPixmap>;
+// (sa(iiay)ss)
+struct StatusNotifierToolTip {
+    QString iconName;
+    StatusNotifierPixmaps icon;
+    QString title;
+    QString text;
+};
+
+StatusNotifierPixmap ToStatusNotifierPixmap(const QImage& image);
+
+class StatusNotifierItem : public QObject {
+    Q_OBJECT
+
+public:
+    // `onMouse` gets the mouse message a host's request stands for.
+    StatusNotifierItem(QMenu* menu, std::function<void(UINT mouseMessage)> onMouse, QObject* parent = nullptr);
+    ~StatusNotifierItem() override;
+
+    // Takes a name of its own on the session bus and registers with the
+    // watcher; false when the bus is not there or the paths are taken.
+    bool Publish();
+    const QString& Service() const { return service_; }
+
+    void SetImage(const QImage& image);
+    void SetTip(const QString& tip);
+
+    // What the bus reads.
+    const StatusNotifierPixmaps& Pixmaps() const { return pixmaps_; }
+    const QString& Tip() const { return tip_; }
+    void Request(UINT mouseMessage);
+
+signals:
+    void NewIcon();
+    void NewToolTip();
+    void NewTitle();
+
+private:
+    void Withdraw();
+
+    DBusMenu menu_;
+    std::function<void(UINT)> onMouse_;
+    StatusNotifierPixmaps pixmaps_;
+    QString tip_;
+    QString service_;
+    bool published_ = false;
+};
+
+}  // namespace shell
+
+Q_DECLARE_METATYPE(shell::StatusNotifierPixmap)
+Q_DECLARE_METATYPE(shell::StatusNotifierToolTip)
