@@ -1,13 +1,11 @@
 #include "app/Artwork.h"
 
-#include "app/IconSvg.h"
 #include "app/TitleLettering.h"
 #include "user/device_pixels.h"
 
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPixmap>
-#include <QSvgRenderer>
 
 #include <algorithm>
 #include <cmath>
@@ -59,26 +57,6 @@ QImage CanvasPicture(int width, int height)
         }
     }
     return image;
-}
-
-QImage IconImage(int size)
-{
-    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QSvgRenderer svg{QByteArray(kIconSvg)};
-    QPainter p(&image);
-    svg.render(&p, QRectF(0, 0, size, size));
-    p.end();
-    return image.convertToFormat(QImage::Format_ARGB32);
-}
-
-QIcon AppletIcon()
-{
-    // Drawn from the SVG at each size the desktop commonly asks for, so that
-    // none is a scaled copy of another.
-    QIcon icon;
-    for (const int size : {16, 22, 24, 32, 48, 64, 128}) icon.addPixmap(QPixmap::fromImage(IconImage(size)));
-    return icon;
 }
 
 }  // namespace kelvo

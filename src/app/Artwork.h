@@ -13,9 +13,9 @@ QImage FormBackground(double ratio = 1.0);
 // `width` x `height` device pixels: a diagonal gradient of 14 blue shades.
 QImage CanvasPicture(int width = 172, int height = 61);
 // The application icon (data/kelvo.svg: the blue canvas and its light trace)
-// drawn `size` pixels square.
+// `size` pixels square, as the build drew it (AppletIcon.cpp).
 QImage IconImage(int size);
-// The icon drawn at the common sizes from 16 to 128 pixels.
+// The icon at the common sizes from 16 to 128 pixels.
 QIcon AppletIcon();
 
 }  // namespace kelvo
