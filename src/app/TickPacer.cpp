@@ -25,11 +25,6 @@ bool TickPacer::TickFinished()
     return next;
 }
 
-void TickPacer::DropKept()
-{
-    kept_ = false;
-}
-
 std::int32_t TickPacer::Lengthened(std::int32_t interval)
 {
     return std::min(std::max(interval, 0) + kBackoffStep, kMaxInterval);

@@ -23,8 +23,6 @@ public:
     void TickStarted();
     // True when a kept event asks for the next tick right away.
     bool TickFinished();
-    // The timer was disabled: a kept event is dropped.
-    void DropKept();
 
     bool InTick() const { return inTick_; }
 

@@ -181,7 +181,6 @@ void frmMain::Unload()
 void frmMain::Form_Unload()
 {
     Timer->SetEnabled(false);
-    pacer_.DropKept();
     user::DoEvents();
     if (state.oRecorder) {
         state.oRecorder->Cancel();
