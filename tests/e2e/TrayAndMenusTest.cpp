@@ -180,6 +180,17 @@ TEST(TrayAndMenus, StartedBeforeAnyTrayKelvoMovesIntoEachTrayThatComesOfEitherKi
             EXPECT_TRUE(WaitFor([&] { return !bus.HostRegistered(); }, 10s));
         }
     }
+    // Both kinds at once: the icon moves to the StatusNotifierItem host as it
+    // comes and back into the XEmbed tray as it goes; the window stays hidden.
+    auto trayer = startTray(false);
+    ASSERT_TRUE(iconShown(false)) << kelvo.Log();
+    {
+        auto host = startTray(true);
+        EXPECT_TRUE(WaitFor([&] { return bus.RegisteredItems().size() == 1; }, 10s)) << kelvo.Log();
+    }
+    EXPECT_TRUE(WaitFor([&] { return !bus.HostRegistered(); }, 10s));
+    EXPECT_TRUE(iconShown(false)) << "back in the XEmbed tray " << kelvo.Log();
+    EXPECT_FALSE(kelvo.MainWindow(0ms));
     EXPECT_EQ(kelvo.process().Stop(SIGTERM), 0);
     EXPECT_EQ(kelvo.Log(), "") << "nothing to say while trays come and go";
 }
