@@ -5,6 +5,8 @@
 # KELVO_DIRECTX=y stores "DirectX"="y" first: the window drawn through DirectDraw.
 # KELVO_OPEN=menu|tray-menu|prefs|about|invalid measures with that open
 # (tools/live-figures.sh; tray-menu needs /tray).
+# KELVO_SCALE=2 draws at that device pixel ratio: Xft.dpi 192 for 2, else
+# QT_SCALE_FACTOR (1.25, 1.5, ...).
 # Runs under a virtual X server and a private sound server of its own.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -15,9 +17,14 @@ cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; wait 
 trap cleanup EXIT INT TERM
 
 display=:$(( 300 + $$ % 300 ))
-Xvfb "$display" -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
+Xvfb "$display" -noreset -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
 export DISPLAY=$display
 for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+case "${KELVO_SCALE:-1}" in
+  1) ;;
+  2) echo "Xft.dpi: 192" | xrdb -merge ;;
+  *) export QT_SCALE_FACTOR=$KELVO_SCALE ;;
+esac
 trayer --edge top --align left --widthtype request --height 24 --SetDockType false >/dev/null 2>&1 & pids+=($!)
 mkdir -p "$work/pulse-rt" "$work/kelvo-rt" "$work/config"; chmod 700 "$work/kelvo-rt"
 XDG_RUNTIME_DIR=$work/pulse-rt pulseaudio -n --daemonize=no --exit-idle-time=-1 \
