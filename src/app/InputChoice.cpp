@@ -56,5 +56,6 @@ void frmMain::FillInputMenu()
 void frmMain::ChooseInput(const std::string& choice)
 {
     inputToSave_ = choice;
+    userApplied_ = true;
     winmm::waveInSetPreferred(choice);
 }

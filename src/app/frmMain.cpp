@@ -205,6 +205,7 @@ std::int16_t frmMain::RefreshInterval() const
 void frmMain::SetRefreshInterval(std::int16_t value)
 {
     intervalToSave_ = true;
+    userApplied_ = true;
     Timer->SetInterval(value);
 }
 
@@ -212,12 +213,14 @@ void frmMain::LoadSettings()
 {
     const StoredSettings stored = LoadStoredSettings();
     state.bDirectX = stored.bDirectX;
-    SetRefreshInterval(stored.interval);
+    intervalToSave_ = true;
+    Timer->SetInterval(stored.interval);
 }
 
 void frmMain::SaveSettings()
 {
-    if (!SaveStoredSettings(RefreshInterval(), inputToSave_)) {
+    // A hive refused at start-up was said to be left alone then.
+    if (!SaveStoredSettings(RefreshInterval(), inputToSave_) && userApplied_) {
         MessageBoxA(hWnd(), kSaveFailedText, kSaveFailedTitle, kSaveFailedStyle);
     }
 }

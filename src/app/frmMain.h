@@ -44,7 +44,8 @@ public:
     void SetTrayStyle(LONG value) { state.lTrayStyle = value; }
     std::int16_t RefreshInterval() const;
     // Also marks the interval as the user's, to be saved at shutdown: only
-    // one that start-up loaded or the user applied is ever saved.
+    // one that start-up loaded or the user applied is ever saved, and only a
+    // save of what the user applied is worth a box when it fails.
     void SetRefreshInterval(std::int16_t value);
 
     HWND hWnd();
@@ -127,6 +128,7 @@ private:
     bool unloaded_ = false;
     bool intervalToSave_ = false;
     std::string inputToSave_;  // the stored choice until the user makes one; empty: none
+    bool userApplied_ = false;  // an interval or an input of the user's, worth a box when its save fails
     bool bInTrayEvent = false;
     bool toldNoNotificationArea_ = false;
     // Into the tray as soon as one appears: after a start with /tray, or

@@ -2,6 +2,37 @@
 
 #include "settings/clsRegistry.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The stored value as a user would name it, then the interval used instead:
+// otherwise it would be replaced at exit without a word.
+void TellUnusableInterval(HKEY hKey, DWORD lType, DWORD lLength)
+{
+    std::vector<BYTE> data(lLength);
+    if (RegQueryValueExA(hKey, "Frequency", nullptr, nullptr, data.data(), &lLength) != ERROR_SUCCESS) return;
+    data.resize(lLength);
+    std::string stored;
+    if (lType == REG_DWORD && lLength == 4) {
+        DWORD lValue = 0;
+        std::memcpy(&lValue, data.data(), 4);
+        stored = std::to_string(lValue);
+    } else if (lType == REG_SZ) {
+        stored = "\"" + std::string(data.begin(), std::find(data.begin(), data.end(), BYTE{0})) + "\"";
+    } else {
+        stored = "of type " + std::to_string(lType) + ", " + std::to_string(lLength) + " bytes";
+    }
+    std::fprintf(stderr, "kelvo: the stored \"Frequency\" %s is not an interval from %d to %d ms; using %d ms\n",
+                 stored.c_str(), kMinimumInterval, INT16_MAX, kDefaultInterval);
+}
+
+}  // namespace
+
 StoredSettings LoadStoredSettings()
 {
     StoredSettings settings;
@@ -19,6 +50,8 @@ StoredSettings LoadStoredSettings()
     const bool bIsNumber = lTypeStatus == ERROR_FILE_NOT_FOUND || (lType == REG_DWORD && lLength == 4);
     if (bRead && bIsNumber && lFrequency >= kMinimumInterval && lFrequency <= INT16_MAX)
         settings.interval = static_cast<std::int16_t>(lFrequency);
+    else if (lTypeStatus == ERROR_SUCCESS)
+        TellUnusableInterval(registry.Key(), lType, lLength);
 
     bool bDirectX = settings.bDirectX;
     registry.ReadBooleanValue("DirectX", bDirectX, bDirectX);

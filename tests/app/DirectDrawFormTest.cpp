@@ -10,6 +10,8 @@
 #include "settings/StoredSettings.h"
 #include "settings/clsRegistry.h"
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -122,7 +124,14 @@ TEST_F(DirectDrawForm, AnyFailureMeansGdiForTheRestOfTheRunAndTheSwitchStays)
          {"Kelvo|You have enabled DirectX support, but you do not have DirectX.  Sorry!|0"}},
         {[] { fs::remove(CanvasBmp()); }, {},
          "kelvo: DirectDraw: DirectDraw7.CreateSurfaceFromFile failed with DDERR_NOTFOUND (0x887600FF)" + gdi, {}},
+        // Never opened for good, so never waited for.
+        {[] { ASSERT_EQ(::mkfifo(CanvasBmp().c_str(), 0600), 0); }, {},
+         "kelvo: DirectDraw: DirectDraw7.CreateSurfaceFromFile failed with DDERR_NOTFOUND (0x887600FF)" + gdi, {}},
     };
+    // Whatever fails, no FIFO is left for the next test to write its picture into.
+    const struct RemoveCanvas {
+        ~RemoveCanvas() { fs::remove(CanvasBmp()); }
+    } removeCanvas;
     for (const Case& c : cases) {
         boxes.clear();
         c.before();

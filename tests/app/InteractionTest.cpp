@@ -142,9 +142,15 @@ TEST_F(InteractionTest, ATrayThatComesLaterOrAgainTakesTheTraceUntilTheUserSwitc
     EXPECT_EQ(form.DisplayMode(), 0);
     EXPECT_EQ(boxes.size(), 1u) << "told once per run";
 
+    // A save that fails is worth a box only for an interval the user applied.
     QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, QStringLiteral("\x1b"));
     QCoreApplication::sendEvent(&form, &esc);
     EXPECT_TRUE(form.IsUnloaded());
+    EXPECT_EQ(boxes.size(), 1u) << boxes.back();
+    frmMain applied("");
+    ASSERT_TRUE(Load(applied));
+    applied.SetRefreshInterval(45);
+    QCoreApplication::sendEvent(&applied, &esc);
     EXPECT_EQ(boxes.back(), "Kelvo|Cannot save options.  Terminating.|16");
 }
 

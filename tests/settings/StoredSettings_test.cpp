@@ -22,22 +22,37 @@ TEST(StoredSettings, FirstRunGivesDefaultsAndStores150AtExitAndAFailedSaveIsRepo
     EXPECT_FALSE(SaveStoredSettings(151)) << "a failed save is reported";
 }
 
-TEST(StoredSettings, IntervalsTheDialogCouldNeverSetAreNotApplied)
+TEST(StoredSettings, IntervalsTheDialogCouldNeverSetAreNotAppliedAndSaidSoNamingTheStoredValue)
 {
     kelvo::testing::TempHive hive;
     auto dword = [](std::uint32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); };  // little-endian host
-    const std::tuple<DWORD, std::string, std::int16_t> cases[] = {
-        {REG_DWORD, dword(15), 15},       {REG_DWORD, dword(32767), 32767},      {REG_DWORD, dword(14), 150},
-        {REG_DWORD, dword(0), 150},       {REG_DWORD, dword(-45u), 150},         {REG_DWORD, dword(32768), 150},
-        {REG_DWORD, dword(1u << 31), 150}, {REG_BINARY, "12345678", 150},       {REG_SZ, std::string("45\0", 3), 150},
-        {REG_DWORD, dword(45), 45},       {REG_BINARY, dword(45), 150}};  // the same bytes: a change of type alone
+    const std::tuple<DWORD, std::string, std::int16_t, std::string> cases[] = {
+        {REG_DWORD, dword(15), 15, ""},
+        {REG_DWORD, dword(32767), 32767, ""},
+        {REG_DWORD, dword(14), 150, "\"Frequency\" 14 is"},
+        {REG_DWORD, dword(0), 150, "\"Frequency\" 0 is"},
+        {REG_DWORD, dword(-45u), 150, "\"Frequency\" 4294967251 is"},
+        {REG_DWORD, dword(100000), 150, "\"Frequency\" 100000 is"},
+        {REG_BINARY, "12345678", 150, "\"Frequency\" of type 3, 8 bytes is"},
+        {REG_SZ, std::string("45\0", 3), 150, "\"Frequency\" \"45\" is"},
+        {REG_DWORD, dword(45), 45, ""},
+        {REG_BINARY, dword(45), 150, "of type 3, 4 bytes"}};  // the same bytes: a change of type alone
     clsRegistry reg;
     ASSERT_TRUE(reg.CreateKey(kSettingsKey, true, HKEY_CURRENT_USER));
-    for (const auto& [type, data, expected] : cases) {
+    for (const auto& [type, data, expected, told] : cases) {
         ASSERT_EQ(RegSetValueExA(reg.Key(), "Frequency", 0, type, reinterpret_cast<const BYTE*>(data.data()),
                                  static_cast<DWORD>(data.size())),
                   ERROR_SUCCESS);
+        ::testing::internal::CaptureStderr();
         EXPECT_EQ(LoadStoredSettings().interval, expected) << "type " << type << " size " << data.size();
+        const std::string line = ::testing::internal::GetCapturedStderr();
+        if (told.empty()) {
+            EXPECT_EQ(line, "") << expected;
+        } else {
+            EXPECT_EQ(line.rfind("kelvo: the stored ", 0), 0u) << line;
+            EXPECT_NE(line.find(told), std::string::npos) << line;
+            EXPECT_NE(line.find("; using 150 ms\n"), std::string::npos) << line;
+        }
     }
 }
 

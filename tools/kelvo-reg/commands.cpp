@@ -3,8 +3,10 @@
 #include "key_tree.h"
 #include "registry/hive_format.h"
 #include "registry/hive_store.h"
+#include "settings/StoredSettings.h"
 
 #include <charconv>
+#include <cstring>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -255,6 +257,18 @@ int Query(const std::vector<std::string>& args)
     return 0;
 }
 
+// Stored all the same: the user may know better, or mend it later.
+void WarnOfUnusableInterval(const KeyName& name, const std::string& valueName, DWORD type,
+                            const std::vector<BYTE>& data)
+{
+    if (Lower(name.sub) != Lower(kSettingsKey) || Lower(valueName) != "frequency") return;
+    LONG interval = 0;
+    if (type == REG_DWORD && data.size() == 4) std::memcpy(&interval, data.data(), 4);
+    if (interval >= kMinimumInterval && interval <= INT16_MAX) return;
+    std::cerr << "kelvo-reg: warning: Kelvo uses a \"Frequency\" from " << kMinimumInterval << " to " << INT16_MAX
+              << " (REG_DWORD) and will run at " << kDefaultInterval << " ms instead\n";
+}
+
 int Add(const std::vector<std::string>& args)
 {
     if (args.empty()) return Fail("add needs a KEY. Type \"kelvo-reg --help\" for usage.");
@@ -297,6 +311,7 @@ int Add(const std::vector<std::string>& args)
             return Fail("The value exists; give /f to overwrite it.");
         status = RegSetValueExA(key.get(), valueName.c_str(), 0, type, data->data(), static_cast<DWORD>(data->size()));
         if (status != ERROR_SUCCESS) return Fail(DescribeError(status));
+        WarnOfUnusableInterval(*name, valueName, type, *data);
     }
     std::cout << kDone << "\n";
     return 0;

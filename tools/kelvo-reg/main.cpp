@@ -2,6 +2,8 @@
 // Windows reg command.
 #include "commands.h"
 
+#include "registry/hive_store.h"
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -16,7 +18,7 @@ constexpr const char* kUsage = R"(Usage:
   kelvo-reg import FILE
 
 KEY is HKCU or HKEY_CURRENT_USER, followed by \SUBKEY\..., for example
-  HKCU\SOFTWARE\Quennel\Kelvo
+  'HKCU\SOFTWARE\Quennel\Kelvo' (quoted, so that the shell keeps the \)
 The hive is $XDG_CONFIG_HOME/kelvo/user.reg (default ~/.config/kelvo/user.reg).
 
   /v NAME   the value NAME        /ve  the default (unnamed) value
@@ -31,13 +33,14 @@ delete KEY removes the key with everything under it. FILE is in the registry
 editor's REGEDIT4 format. The exit status is 0 on success and 1 on any error.
 
 Example, to draw the window through DirectDraw from the next start:
-  kelvo-reg add HKCU\SOFTWARE\Quennel\Kelvo /v DirectX /t REG_SZ /d y /f
+  kelvo-reg add 'HKCU\SOFTWARE\Quennel\Kelvo' /v DirectX /t REG_SZ /d y /f
 )";
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    kelvo::registry::SetProgramName("kelvo-reg");
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) {
         std::fputs(kUsage, stderr);

@@ -13,6 +13,10 @@
 #include <cstdint>
 #include <limits>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace ddraw {
 namespace {
 
@@ -90,8 +94,16 @@ HRESULT DecodeBitmap(const std::uint8_t* data, std::size_t size, HBITMAP& bitmap
 
 HRESULT ReadBitmapFile(const std::string& path, HBITMAP& bitmap)
 {
-    QFile file(QString::fromLocal8Bit(path.c_str()));
-    if (!file.open(QIODevice::ReadOnly)) return DDERR_NOTFOUND;
+    // A FIFO or a device would block the open or the reads: only a regular
+    // file can hold a picture, and nothing else is waited for.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return DDERR_NOTFOUND;
+    struct stat st {};
+    QFile file;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return DDERR_NOTFOUND;
+    }
     return Decode(file, bitmap);
 }
 

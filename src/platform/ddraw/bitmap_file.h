@@ -13,7 +13,8 @@ namespace ddraw {
 // data is not a BMP picture that can be read whole, DDERR_OUTOFMEMORY when
 // it is too large for a bitmap.
 HRESULT DecodeBitmap(const std::uint8_t* data, std::size_t size, HBITMAP& bitmap);
-// The same for a file; DDERR_NOTFOUND when it cannot be opened.
+// The same for a file; DDERR_NOTFOUND when it cannot be opened or is not a
+// regular file (a FIFO, say), which is never waited for.
 HRESULT ReadBitmapFile(const std::string& path, HBITMAP& bitmap);
 
 }  // namespace ddraw

@@ -21,6 +21,8 @@
 namespace kelvo::registry {
 namespace {
 
+std::string programName = "kelvo";
+
 class UniqueFd {
 public:
     explicit UniqueFd(int fd = -1) : fd_(fd) {}
@@ -130,7 +132,8 @@ bool KeepDamagedFile(const Snapshot& snapshot)
     std::string kept = snapshot.keptName;
     if (::access(kept.c_str(), F_OK) == 0) {
         kept = DamagedName(snapshot.path);
-        std::fprintf(stderr, "kelvo: kept the damaged %s as %s\n", snapshot.path.c_str(), kept.c_str());
+        std::fprintf(stderr, "%s: kept the damaged %s as %s\n", programName.c_str(), snapshot.path.c_str(),
+                     kept.c_str());
     }
     if (::link(snapshot.path.c_str(), kept.c_str()) != 0) {
         std::error_code ec;
@@ -144,8 +147,8 @@ bool KeepDamagedFile(const Snapshot& snapshot)
 void TellDamage(const Snapshot& snapshot)
 {
     const RegFileProblem& first = snapshot.problems.front();
-    std::fprintf(stderr, "kelvo: %s could not be read whole (line %zu: %s); it is kept as %s before it is written\n",
-                 snapshot.path.c_str(), first.line, first.what.c_str(), snapshot.keptName.c_str());
+    std::fprintf(stderr, "%s: %s could not be read whole (line %zu: %s); it is kept as %s before it is written\n",
+                 programName.c_str(), snapshot.path.c_str(), first.line, first.what.c_str(), snapshot.keptName.c_str());
 }
 
 class Store {
@@ -251,7 +254,7 @@ private:
         snapshot_.unreadable = true;
         if (refused_ == path) return;
         refused_ = path;
-        std::fprintf(stderr, "kelvo: %s cannot be read (%s); it is left alone\n", path.c_str(), why);
+        std::fprintf(stderr, "%s: %s cannot be read (%s); it is left alone\n", programName.c_str(), path.c_str(), why);
     }
 
     void Reset(const std::string& path)
@@ -301,6 +304,11 @@ Store& TheStore()
 }
 
 }  // namespace
+
+void SetProgramName(std::string name)
+{
+    programName = std::move(name);
+}
 
 std::string CurrentUserHivePath()
 {

@@ -12,6 +12,10 @@ namespace kelvo::registry {
 // $XDG_CONFIG_HOME/kelvo/user.reg, or ~/.config/kelvo/user.reg.
 std::string CurrentUserHivePath();
 
+// The program that begins the store's own lines on standard error; "kelvo"
+// unless another program (the settings tool) says otherwise.
+void SetProgramName(std::string name);
+
 // Biggest hive file read; what lies beyond counts as damage.
 constexpr std::size_t kMaxHiveBytes = 64u << 20;
 

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -337,7 +338,10 @@ private:
 
     bool Connect(const std::string& source)
     {
-        stream_ = pa_stream_new(connection_.context(), "Kelvo", &spec_, nullptr);
+        // Sound settings show the installed icon beside the stream.
+        const std::unique_ptr<pa_proplist, decltype(&pa_proplist_free)> properties(pa_proplist_new(), &pa_proplist_free);
+        pa_proplist_sets(properties.get(), PA_PROP_APPLICATION_ICON_NAME, "kelvo");
+        stream_ = pa_stream_new_with_proplist(connection_.context(), "Kelvo", &spec_, nullptr, properties.get());
         if (!stream_) {
             Log("pa_stream_new", pa_strerror(pa_context_errno(connection_.context())));
             return false;
