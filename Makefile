@@ -14,7 +14,10 @@ build: deps
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
 	cmake --build $(BUILD) -j$(JOBS)
 
-run: build
+# Only the applet and what it reads (canvas.bmp), not the test suite.
+run: deps
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+	cmake --build $(BUILD) -j$(JOBS) --target kelvo
 	@if [ -z "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
 	  echo "make run: no desktop session here (DISPLAY and WAYLAND_DISPLAY are empty)."; \
 	  echo "Start Kelvo from a terminal of your desktop, or try it under Xvfb: tools/try-under-xvfb.sh"; \

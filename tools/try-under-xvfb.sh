@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Tries Kelvo on a machine without a desktop: a virtual X server, a tray, a
-# private sound server playing a tone, then Kelvo with the given arguments.
+# private sound server playing a tone, then Kelvo with the given arguments
+# and a scratch configuration, so the user's own settings stay as they are.
 # Screenshots: DISPLAY=:77 import -window root shot.png
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,6 +17,7 @@ for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 trayer --edge top --align left --widthtype request --height 24 --SetDockType false >/dev/null 2>&1 & pids+=($!)
 
 export XDG_RUNTIME_DIR=$runtime
+export XDG_CONFIG_HOME=$runtime/config
 pulseaudio -n --daemonize=no --exit-idle-time=-1 --load=module-native-protocol-unix \
   --load="module-null-sink sink_name=kelvo_try" >/dev/null 2>&1 & pids+=($!)
 export PULSE_SERVER=unix:$runtime/pulse/native

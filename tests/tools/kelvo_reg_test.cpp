@@ -2,6 +2,7 @@
 #include "registry/TempHive.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -71,19 +72,49 @@ TEST(KelvoReg, AddQueryDeleteExportImportAndErrorsOnTheLiveFile)
     EXPECT_EQ(hive.Read().find("New"), std::string::npos);
 }
 
+// Each kelvo-reg line of the README's code blocks, pasted into bash as it
+// stands, from a folder where build/kelvo-reg is the tool under test.
+TEST(KelvoReg, TheReadmesExamplesWorkPastedIntoBash)
+{
+    kelvo::testing::TempHive hive;
+    hive.Write("REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Quennel\\Kelvo]\n\"Frequency\"=dword:00000096\n");  // as Kelvo leaves it
+    std::filesystem::create_directories(hive.dir() + "/build");
+    std::filesystem::create_symlink(KELVO_REG_PATH, hive.dir() + "/build/kelvo-reg");
+    std::ifstream readme(KELVO_README);
+    int pasted = 0;
+    for (std::string line; std::getline(readme, line);) {
+        if (line.rfind("    ", 0) != 0 || line.find("kelvo-reg ") == std::string::npos) continue;
+        std::ofstream(hive.dir() + "/pasted.sh") << line.substr(4) << "\n";
+        const int status = std::system(("cd " + hive.dir() + " && bash pasted.sh </dev/null >/dev/null").c_str());
+        EXPECT_EQ(status, 0) << line;
+        ++pasted;
+    }
+    EXPECT_GE(pasted, 4);
+    EXPECT_NE(hive.Read().find("\"Frequency\"=dword:0000002d"), std::string::npos) << hive.Read();
+}
+
+// A "Frequency" Kelvo cannot use is stored as told, with a warning.
+TEST(KelvoReg, AnUnusableIntervalIsStoredWithAWarning)
+{
+    kelvo::testing::TempHive hive;
+    Steps({{R"(add 'HKCU\SOFTWARE\Quennel\Kelvo' /v Frequency /t REG_DWORD /d 5 /f)", 0, "kelvo-reg: warning"},
+           {R"(add 'HKCU\Software\Quennel\Kelvo' /v frequency /d fast /f)", 0, "will run at 150 ms"}});
+    EXPECT_NE(hive.Read().find("\"Frequency\"=\"fast\""), std::string::npos) << hive.Read();
+}
+
 TEST(KelvoReg, OddHiveFiles)
 {
     kelvo::testing::TempHive hive;
     std::filesystem::create_directories(hive.kelvoDir());
     ASSERT_EQ(::mkfifo(hive.file().c_str(), 0600), 0);  // refused with one line, never opened for good
-    Steps({{R"(add HKCU\\K /v n /d x /f)", 1, hive.file() + " cannot be read"}});
+    Steps({{R"(add HKCU\\K /v n /d x /f)", 1, "kelvo-reg: " + hive.file() + " cannot be read"}});
     EXPECT_EQ(std::filesystem::status(hive.file()).type(), std::filesystem::file_type::fifo);
 
-    // A cut-off last line is damage, told in the applet's own words; the
+    // A cut-off last line is damage, told under the tool's own name; the
     // copy kept before the next write is the store test's.
     std::filesystem::remove(hive.file());
     hive.Write("REGEDIT4\n\n[HKEY_CURRENT_USER\\K]\n\"n\"=dword:0000");
-    Steps({{R"(query HKCU\\K)", 0, hive.file() + " could not be read whole (line 4: the last line"},
+    Steps({{R"(query HKCU\\K)", 0, "kelvo-reg: " + hive.file() + " could not be read whole (line 4: the last line"},
            {R"(add HKCU\\K /v n /t REG_DWORD /d 45 /f)", 0}});
 
     // What is stored already is not written again: no lock, no new file.
