@@ -4,6 +4,9 @@
 #       (default 10) 1-second stalls of the sound server, with a tone playing
 #   tools/robustness-figures.sh sigterm-box     the time from SIGTERM to exit
 #       while "No recoring devices" is open (five runs)
+#   tools/robustness-figures.sh second-start [count]  the time a second start
+#       takes to hand over to the running Kelvo and exit (`count` runs,
+#       default 20, alternately with /tray and without), and the load
 set -uo pipefail
 cd "$(dirname "$0")/.."
 work=$(mktemp -d)
@@ -44,5 +47,28 @@ sigterm-box)
     echo "run $run: status $status, $(( (t1 - t0) / 1000000 )) ms from SIGTERM to exit"
   done
   ;;
-*) sed -n '2,6p' "$0"; exit 1 ;;
+second-start)
+  XDG_RUNTIME_DIR=$work/pulse-rt pulseaudio -n --daemonize=no --exit-idle-time=-1 \
+    --load=module-native-protocol-unix --load="module-null-sink sink_name=second" >/dev/null 2>&1 & pids+=($!)
+  export PULSE_SERVER=unix:$work/pulse-rt/pulse/native PULSE_SOURCE=second.monitor
+  for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+  export XDG_RUNTIME_DIR=$work/kelvo-rt
+  build/kelvo 2>/dev/null & pids+=($!)
+  for _ in $(seq 200); do pactl list short source-outputs | grep -q . && break; sleep 0.05; done
+  times=()
+  for run in $(seq "${2:-20}"); do
+    switch=$([ $((run % 2)) = 1 ] && echo /tray || true)
+    t0=$(date +%s%N); build/kelvo $switch; status=$?; t1=$(date +%s%N)
+    times+=($(( (t1 - t0) / 1000000 )))
+    echo "run $run ${switch:-(no switch)}: status $status, ${times[-1]} ms"
+  done
+  sorted=($(printf '%s\n' "${times[@]}" | sort -n))
+  echo "second start to exit: min ${sorted[0]} ms, median ${sorted[$(( ${#sorted[@]} / 2 ))]} ms, max ${sorted[-1]} ms"
+  floor=()
+  for _ in 1 2 3 4 5; do t0=$(date +%s%N); build/kelvo --version >/dev/null; t1=$(date +%s%N); floor+=($(( (t1 - t0) / 1000000 ))); done
+  sorted=($(printf '%s\n' "${floor[@]}" | sort -n))
+  echo "floor, kelvo --version (loading the program alone): median ${sorted[2]} ms"
+  echo "capture streams: $(pactl list short source-outputs | wc -l); load: $(uptime | sed 's/.*load/load/')"
+  ;;
+*) sed -n '2,9p' "$0"; exit 1 ;;
 esac

@@ -82,6 +82,17 @@ void frmMain::TrayWaitOver()
     std::fflush(stderr);
 }
 
+void frmMain::BringBack()
+{
+    if (unloaded_) return;
+    // The user asked for the window, as with a double-click on the icon: a
+    // tray that comes later no longer takes it.
+    StopWaitingForTray();
+    SetDisplayMode(0);
+    raise();
+    activateWindow();
+}
+
 void frmMain::NotificationAreaChanged(bool available)
 {
     if (!available && state.lDisplayMode == 1) {

@@ -76,6 +76,10 @@ public:
     void SetTrayWaitLimit(std::chrono::milliseconds limit) { trayWaitLimit_ = limit; }
     bool WaitingForTray() const { return trayWanted_; }
 
+    // Shows the window and raises it, as a double-click on the tray icon
+    // does; for a second start of the applet.
+    void BringBack();
+
     // The tray icon's notifications (x is the mouse message number).
     void picTray_MouseMove(int button, int shift, float x, float y);
 

@@ -1,22 +1,39 @@
 #include "app/CommandLine.h"
 #include "app/DisplayOpening.h"
+#include "app/EventGuard.h"
+#include "app/LinuxOptions.h"
+#include "app/SessionInstance.h"
 #include "app/TerminationSignals.h"
 #include "app/frmMain.h"
 #include "user/message_box.h"
 
 #include <QApplication>
 
+#include <cstdio>
 #include <optional>
 
 int main(int argc, char* argv[])
 {
     kelvo::InstallTerminationSignals();
+    if (const std::optional<int> status = kelvo::RunLinuxOption(argc, argv)) return *status;
     const std::string arguments = kelvo::ArgumentText(argc, argv);
     std::optional<kelvo::DisplayOpening> opening(std::in_place);
     QApplication app(argc, argv);
     opening.reset();
     QApplication::setApplicationName(QStringLiteral("Kelvo"));
     QApplication::setQuitOnLastWindowClosed(false);
+
+    // Before the sound device is opened: a second start never records.
+    kelvo::SessionInstance instance(kelvo::CurrentSessionPlace(QGuiApplication::platformName().toStdString()));
+    switch (instance.ClaimSession(!kelvo::ParseSwitches(arguments).tray)) {
+    case kelvo::SessionInstance::Claim::HandedOver:
+        return 0;
+    case kelvo::SessionInstance::Claim::NoAnswer:
+        std::fputs("kelvo: the Kelvo already running on this display does not answer\n", stderr);
+        return 1;
+    case kelvo::SessionInstance::Claim::First:
+        break;
+    }
 
     frmMain form(arguments);
     QObject::connect(&form, &frmMain::Unloaded, &app, &QApplication::quit, Qt::QueuedConnection);
@@ -25,7 +42,18 @@ int main(int argc, char* argv[])
         user::DismissModalLoops();
         form.Unload();
     });
+    // A later start that asks for the window gets it once start-up is over.
+    bool loaded = false;
+    bool showWanted = false;
+    instance.Listen([&] {
+        kelvo::GuardEvent("second start", [&] {
+            if (loaded) form.BringBack();
+            showWanted = !loaded;
+        });
+    });
 
     if (!form.Form_Load()) return 0;
+    loaded = true;
+    if (showWanted) form.BringBack();
     return app.exec();
 }

@@ -426,6 +426,7 @@ Kelvo::Kelvo(const Desktop& desktop, const Environment& sound, std::vector<std::
     for (const auto& [name, value] : desktop.environment) env[name] = value;
     env["XDG_CONFIG_HOME"] = configHome_.string();
     env["XDG_RUNTIME_DIR"] = dir_.path().string();  // only its owner's, as a new folder is
+    env_ = env;
     arguments.insert(arguments.begin(), binary.string());
     if (desktop.user) {
         // The build folder may be closed to the user: it runs a copy.

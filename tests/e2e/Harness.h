@@ -205,6 +205,8 @@ public:
     Process& process() { return *process_; }
     std::string Log() const { return ReadFile(log_); }
     const std::filesystem::path& ConfigHome() const { return configHome_; }
+    // What it was started with, its own XDG_RUNTIME_DIR included.
+    const Environment& environment() const { return env_; }
     // The main window's id, once it is shown on an X desktop (188 x 94 device
     // pixels at a device pixel ratio of 1).
     std::optional<std::string> MainWindow(std::chrono::milliseconds timeout = 10s, QSize size = QSize(188, 94));
@@ -214,6 +216,7 @@ private:
     TempDir dir_;
     std::filesystem::path configHome_;
     std::filesystem::path log_;
+    Environment env_;
     std::unique_ptr<Process> process_;
 };
 

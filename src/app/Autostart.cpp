@@ -1,0 +1,104 @@
+#include "app/Autostart.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <system_error>
+
+namespace kelvo {
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Quoted(const std::string& word)
+{
+    constexpr const char* kReserved = " \t\n\"'\\><~|&;$*?#()`";
+    const bool quote = word.empty() || word.find_first_of(kReserved) != std::string::npos;
+    std::string out = quote ? "\"" : "";
+    for (char c : word) {
+        if (quote && std::strchr("\"`$\\", c)) out += '\\';
+        if (c == '%') out += '%';  // not a field code
+        out += c;
+    }
+    return quote ? out + '"' : out;
+}
+
+// The string escapes of a desktop entry value, undone before the quoting.
+std::string Escaped(const std::string& value)
+{
+    std::string out;
+    for (char c : value) {
+        switch (c) {
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\t': out += "\\t"; break;
+        case '\r': out += "\\r"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+fs::path AutostartFile()
+{
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    if (config && config[0] == '/') return fs::path(config) / "autostart" / "kelvo.desktop";
+    const char* home = std::getenv("HOME");
+    if (home && home[0] == '/') return fs::path(home) / ".config" / "autostart" / "kelvo.desktop";
+    return {};
+}
+
+std::string ExecValue(const std::string& program, const std::string& arguments)
+{
+    return Escaped(Quoted(program) + (arguments.empty() ? "" : " " + Quoted(arguments)));
+}
+
+std::string WriteAutostart(const fs::path& program)
+{
+    const fs::path file = AutostartFile();
+    if (file.empty()) return "neither XDG_CONFIG_HOME nor HOME names a folder";
+    // The format has no way to write an '=' in the program's path.
+    if (program.string().find('=') != std::string::npos) return program.string() + " holds an '='";
+    std::error_code ec;
+    fs::create_directories(file.parent_path(), ec);
+    if (ec) return file.parent_path().string() + ": " + ec.message();
+    // Written beside it and renamed over it: a failure never leaves half a file.
+    const fs::path part = file.string() + ".part";
+    {
+        std::ofstream out(part, std::ios::trunc);
+        out << "[Desktop Entry]\n"
+               "Type=Application\n"
+               "Name=Kelvo\n"
+               "Comment=Watch the sound arriving at the recording input as a live waveform\n"
+               "Exec="
+            << ExecValue(program.string(), "/tray")
+            << "\n"
+               "Icon=kelvo\n"
+               "Terminal=false\n";
+        out.close();
+        if (!out) {
+            fs::remove(part, ec);
+            return part.string() + ": cannot be written";
+        }
+    }
+    fs::rename(part, file, ec);
+    if (ec) {
+        const std::string why = file.string() + ": " + ec.message();
+        fs::remove(part, ec);
+        return why;
+    }
+    return "";
+}
+
+std::string RemoveAutostart()
+{
+    const fs::path file = AutostartFile();
+    if (file.empty()) return "neither XDG_CONFIG_HOME nor HOME names a folder";
+    std::error_code ec;
+    fs::remove(file, ec);
+    return ec ? file.string() + ": " + ec.message() : "";
+}
+
+}  // namespace kelvo

@@ -1,0 +1,158 @@
+// The options beside the slash switches, the autostart entry they write, and
+// the session lock and hand-over of a second start.
+#include "app/Autostart.h"
+#include "app/LinuxOptions.h"
+#include "app/SessionInstance.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using kelvo::SessionInstance;
+
+std::string Contents(std::FILE* file)
+{
+    std::rewind(file);
+    std::string text;
+    for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
+    return text;
+}
+
+std::string ReadFile(const fs::path& path)
+{
+    std::stringstream s;
+    s << std::ifstream(path).rdbuf();
+    return s.str();
+}
+
+TEST(LinuxOptions, EachOptionDoesItsWorkAndEndsOtherWordsLetKelvoRun)
+{
+    QTemporaryDir config;
+    ::setenv("XDG_CONFIG_HOME", config.path().toLocal8Bit().constData(), 1);
+    const fs::path entry = fs::path(config.path().toStdString()) / "autostart" / "kelvo.desktop";
+    const struct Case {
+        std::vector<const char*> args;
+        std::optional<int> status;
+        std::string out, err;
+        bool entryAfter;
+    } cases[] = {
+        {{"kelvo"}, std::nullopt, "", "", false},
+        {{"kelvo", "/tray", "/DEBUG", "-x", "words", "--"}, std::nullopt, "", "", false},
+        {{"kelvo", "--help"}, 0, "Usage: kelvo [/tray] [/debug]\n", "", false},
+        {{"kelvo", "/tray", "-h"}, 0, "  --no-autostart ", "", false},
+        {{"kelvo", "--version"}, 0, "kelvo " KELVO_VERSION "\n", "", false},
+        {{"kelvo", "--helpme", "--help"}, 2, "", "kelvo: unknown option --helpme (kelvo --help lists the options)\n", false},
+        {{"kelvo", "--autostart"}, 0, "Kelvo starts in the tray at every login: " + entry.string() + "\n", "", true},
+        {{"kelvo", "--autostart"}, 0, "", "", true},  // again: the entry is replaced whole
+        {{"kelvo", "--no-autostart"}, 0, "Kelvo no longer starts at login", "", false},
+        {{"kelvo", "--no-autostart"}, 0, "", "", false},
+    };
+    for (const Case& c : cases) {
+        std::FILE* out = std::tmpfile();
+        std::FILE* err = std::tmpfile();
+        EXPECT_EQ(kelvo::RunLinuxOption(static_cast<int>(c.args.size()), c.args.data(), out, err), c.status)
+            << c.args.back();
+        const std::string printed = Contents(out);
+        EXPECT_NE(printed.find(c.out), std::string::npos) << printed;
+        if (!c.status) {
+            EXPECT_EQ(printed, "");
+        }
+        EXPECT_EQ(Contents(err), c.err) << c.args.back();
+        EXPECT_EQ(fs::exists(entry), c.entryAfter) << c.args.back();
+        std::fclose(out);
+        std::fclose(err);
+        if (c.entryAfter) {
+            const std::string exec = "\nExec=" + kelvo::ExecValue(fs::read_symlink("/proc/self/exe"), "/tray") + "\n";
+            EXPECT_NE(ReadFile(entry).find(exec), std::string::npos) << ReadFile(entry);
+            EXPECT_EQ(std::system(("desktop-file-validate " + entry.string()).c_str()), 0);
+            EXPECT_EQ(std::distance(fs::directory_iterator(entry.parent_path()), fs::directory_iterator()), 1);
+        }
+    }
+    ::unsetenv("XDG_CONFIG_HOME");
+    ::setenv("HOME", config.path().toLocal8Bit().constData(), 1);
+    EXPECT_EQ(kelvo::AutostartFile(), fs::path(config.path().toStdString()) / ".config/autostart/kelvo.desktop");
+}
+
+TEST(Autostart, ExecValuesAreQuotedAndEscapedAsTheDesktopEntryFormatAsks)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"/usr/lib/kelvo/kelvo", "/usr/lib/kelvo/kelvo /tray"},
+        {"/home/a b/kelvo", R"("/home/a b/kelvo" /tray)"},
+        {R"(/x/$HOME\y"z`)", R"("/x/\\$HOME\\\\y\\"z\\`" /tray)"},
+        {"/opt/100%/kelvo", "/opt/100%%/kelvo /tray"},
+    };
+    for (const auto& [program, exec] : cases) EXPECT_EQ(kelvo::ExecValue(program, "/tray"), exec) << program;
+}
+
+TEST(SessionInstance, EachDisplayOfEachUserHasItsOwnPlace)
+{
+    using kelvo::SessionPlaceFor;
+    const std::string run = "/run/user/1000";
+    EXPECT_EQ(SessionPlaceFor("xcb", ":0", run).socket, run + "/kelvo-xcb-_0.socket");
+    EXPECT_EQ(SessionPlaceFor("xcb", ":0", run).lock, run + "/kelvo-xcb-_0.lock");
+    for (const char* same : {":0.1", "unix:0", "unix:0.0"}) {
+        EXPECT_EQ(SessionPlaceFor("xcb", same, run).lock, SessionPlaceFor("xcb", ":0", run).lock) << same;
+    }
+    for (const auto& [platform, other] : std::vector<std::pair<std::string, std::string>>{
+             {"xcb", ":1"}, {"xcb", "localhost:10.0"}, {"wayland", "wayland-0"}, {"offscreen", ""}}) {
+        EXPECT_NE(SessionPlaceFor(platform, other, run).lock, SessionPlaceFor("xcb", ":0", run).lock) << other;
+    }
+    EXPECT_NE(SessionPlaceFor("xcb", ":0", "/run/user/1001").lock, SessionPlaceFor("xcb", ":0", run).lock);
+    // Without a runtime folder, or with one too deep for a socket's name: a
+    // private folder in /tmp; a long Wayland path shortened.
+    const std::string tmp = "/tmp/kelvo-" + std::to_string(::getuid()) + "/kelvo-";
+    EXPECT_EQ(SessionPlaceFor("xcb", ":0", "").socket, tmp + "xcb-_0.socket");
+    EXPECT_EQ(SessionPlaceFor("xcb", ":0", "/" + std::string(120, 'd')).socket, tmp + "xcb-_0.socket");
+    const std::string longWayland = "/" + std::string(80, 'w') + "/wayland-1";
+    EXPECT_LT(SessionPlaceFor("wayland", longWayland, run).socket.size(), 100u);
+    EXPECT_NE(SessionPlaceFor("wayland", longWayland, run).socket,
+              SessionPlaceFor("wayland", longWayland + "0", run).socket);
+}
+
+TEST(SessionInstance, ASecondStartHandsOverAndALockLeftByAnEndedKelvoIsTakenAgain)
+{
+    QTemporaryDir runtime;
+    const kelvo::SessionPlace place = kelvo::SessionPlaceFor("xcb", ":5", runtime.path().toStdString());
+    auto first = std::make_unique<SessionInstance>(place);
+    ASSERT_EQ(first->ClaimSession(true), SessionInstance::Claim::First);
+    EXPECT_EQ(SessionInstance(place).ClaimSession(true, std::chrono::milliseconds(50)),
+              SessionInstance::Claim::NoAnswer)
+        << "locked, not yet listening";
+
+    int shown = 0;
+    first->Listen([&] { ++shown; });
+    for (const bool show : {true, false, true}) {
+        std::atomic<int> claim{-1};
+        std::thread second([&] { claim = static_cast<int>(SessionInstance(place).ClaimSession(show)); });
+        while (claim < 0) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        second.join();
+        EXPECT_EQ(claim, static_cast<int>(SessionInstance::Claim::HandedOver)) << show;
+    }
+    QCoreApplication::processEvents();
+    EXPECT_EQ(shown, 2) << "only starts without /tray ask for the window";
+
+    first.reset();  // as a killed Kelvo's, the lock and socket file are left
+    std::ofstream(place.socket) << "";
+    SessionInstance next(place);
+    EXPECT_EQ(next.ClaimSession(true), SessionInstance::Claim::First);
+    next.Listen([] {});
+    std::atomic<int> claim{-1};
+    std::thread again([&] { claim = static_cast<int>(SessionInstance(place).ClaimSession(false)); });
+    while (claim < 0) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    again.join();
+    EXPECT_EQ(claim, static_cast<int>(SessionInstance::Claim::HandedOver)) << "a stale socket file is replaced";
+}
+
+}  // namespace
