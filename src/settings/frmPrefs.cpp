@@ -16,6 +16,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -173,8 +174,12 @@ void frmPrefs::CentreOnOwner()
 {
     QScreen* screen = ScreenOf(owner_.window);
     const QRect area = screen ? screen->availableGeometry() : QRect(QPoint(0, 0), size());
-    QRect placed(QPoint(0, 0), size());
-    placed.moveCenter(owner_.window ? owner_.window->geometry().center() : area.center());
+    // The frame counts too, where the platform knows it before the dialog is shown.
+    create();
+    const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    QRect client(QPoint(0, 0), size());
+    client.moveCenter(owner_.window ? owner_.window->geometry().center() : area.center());
+    QRect placed = client.marginsAdded(frame);
     // Kept on the screen, as near the owner's centre as that allows.
     placed.moveLeft(std::clamp(placed.left(), area.left(), std::max(area.left(), area.right() + 1 - placed.width())));
     placed.moveTop(std::clamp(placed.top(), area.top(), std::max(area.top(), area.bottom() + 1 - placed.height())));

@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -61,8 +63,12 @@ TEST_F(PrefsTest, ApplyTakesTheLeadingNumberFrom15Upwards)
     }
 }
 
-TEST_F(PrefsTest, OkCancelAndTheCloseBoxEndTheDialogEnterAndEscDoNot)
+// Each opening also checks where the dialog opens: centred on the window
+// wherever it was moved; near an edge, all of it on the screen.
+TEST_F(PrefsTest, OkCancelAndTheCloseBoxEndTheDialogEnterAndEscDoNotAndItOpensOverTheWindow)
 {
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    const QPoint places[] = {area.topLeft() + QPoint(300, 250), area.bottomRight() - QPoint(60, 40), QPoint(-90, -70)};
     const auto press = [](QWidget* focused, Qt::Key key) { focused->setFocus(), QTest::keyClick(focused, key); };
     const std::tuple<const char*, const char*, std::function<void(frmPrefs&)>, bool, int, std::size_t> cases[] = {
         // what, typed, then, stays open, interval after, boxes
@@ -75,12 +81,16 @@ TEST_F(PrefsTest, OkCancelAndTheCloseBoxEndTheDialogEnterAndEscDoNot)
         {"Enter", "60", [&](frmPrefs& d) { press(d.txtFreq, Qt::Key_Return); }, true, 30, 0},
         {"Enter on Ok", "60", [&](frmPrefs& d) { press(d.Command1, Qt::Key_Return); }, false, 60, 0},
     };
+    int row = 0;
     for (const auto& [what, typed, act, staysOpen, after, boxCount] : cases) {
         boxes.clear();
         bool open = false;
+        owner->setGeometry(QRect(places[row++ % 3], QSize(200, 100)));
+        QRect client, frame;
         QTimer::singleShot(0, [&] {
             frmPrefs* d = owner->findChild<frmPrefs*>();
             ASSERT_TRUE(d && d->isModal() && d->txtFreq->text().toInt() == interval && !d->Command3->isEnabled());
+            client = d->geometry(), frame = d->frameGeometry();
             d->txtFreq->setText(typed);
             act(*d);
             open = d->isVisible();
@@ -89,6 +99,10 @@ TEST_F(PrefsTest, OkCancelAndTheCloseBoxEndTheDialogEnterAndEscDoNot)
         frmPrefs::ShowModal(Owner());
         EXPECT_TRUE(open == staysOpen && interval == after && boxes.size() == boxCount) << what;
         EXPECT_EQ(owner->findChild<frmPrefs*>(), nullptr) << what << ": gone once closed";
+        if (area.contains(owner->geometry()))
+            EXPECT_LE((client.center() - owner->geometry().center()).manhattanLength(), 1) << what;
+        else EXPECT_TRUE(frame.bottomRight() == area.bottomRight() || frame.topLeft() == area.topLeft()) << what;
+        EXPECT_TRUE(area.contains(frame)) << what;
     }
 }
 
