@@ -11,7 +11,7 @@ packages=(
   xvfb xauth x11-xserver-utils trayer xdotool x11-utils imagemagick
   qt6-wayland dbus sway waybar grim weston
   haskell-gtk-sni-tray-utils
-  fonts-dejavu-core sox bc
+  fonts-dejavu-core sox bc locales
   clang libclang-rt-14-dev
   dpkg-dev file desktop-file-utils appstream mandoc
 )

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cstdlib>
 #include <limits>
 
 namespace {
@@ -27,6 +29,7 @@ TEST(LeadingNumber, ReadsTheLeadingNumberAndRoundsHalvesToEvenInto16Bits)
     using enum LeadingInt16::Fit;
     const std::tuple<const char*, double, LeadingInt16::Fit, int> cases[] = {
         {"150", 150, Within, 150},       {"  45", 45, Within, 45},          {"1 5", 15, Within, 15},
+        {"4 5", 45, Within, 45},         {"15.", 15, Within, 15},           {"1e2", 100, Within, 100},
         {"20 frames", 20, Within, 20},   {"", 0, Within, 0},                {"abc", 0, Within, 0},
         {"+ 1 . 5 e 1", 15, Within, 15}, {"2E-1", 0.2, Within, 0},          {"2e+", 2, Within, 2},
         {"-", 0, Within, 0},             {"+-5", 0, Within, 0},             {".5", 0.5, Within, 0},
@@ -42,6 +45,19 @@ TEST(LeadingNumber, ReadsTheLeadingNumberAndRoundsHalvesToEvenInto16Bits)
         EXPECT_EQ(static_cast<int>(read.fit), static_cast<int>(fit)) << '"' << text << '"';
         EXPECT_EQ(read.value, value) << '"' << text << '"';
     }
+}
+
+// Qt adopts the desktop's locale, and many desktops write 1,5 for one and a
+// half: the test's build makes such a locale (xx_XX) for it.
+TEST(LeadingNumber, ThePointStaysThePointInADecimalCommaLocale)
+{
+    if (!std::getenv("LOCPATH")) GTEST_SKIP() << "run by ctest, which points LOCPATH at the locale";
+    ASSERT_NE(std::setlocale(LC_NUMERIC, "xx_XX"), nullptr) << "the build's xx_XX locale";
+    const bool comma = *std::localeconv()->decimal_point == ',';
+    const std::vector<double> read{LeadingNumber("14.6"), LeadingNumber("1,5"), LeadingNumber("2.5e1")};
+    std::setlocale(LC_NUMERIC, "C");
+    ASSERT_TRUE(comma);
+    EXPECT_EQ(read, (std::vector<double>{14.6, 1, 25}));
 }
 
 }  // namespace
