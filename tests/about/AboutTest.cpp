@@ -48,7 +48,24 @@ TEST(About, TextsFontAndLinks)
     EXPECT_EQ(opened, (std::vector<std::string>{"https://elsewhere.example.org/", "mailto:support@kelvo.example.org",
                                                 "https://elsewhere.example.org/"}));
     EXPECT_TRUE(box.isVisible());
-    EXPECT_EQ(reinterpret_cast<std::intptr_t>(ShellExecuteA(nullptr, nullptr, "x:", nullptr, nullptr, 1)), SE_ERR_NOASSOC);
+
+    // Nothing else is a click: a press released off the link, a release with no press on it, the right button.
+    opened.clear();
+    QTest::mousePress(box.lblMail, Qt::LeftButton, {}, QPoint(3, 3));
+    QTest::mouseRelease(box.lblMail, Qt::LeftButton, {}, QPoint(-4, 3));
+    QTest::mouseRelease(box.lblMail, Qt::LeftButton, {}, QPoint(3, 3));
+    QTest::mouseClick(box.lblMail, Qt::RightButton, {}, QPoint(3, 3));
+    EXPECT_TRUE(opened.empty());
+
+    // ShellExecuteA's documented answers: above 32 is success, 32 and below an error code. The
+    // opener succeeds twice more, then fails.
+    const auto code = [](const char* verb, const char* target) {
+        return reinterpret_cast<std::intptr_t>(ShellExecuteA(nullptr, verb, target, nullptr, nullptr, 1));
+    };
+    opened.clear();
+    EXPECT_TRUE(code(nullptr, "https://kelvo.example.org/") > 32 && code("open", "mailto:someone@example.org") > 32);
+    EXPECT_EQ(std::vector<std::intptr_t>({code("print", "x:"), code(nullptr, ""), code(nullptr, "x:")}),
+              (std::vector<std::intptr_t>{SE_ERR_NOASSOC, SE_ERR_FNF, SE_ERR_NOASSOC}));
     shell::SetOpener(previous);
 }
 

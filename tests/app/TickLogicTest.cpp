@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
 #include <vector>
 
 using kelvo::TickPacer;
@@ -16,6 +17,28 @@ TEST(TickPacer, OnlyOwnWorkLongerThanTheIntervalIsLateAndBacksOffByFiveUpTo32767
     EXPECT_TRUE(TickPacer::Late(std::chrono::microseconds(15001), 15));
     EXPECT_EQ(TickPacer::Lengthened(150), 155);
     EXPECT_EQ(TickPacer::Lengthened(32765), 32767);
+}
+
+// Own work is the processor time of this tick's parts: neither an earlier
+// tick's, nor what the thread does between the parts, nor time off the processor.
+TEST(OwnWork, IsTheProcessorTimeOfThisTicksParts)
+{
+    using std::chrono::milliseconds;
+    const auto spin = [](milliseconds cpu) {
+        for (const auto end = kelvo::OwnWork::ThreadTime() + cpu; kelvo::OwnWork::ThreadTime() < end;) continue;
+    };
+    kelvo::OwnWork work;
+    for (const milliseconds part : {milliseconds(30), milliseconds(10)}) {
+        work.Start();
+        spin(milliseconds(20));  // others' work, while the sound comes
+        {
+            const kelvo::OwnWork::Part counted(work);
+            spin(part);
+            std::this_thread::sleep_for(milliseconds(60));  // off the processor, as on a busy machine
+        }
+        EXPECT_GE(work.Elapsed(), part);
+        EXPECT_LT(work.Elapsed(), part + milliseconds(15));
+    }
 }
 
 TEST(SampleMapping, ColumnsSampleTheBlockEvenlyAndStayInside)

@@ -99,7 +99,7 @@ TEST_F(WaveInTest, RecordsFromTheCaptureThreadWithoutWaitingAndADeviceThatGoesAw
     EXPECT_EQ(samples, expected);
 }
 
-TEST_F(WaveInTest, ACancelledRecordingIsNeverFilledEvenWhenTheBufferCompletesAtTheSameMoment)
+TEST_F(WaveInTest, ACancelledRecordingIsNeverFilledAndTheNextRecordingHoldsOnlyItsOwnSound)
 {
     ASSERT_TRUE(recorder.WaveOpen(false, 8000, 8));
     // A cancel before the recording is forgotten when it starts.
@@ -117,6 +117,18 @@ TEST_F(WaveInTest, ACancelledRecordingIsNeverFilledEvenWhenTheBufferCompletesAtT
     driver->Deliver(std::vector<std::uint8_t>(50, 1));
     recorder.Cancel();
     EXPECT_FALSE(recorder.Filled());
+    // What came during a cancelled recording, between two or while a tick
+    // draws never shows in the next recording.
+    driver->Deliver(std::vector<std::uint8_t>(20, 7));
+    std::vector<std::uint8_t> samples(50);
+    for (std::uint8_t sound : {3, 4}) {
+        ASSERT_TRUE(recorder.WaveRecord(50)) << int(sound);
+        driver->Deliver(std::vector<std::uint8_t>(50, sound));
+        ASSERT_TRUE(recorder.Filled()) << int(sound);
+        recorder.RetrieveData(samples.data(), 50);
+        EXPECT_EQ(samples, std::vector<std::uint8_t>(50, sound));
+        driver->Deliver(std::vector<std::uint8_t>(30, 6));
+    }
 }
 
 }  // namespace

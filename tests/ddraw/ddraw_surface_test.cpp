@@ -100,6 +100,14 @@ TEST_F(DirectDrawTest, BlitsCopyStretchAndClipToThePixel)
         EXPECT_EQ(to->Blt(t.dest, from.get(), t.src, DDBLT_WAIT), t.result) << t.dest.left << "," << t.dest.top;
         EXPECT_EQ(Read(*to, 6, 3), t.expected) << t.dest.left << "," << t.dest.top;
     }
+    // Within one surface a blit reads the picture as it was before the blit: a shift right and a stretch.
+    const std::tuple<RECT, RECT, Pixels> within[] = {{{1, 0, 4, 2}, {0, 0, 3, 2}, {a, a, b, c, e, e, f, g}},
+                                                     {{0, 0, 4, 2}, {0, 0, 2, 2}, {a, a, b, b, e, e, f, f}}};
+    for (const auto& [dest, src, expected] : within) {
+        Surface s = Source();
+        EXPECT_EQ(s->Blt(dest, s.get(), src, DDBLT_WAIT), DD_OK);
+        EXPECT_EQ(Read(*s, 4, 2), expected) << dest.left << "," << dest.right;
+    }
 }
 
 TEST_F(DirectDrawTest, ThePrimarySurfaceDrawsOnlyInsideTheClipperWindowWhereverItIs)

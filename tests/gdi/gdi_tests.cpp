@@ -215,8 +215,12 @@ TEST_F(GdiTest, InvalidHandlesFailSafely)
     HDC ic = CreateICA("display", nullptr, nullptr, nullptr);  // answers queries, cannot draw
     const POINT pts[] = {{0, 0}, {1, 1}};
     const RECT r{0, 0, 1, 1};
+    // A deleted handle stays dead, also once a new object has taken its place.
+    HDC deleted = CreateCompatibleDC(nullptr);
+    EXPECT_TRUE(DeleteDC(deleted));
+    HDC successor = CreateCompatibleDC(nullptr);
     for (HDC dc : {static_cast<HDC>(nullptr), reinterpret_cast<HDC>(std::uintptr_t{0xDEADBEEF}),
-                   reinterpret_cast<HDC>(pen), ic}) {
+                   reinterpret_cast<HDC>(pen), ic, deleted}) {
         EXPECT_FALSE(Polyline(dc, pts, 2));
         EXPECT_EQ(FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH))), 0);
         EXPECT_FALSE(Ellipse(dc, 0, 0, 4, 4));
@@ -224,7 +228,7 @@ TEST_F(GdiTest, InvalidHandlesFailSafely)
         EXPECT_FALSE(BitBlt(dc, 0, 0, 1, 1, dc, 0, 0, SRCCOPY));
     }
     EXPECT_TRUE(DeleteObject(pen));
-    EXPECT_TRUE(DeleteDC(ic));
+    EXPECT_TRUE(DeleteDC(ic) && DeleteDC(successor));
     // An icon's colour bitmap smaller than its mask would be read past its end.
     Surface mask(3, 1, 1), colour(2, 1);
     ICONINFO bad{TRUE, 0, 0, mask.bitmap(), colour.bitmap()};

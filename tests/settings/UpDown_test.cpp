@@ -62,22 +62,24 @@ TEST_F(UpDownTest, ArrowsAndKeysStepByOneWithinTheRangeFromTheBuddysNumber)
     UpDown upDown;
     const HWND h = Create(upDown, 500, 15);
     const std::tuple<const char*, Qt::Key, int, const char*> steps[] = {
-        // typed first (or not), a key in the buddy or a click at a height in the control, the buddy after
-        {"15", Qt::Key_Up, 0, "16"},    {"", {}, 2, "17"},   {"", Qt::Key_Down, 0, "16"},  {"", {}, 17, "15"},
+        // typed first (or not), a key in the buddy or a click on a row of the 20-row control, the buddy after;
+        // rows 0-9 are the up arrow, 10-19 the down arrow
+        {"15", Qt::Key_Up, 0, "16"},    {"", {}, 9, "17"},   {"", Qt::Key_Down, 0, "16"},  {"", {}, 10, "15"},
         {"", Qt::Key_Down, 0, "15"},    {"499", Qt::Key_Up, 0, "500"},  {"", {}, 2, "500"}, {"2000", {}, 17, "500"},
         {" 42 ", {}, 17, "41"},         {"10", Qt::Key_Up, 0, "15"},    {"abc", Qt::Key_Up, 0, "16"},
+        // then the range by message (low word the maximum, high word the minimum): 10 above, 20 below
+        {"15", Qt::Key_Up, 0, "14"},    {"10", Qt::Key_Up, 0, "10"},    {"20", {}, 15, "20"}, {"12", {}, 15, "13"},
     };
+    int row = 0;
     for (const auto& [typed, key, clickAt, after] : steps) {
+        if (++row == 12) SendMessageA(h, UDM_SETRANGE, 0, static_cast<LPARAM>(MAKELONG(10, 20)));
         if (*typed) buddy->setText(typed);
+        ASSERT_EQ(Control(h)->height(), 20);
         if (clickAt) QTest::mouseClick(Control(h), Qt::LeftButton, {}, QPoint(10, clickAt));
         else QTest::keyClick(buddy, key);
-        EXPECT_EQ(buddy->text(), after) << '"' << typed << "\" then " << key << "/" << clickAt;
+        EXPECT_EQ(buddy->text(), after) << row << ": \"" << typed << "\" then " << key << "/" << clickAt;
     }
-    DestroyWindow(h);
-    UpDown reversed;  // the ends in either order: Up steps towards Upper
-    Create(reversed, 15, 500, 100);
-    QTest::keyClick(buddy, Qt::Key_Up);
-    EXPECT_EQ(buddy->text(), "99");
+    EXPECT_EQ(SendMessageA(h, UDM_GETRANGE, 0, 0), static_cast<LRESULT>(MAKELONG(10, 20)));
 }
 
 TEST_F(UpDownTest, TheControlTakesItsDefaultWidthOrHeightWhateverIsGiven)

@@ -103,6 +103,7 @@ TEST(TrayRenderer, LevelBarShowsTheMeanSwing)
     EXPECT_EQ(kelvo::TrayLevel(Block{}, 16), 0);
     EXPECT_EQ(kelvo::TrayLevel(Block{190, 191}, 17), 8) << "8.5 rounds to even";
     EXPECT_EQ(kelvo::TrayLevel(Block{0, 254}, 16), 16) << "swings either way count alike";
+    EXPECT_EQ(kelvo::TrayLevel(Block(8, 131), 16), 1) << "16 * 4 / 127 = 0.504: the swing is measured from 127";
 
     // |96 - 127| = 31: level round(16 * 31 / 127) = 4.
     const gdi::IconImage image = Render(std::vector<std::uint8_t>(1200, 96), 1, 6);

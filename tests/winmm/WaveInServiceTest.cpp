@@ -73,10 +73,18 @@ TEST_F(WaveInServiceTest, BuffersFillInOrderAndAQueuedOneIsNeitherUnpreparedNorC
     EXPECT_EQ(header.dwBytesRecorded, 0u);
 }
 
-TEST_F(WaveInServiceTest, StopReturnsOnlyABufferThatHoldsSound)
+TEST_F(WaveInServiceTest, OnlySoundBetweenStartAndStopIsRecordedAndStopReturnsOnlyABufferThatHoldsSome)
 {
     Queue(header, buffer);
+    driver->Deliver(std::vector<std::uint8_t>(5, 4));
+    EXPECT_EQ(header.dwBytesRecorded, 0u) << "not started yet";
     ASSERT_EQ(waveInStart(device), MMSYSERR_NOERROR);
+    driver->Deliver(std::vector<std::uint8_t>(70, 5));  // its rest would start the next buffer, but for the stop
+    ASSERT_EQ(waveInStop(device), MMSYSERR_NOERROR);
+    ASSERT_EQ(waveInStart(device), MMSYSERR_NOERROR);
+    ASSERT_EQ(waveInUnprepareHeader(device, &header, sizeof header), MMSYSERR_NOERROR);
+    Queue(header, buffer);
+    EXPECT_EQ(header.dwBytesRecorded, 0u);
     ASSERT_EQ(waveInStop(device), MMSYSERR_NOERROR);
     EXPECT_FALSE(header.dwFlags & WHDR_DONE) << "an empty buffer stays queued";
     ASSERT_EQ(waveInStart(device), MMSYSERR_NOERROR);
