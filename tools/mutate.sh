@@ -127,7 +127,7 @@ PY
     [ -f "$p" ] && [ "$p" -nt "$stamp" ] && rebuilt=1
     # Tests that run the built programs rather than link the code.
     case $t in
-      tools_kelvo_reg_test) [ "$out/tools/kelvo-reg" -nt "$stamp" ] && rebuilt=1 ;;
+      tools_kelvo_reg_test) [ "$out/kelvo-reg" -nt "$stamp" ] && rebuilt=1 ;;
       e2e_*) [ "$out/kelvo" -nt "$stamp" ] && rebuilt=1 ;;
       registry_hive_fuzz) rebuilt=0 ;;
     esac
