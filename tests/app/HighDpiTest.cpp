@@ -34,6 +34,15 @@ bool PixelDoubled(const QImage& image, const QRect& area)
     return true;
 }
 
+int Find(const QImage& image, const QRect& area, COLORREF colour)
+{
+    int n = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            n += image.pixel(x, y) == qRgb(GetRValue(colour), GetGValue(colour), GetBValue(colour));
+    return n;
+}
+
 std::vector<std::uint8_t> Ramp()
 {
     std::vector<std::uint8_t> ramp;
@@ -102,6 +111,8 @@ TEST_F(HighDpiTest, DirectDrawComposesInDevicePixelsOverThePictureMadeForTheRati
     const QImage shot = form.grab().toImage().convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(shot.size(), QSize(376, 188));
     EXPECT_FALSE(PixelDoubled(shot, QRect(16, 48, 340, 120))) << "blitted one to one";
+    // Stretched over the canvas's whole device rectangle, border included.
+    EXPECT_GE(Find(shot, QRect(12, 44, 350, 130), kTrace), 340);
     form.Unload();
 }
 
