@@ -148,15 +148,7 @@ TEST(HiveStore, PathFollowsXdgConfigHomeAndSymbolicLinksAndSavesKeepTheMode)
               std::string(home != nullptr ? home : "") + "/.config/kelvo/user.reg");
 }
 
-}  // namespace
-
 // What each Reg* call answers as Windows does, call for call.
-namespace {
-
-LONG SetBytes(HKEY key, const char* name, DWORD type, const char* bytes, DWORD length)
-{
-    return RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes), length);
-}
 
 // Status, size and the buffer's first four bytes after a query or enumeration
 // into `capacity` bytes that start as 'x'.
@@ -182,7 +174,7 @@ TEST(RegApi, StringsKeepATerminatorThatFollowsTheLengthGiven)
         {REG_SZ, "y\0", 2, ERROR_SUCCESS, 2},         {REG_BINARY, "y", 1, ERROR_SUCCESS, 1},
         {REG_SZ, "", 0, ERROR_SUCCESS, 0}};
     for (const auto& [type, bytes, length, status, stored] : cases) {
-        SetBytes(key.get(), "v", type, bytes, length);
+        Set(key.get(), "v", type, {bytes, length});
         const auto [answer, size, data] = Read(key.get(), "v", length);
         EXPECT_TRUE(answer == status && size == stored) << type << bytes << ": " << answer << " " << size;
     }
@@ -192,8 +184,8 @@ TEST(RegApi, StringsStoredWithoutTerminatorReadBackTerminatedWhereThereIsRoom)
 {
     kelvo::testing::TempHive hive;
     UniqueKey key = Create("S");
-    SetBytes(key.get(), "text", REG_SZ, "ab!", 2);
-    SetBytes(key.get(), "bytes", REG_BINARY, "ab!", 2);
+    Set(key.get(), "text", REG_SZ, {"ab!", 2});
+    Set(key.get(), "bytes", REG_BINARY, {"ab!", 2});
     const std::tuple<const char*, DWORD, bool, std::string> cases[] = {  // name, capacity, enumerated; bytes after
         {"text", 3, false, {"ab\0x", 4}}, {"text", 2, false, "abxx"}, {"text", 3, true, {"ab\0x", 4}},
         {"bytes", 3, false, "abxx"}};
