@@ -23,13 +23,11 @@ std::vector<std::int64_t> ExpectedHashes(const std::string& kind)
 {
     std::ifstream in(KELVO_GDI_REFERENCE);
     std::vector<std::int64_t> hashes;
-    std::string line;
-    while (std::getline(in, line)) {
+    for (std::string line; std::getline(in, line);) {
         std::istringstream words(line);
         std::string name;
         words >> name;
-        if (name != kind)
-            continue;
+        if (name != kind) continue;
         for (std::string word; words >> word;)
             hashes.push_back(word == "-" ? -1 : static_cast<std::int64_t>(std::stoul(word, nullptr, 16)));
     }
@@ -62,15 +60,12 @@ TEST_P(GdiReference, EveryCaseMatchesTheSystemsPicture)
     HBITMAP bitmap = CreateBitmap(kSide, kSide, 1, 32, nullptr);
     HGDIOBJ old = SelectObject(dc, bitmap);
     const gdi::PixelView view = gdi::BitmapPixels(bitmap);
-    int compared = 0;
-    int agree = 0;
+    int compared = 0, agree = 0;
     for (int i = 0; i < kCasesPerKind; ++i) {
-        if (expected[i] < 0)
-            continue;
+        if (expected[i] < 0) continue;
         ++compared;
         std::fill(view.bits, view.bits + kSide * view.stride, 0u);
-        const Case c = MakeCase(kind, i);
-        Draw(dc, c);
+        Draw(dc, MakeCase(kind, i));
         if (Hash(view.bits, view.stride) == expected[i])
             ++agree;
         else if (compared - agree <= 3)

@@ -141,8 +141,8 @@ TEST_F(GdiTest, MonochromeBitsAsDocumented)
 TEST_F(GdiTest, EllipseOutlinesAreAsWideAsThePen)
 {
     constexpr int kSide = 24;
-    for (int w : {1, 2, 5, 8, 13}) {
-        for (int h : {1, 3, 6, 11}) {
+    for (int w : {1, 2, 5, 8, 13})
+        for (int h : {1, 3, 6, 11})
             for (int penWidth : {0, 2, 4}) {
                 Surface s(kSide, kSide);
                 s.Use(penWidth, kRed, kBlue);
@@ -160,13 +160,10 @@ TEST_F(GdiTest, EllipseOutlinesAreAsWideAsThePen)
                         ASSERT_EQ(c, GetPixel(s.dc(), l + r - 1 - x, y)) << at;
                         ASSERT_EQ(c, GetPixel(s.dc(), x, t + b - 1 - y)) << at;
                         const int inset = std::min(std::min(x - l, r - 1 - x), std::min(y - t, b - 1 - y));
-                        if (inset < std::max(penWidth, 1) && c != kBlack) {
-                            ASSERT_EQ(c, kRed) << at;
-                        }
+                        if (inset >= std::max(penWidth, 1) || c == kBlack) continue;
+                        ASSERT_EQ(c, kRed) << at;
                     }
             }
-        }
-    }
 }
 
 // gdi32's picture (recorded under Wine) of the 4 x 28 box (3, -3)-(7, 25) with

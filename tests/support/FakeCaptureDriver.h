@@ -51,12 +51,6 @@ public:
         if (winmm::CaptureSink* sink = Sink()) sink->Fail();
     }
 
-    std::vector<std::string> Calls()
-    {
-        std::lock_guard lock(mutex_);
-        return calls_;
-    }
-
     int Count(const std::string& call)
     {
         std::lock_guard lock(mutex_);
