@@ -105,7 +105,6 @@ TEST(QtNotificationArea, AddModifyDeleteKeyedByWindowAndIdentifier)
     EXPECT_EQ(Shell_NotifyIconA(NIM_ADD, &add), FALSE);  // already there
     QSystemTrayIcon* tray = forced.TrayIconOf(hWnd, 1);
     ASSERT_NE(tray, nullptr);
-    EXPECT_EQ(tray->toolTip(), QString("Kelvo"));
     const QImage picture = tray->icon().pixmap(16, 16).toImage();
     EXPECT_EQ(picture.pixel(0, 0), 0xFFFF0000u);
     EXPECT_EQ(qAlpha(picture.pixel(1, 0)), 0);
@@ -188,12 +187,9 @@ TEST(DBusMenu, PublishesWhateverTheMenuHoldsAndRunsAChoiceOnceTheHostHasItsAnswe
     EXPECT_EQ(revisions[0], before + 1);
     EXPECT_EQ(published.Layout(submenu.id, -1, {}).children.size(), 3);
 
-    const QImage image = [] {
-        QImage i(2, 1, QImage::Format_ARGB32);
-        i.setPixel(0, 0, 0x80FF0102);
-        i.setPixel(1, 0, 0x00000000);
-        return i;
-    }();
+    QImage image(2, 1, QImage::Format_ARGB32);
+    image.setPixel(0, 0, 0x80FF0102);
+    image.setPixel(1, 0, 0x00000000);
     const shell::StatusNotifierPixmap pixmap = shell::ToStatusNotifierPixmap(image);
     EXPECT_EQ(pixmap.width, 2);
     EXPECT_EQ(pixmap.bytes, QByteArray("\x80\xFF\x01\x02\0\0\0\0", 8)) << "ARGB, most significant byte first";

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 using kelvo::test::FakeNotificationArea;
 
@@ -29,24 +30,16 @@ TEST(TrayIcon, EachCallFillsOnlyWhatItChanges)
     EXPECT_TRUE(kelvo::TrayModify(kTray, kIcon, std::nullopt, 1));
     EXPECT_TRUE(kelvo::TrayModify(kTray, std::nullopt, straddling, 1));
     EXPECT_TRUE(kelvo::TrayDelete(kTray, 1));
-    const struct {
-        DWORD message;
-        UINT uID, flags, callback;
-        HICON icon;
-        std::string tip;
-    } expected[] = {{NIM_ADD, 1, NIF_MESSAGE | NIF_ICON | NIF_TIP, 512, kIcon, std::string(127, 'k') + '\0'},
-                    {NIM_MODIFY, 1, NIF_ICON, 0, kIcon, std::string(128, '\0')},
-                    {NIM_MODIFY, 1, NIF_TIP, 0, nullptr, Padded(std::string(126, 'a'))},
-                    {NIM_DELETE, 1, 0, 0, nullptr, std::string(128, '\0')}};
+    using Record = std::tuple<DWORD, UINT, UINT, UINT, HICON, std::string>;  // message, id, flags, callback, icon, tip
+    const Record expected[] = {{NIM_ADD, 1, NIF_MESSAGE | NIF_ICON | NIF_TIP, 512, kIcon, std::string(127, 'k') + '\0'},
+                               {NIM_MODIFY, 1, NIF_ICON, 0, kIcon, std::string(128, '\0')},
+                               {NIM_MODIFY, 1, NIF_TIP, 0, nullptr, Padded(std::string(126, 'a'))},
+                               {NIM_DELETE, 1, 0, 0, nullptr, std::string(128, '\0')}};
     ASSERT_EQ(area.calls.size(), std::size(expected));
     for (std::size_t i = 0; i < std::size(expected); ++i) {
-        const auto& data = area.calls[i].data;
-        EXPECT_EQ(area.calls[i].message, expected[i].message) << i;
-        EXPECT_EQ(data.uID, expected[i].uID) << i;
-        EXPECT_EQ(data.uFlags, expected[i].flags) << i;
-        EXPECT_EQ(data.uCallbackMessage, expected[i].callback) << i;
-        EXPECT_EQ(data.hIcon, expected[i].icon) << i;
-        EXPECT_EQ(Tip(data), expected[i].tip) << i;
+        const NOTIFYICONDATAA& data = area.calls[i].data;
+        EXPECT_EQ(Record(area.calls[i].message, data.uID, data.uFlags, data.uCallbackMessage, data.hIcon, Tip(data)),
+                  expected[i]) << i;
     }
     // Every record starts from the same one: its size and window, once.
     EXPECT_EQ(area.calls[3].data.cbSize, 152u);

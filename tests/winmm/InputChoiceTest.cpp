@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 
 namespace {
 
@@ -20,14 +21,8 @@ const SourceList kServer{{{"mic", "Built-in Microphone", 2},
 
 TEST(InputChoice, MapperRules)
 {
-    struct Case {
-        SourceList list;
-        std::string choice;
-        std::string source;
-        bool missing;
-    };
     const SourceList noOutput{kServer.sources, "mic", ""};
-    const Case cases[] = {
+    const std::tuple<SourceList, std::string, std::string, bool> cases[] = {  // list, choice; source, missing
         {kServer, "", "mic", false},
         {kServer, "@DEFAULT_SOURCE@", "mic", false},
         {kServer, "@DEFAULT_MONITOR@", "speakers.monitor", false},
@@ -36,10 +31,10 @@ TEST(InputChoice, MapperRules)
         {kServer, "unplugged", "mic", true},  // the default input stands in
         {SourceList{}, "usb", "", true},
     };
-    for (const Case& c : cases) {
-        const winmm::ResolvedChoice resolved = ResolveChoice(c.list, c.choice);
-        EXPECT_EQ(resolved.source, c.source) << c.choice;
-        EXPECT_EQ(resolved.missing, c.missing) << c.choice;
+    for (const auto& [list, choice, source, missing] : cases) {
+        const winmm::ResolvedChoice resolved = ResolveChoice(list, choice);
+        EXPECT_EQ(resolved.source, source) << choice;
+        EXPECT_EQ(resolved.missing, missing) << choice;
     }
 }
 
