@@ -207,15 +207,30 @@ QAction* InputEntry(frmMain& form, const QString& text)
 TEST_F(InteractionTest, TheInputMenuListsTheSourcesWhenItOpensAndAChoiceMovesTheRecordingAndIsStored)
 {
     driver->list = {{{"mic", "Microphone", 1}, {"out.monitor", "Monitor of Speakers & Phones", 2}}, "mic", "out.monitor"};
-    ASSERT_TRUE(SaveStoredSettings(150, "out.monitor"));
     std::vector<std::string> items;
     {
         frmMain form("");
         ASSERT_TRUE(form.Form_Load());
+        EXPECT_EQ(InputEntries(form)[0], "[x] Default input") << "nothing stored";
+    }
+    ASSERT_TRUE(SaveStoredSettings(150, "out.monitor"));
+    for (const std::string environment : {"", "mic"}) {
+        winmm::waveInSetPreferred(environment);  // as PULSE_SOURCE sets it
+        frmMain form("");
+        ASSERT_TRUE(form.Form_Load());
+        const bool stored = environment.empty();
+        EXPECT_EQ(driver->lastTarget.choice, stored ? "out.monitor" : "mic") << "PULSE_SOURCE wins for its run";
+        EXPECT_EQ(InputEntries(form), (std::vector<std::string>{"Default input", "What is playing", "-",
+                                                                stored ? "Microphone" : "[x] Microphone",
+                                                                stored ? "[x] Monitor of Speakers && Phones"
+                                                                       : "Monitor of Speakers && Phones"}));
+        form.Unload();
+        EXPECT_EQ(LoadStoredSettings().input, "out.monitor") << "kept while the user chooses nothing";
+    }
+    {
+        frmMain form("");
+        ASSERT_TRUE(form.Form_Load());
         for (QAction* action : form.mnuPopup->actions()) items.push_back(action->text().toStdString());
-        EXPECT_EQ(driver->lastTarget.choice, "out.monitor") << "the stored choice is opened";
-        EXPECT_EQ(InputEntries(form), (std::vector<std::string>{"Default input", "What is playing", "-", "Microphone",
-                                                                "[x] Monitor of Speakers && Phones"}));
 
         driver->list.sources.push_back({"usb", "USB Headset", 1});
         EXPECT_EQ(InputEntries(form).back(), "USB Headset") << "read again when it opens";
