@@ -72,6 +72,22 @@ protected:
         return rows;
     }
 
+    // Pixels of the composed DirectDraw canvas within `area` that differ from `expected`.
+    static int WrongPixels(frmMain& form, const QImage& expected, const QRect& area)
+    {
+        DX_DD& dd = *form.state.oDirectDraw;
+        HDC composed = dd.GetSurfaceDC(form.state.iCanvasSurface);
+        int wrong = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            for (int x = area.left(); x <= area.right(); ++x) {
+                const QRgb e = expected.pixel(x, y);
+                wrong += GetPixel(composed, x, y) != RGB(qRed(e), qGreen(e), qBlue(e));
+            }
+        }
+        dd.ReleaseSurfaceDC(form.state.iCanvasSurface, composed);
+        return wrong;
+    }
+
     kelvo::testing::TempHive hive;
     std::shared_ptr<testing_support::FakeCaptureDriver> driver = std::make_shared<testing_support::FakeCaptureDriver>();
     std::vector<std::string> boxes;

@@ -1,17 +1,12 @@
 // The main window under Qt's offscreen platform, with a capture driver the
 // test controls and the real hive in a temporary configuration folder.
-#include "app/frmMain.h"
-
 #include "app/AppFixture.h"
 #include "app/TickPacer.h"
 #include "settings/StoredSettings.h"
 #include "settings/frmPrefs.h"
 
-#include <gtest/gtest.h>
-
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
 
 namespace {
 
