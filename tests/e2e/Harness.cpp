@@ -273,12 +273,6 @@ std::vector<std::uint8_t> Tone(double hertz, double amplitude, double seconds)
     return v;
 }
 
-long Reports(const std::string& log, const std::string& interval)
-{
-    const std::regex line("kelvo: frames=\\d+ interval=" + interval + "\n");
-    return std::distance(std::sregex_iterator(log.begin(), log.end(), line), std::sregex_iterator());
-}
-
 std::vector<Report> FrameReports(const std::string& log)
 {
     const std::regex line("kelvo: frames=(\\d+) interval=(\\d+)\n");
@@ -418,6 +412,29 @@ bool SessionBus::HostRegistered() const
     return WatcherProperty("IsStatusNotifierHostRegistered").find("boolean true") != std::string::npos;
 }
 
+std::unique_ptr<Process> SessionBus::StartTray(const Desktop& desktop) const
+{
+    // On a busy machine this host at times trips over its own watcher as it
+    // starts, and ends: it is started again then.
+    std::unique_ptr<Process> tray;
+    for (int start = 0; start < 3 && !HostRegistered(); ++start) {
+        tray = std::make_unique<Process>(
+            std::vector<std::string>{"gtk-sni-tray-standalone", "--top", "--beginning", "--watcher", "--size", "24"},
+            desktop.environment);
+        WaitFor([&] { return HostRegistered() || !tray->Running(); }, 20s);
+    }
+    if (!HostRegistered()) throw std::runtime_error("no StatusNotifierItem host");
+    return tray;
+}
+
+Desktop WithBus(const XServer& x, const SessionBus& bus)
+{
+    Desktop desktop = x.ForClients();
+    desktop.environment["DBUS_SESSION_BUS_ADDRESS"] = bus.Address();
+    desktop.environment["NO_AT_BRIDGE"] = "1";
+    return desktop;
+}
+
 Kelvo::Kelvo(const Desktop& desktop, const Environment& sound, std::vector<std::string> arguments,
              const fs::path* configHome, const fs::path& binary)
     : x_(desktop.x), configHome_(configHome ? *configHome : dir_.path() / "config"), log_(dir_.path() / "kelvo.log")
@@ -425,7 +442,7 @@ Kelvo::Kelvo(const Desktop& desktop, const Environment& sound, std::vector<std::
     Environment env = sound;
     for (const auto& [name, value] : desktop.environment) env[name] = value;
     env["XDG_CONFIG_HOME"] = configHome_.string();
-    env["XDG_RUNTIME_DIR"] = dir_.path().string();  // only its owner's, as a new folder is
+    env.emplace("XDG_RUNTIME_DIR", dir_.path().string());  // only its owner's, as a new folder is
     env_ = env;
     arguments.insert(arguments.begin(), binary.string());
     if (desktop.user) {
@@ -460,6 +477,18 @@ std::optional<std::string> Kelvo::MainWindow(std::chrono::milliseconds timeout, 
         },
         timeout);
     return found;
+}
+
+std::size_t Kelvo::Windows() const
+{
+    return x_->WindowsOfPid(process_->pid()).size();
+}
+
+bool Kelvo::OpenMenu(QPoint at) const
+{
+    const std::size_t windows = Windows();
+    x_->Click(at, 3);
+    return WaitFor([&] { return Windows() > windows; }, 10s);
 }
 
 }  // namespace e2e

@@ -126,9 +126,6 @@ std::unique_ptr<Process> Trayer(const XServer& x, const std::string& tint = "");
 std::vector<std::uint8_t> Tone(double hertz, double amplitude, double seconds);
 
 inline std::filesystem::path KelvoBinary() { return std::filesystem::path(KELVO_BUILD_DIR) / "kelvo"; }
-// How many of Kelvo's /debug lines in `log` give an interval that matches
-// `interval` (a regular expression).
-long Reports(const std::string& log, const std::string& interval = "\\d+");
 // Kelvo's /debug lines in `log`, in order.
 struct Report {
     long frames = 0;
@@ -181,6 +178,8 @@ public:
     // The items the StatusNotifierWatcher lists.
     std::vector<std::string> RegisteredItems() const;
     bool HostRegistered() const;
+    // gtk-sni-tray-standalone on `desktop`, once its host is registered.
+    std::unique_ptr<Process> StartTray(const Desktop& desktop) const;
 
 private:
     std::string WatcherProperty(const std::string& name) const;
@@ -196,7 +195,11 @@ struct Desktop {
     const XServer* x = nullptr;
 };
 
-// The applet under test, with its own configuration folder; on an X
+// `x`'s desktop with `bus` as its session bus.
+Desktop WithBus(const XServer& x, const SessionBus& bus);
+
+// The applet under test, with its own configuration folder (and, unless the
+// desktop names one, XDG_RUNTIME_DIR); on an X
 // desktop, started once more when it could not open the display.
 class Kelvo {
 public:
@@ -210,6 +213,10 @@ public:
     // The main window's id, once it is shown on an X desktop (188 x 94 device
     // pixels at a device pixel ratio of 1).
     std::optional<std::string> MainWindow(std::chrono::milliseconds timeout = 10s, QSize size = QSize(188, 94));
+    // How many windows it shows on the X desktop (its own, menus, boxes).
+    std::size_t Windows() const;
+    // Right-clicks `at`; true once a menu opened.
+    bool OpenMenu(QPoint at) const;
 
 private:
     const XServer* x_ = nullptr;

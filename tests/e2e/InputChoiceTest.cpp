@@ -61,15 +61,10 @@ void ChooseInput(const XServer& x, Kelvo& kelvo, int downs)
 {
     const auto id = kelvo.MainWindow();
     ASSERT_TRUE(id) << kelvo.Log();
-    const int pid = kelvo.process().pid();
-    const auto opens = [&](std::size_t windows) {
-        return WaitFor([&] { return x.WindowsOfPid(pid).size() > windows; }, 10s);
-    };
-    const std::size_t windows = x.WindowsOfPid(pid).size();
-    x.Click(x.Geometry(*id).center(), 3);
-    ASSERT_TRUE(opens(windows));
+    ASSERT_TRUE(kelvo.OpenMenu(x.Geometry(*id).center()));
+    const std::size_t windows = kelvo.Windows();
     x.Xdotool({"key", "Down", "Down", "Right"});
-    ASSERT_TRUE(opens(windows + 1)) << "the submenu";
+    ASSERT_TRUE(WaitFor([&] { return kelvo.Windows() > windows; }, 10s)) << "the submenu";
     for (int i = 0; i < downs; ++i) x.Xdotool({"key", "Down"});
     x.Xdotool({"key", "Return"});
 }

@@ -44,20 +44,6 @@ TEST(CommandLine, TheOptionsWorkWithoutADisplayAndAnUnknownOneIsRefusedInOneLine
     EXPECT_FALSE(fs::exists(entry));
 }
 
-// The second start, as the first's desktop would start it.
-int SecondStart(const Kelvo& first, const std::vector<std::string>& switches, const fs::path& log)
-{
-    std::vector<std::string> argv{KelvoBinary().string()};
-    argv.insert(argv.end(), switches.begin(), switches.end());
-    for (int attempt = 0;; ++attempt) {
-        fs::remove(log);
-        const int status = Process(argv, first.environment(), log).WaitExit(20s).value_or(-1);
-        // One X connection in a hundred fails on a loaded machine.
-        if (status != 1 || attempt > 0 || ReadFile(log).find("cannot open the display") == std::string::npos)
-            return status;
-    }
-}
-
 TEST(SecondStart, HandsOverToTheRunningKelvoWhichShowsItsWindowUnlessTrayWasAskedOneCaptureStreamStays)
 {
     XServer x;
@@ -68,11 +54,14 @@ TEST(SecondStart, HandsOverToTheRunningKelvoWhichShowsItsWindowUnlessTrayWasAske
         return e2e::Run({"pactl", "list", "source-outputs"}, sound.ClientEnvironment()).output;
     };
     ASSERT_TRUE(e2e::WaitFor([&] { return streams().find("Source Output #") != std::string::npos; }, 20s));
-    TempDir logs;
+    // Later starts, as the first's desktop would start them.
+    const Desktop session{first.environment(), nullptr, &x};
 
-    EXPECT_EQ(SecondStart(first, {"/tray"}, logs.path() / "tray.log"), 0) << ReadFile(logs.path() / "tray.log");
+    Kelvo tray(session, {}, {"/tray"}, &first.ConfigHome());
+    EXPECT_EQ(tray.process().WaitExit(20s), std::optional<int>(0)) << tray.Log();
     EXPECT_FALSE(first.MainWindow(0ms)) << "with /tray the running one stays in the tray";
-    EXPECT_EQ(SecondStart(first, {}, logs.path() / "plain.log"), 0) << ReadFile(logs.path() / "plain.log");
+    Kelvo plain(session, {}, {}, &first.ConfigHome());
+    EXPECT_EQ(plain.process().WaitExit(20s), std::optional<int>(0)) << plain.Log();
     EXPECT_TRUE(first.MainWindow()) << "without it, its window comes up";
     EXPECT_TRUE(first.process().Running());
 
@@ -85,16 +74,9 @@ TEST(SecondStart, HandsOverToTheRunningKelvoWhichShowsItsWindowUnlessTrayWasAske
     // A Kelvo killed outright leaves its lock and socket behind; they never
     // stop the next start.
     first.process().Stop(9);
-    const fs::path log = logs.path() / "next.log";
-    std::unique_ptr<Process> next;
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        fs::remove(log);
-        next = std::make_unique<Process>(std::vector<std::string>{KelvoBinary().string()}, first.environment(), log);
-        e2e::WaitFor([&] { return !x.WindowsOfPid(next->pid()).empty() || !next->Running(); }, 20s);
-        if (next->Running() || ReadFile(log).find("cannot open the display") == std::string::npos) break;
-    }
-    EXPECT_TRUE(next->Running()) << ReadFile(log);
-    EXPECT_FALSE(x.WindowsOfPid(next->pid()).empty());
+    Kelvo next(session, {}, {}, &first.ConfigHome());
+    EXPECT_TRUE(next.MainWindow()) << next.Log();
+    EXPECT_TRUE(next.process().Running());
 }
 
 }  // namespace

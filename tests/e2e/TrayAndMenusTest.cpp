@@ -31,9 +31,7 @@ TEST(TrayAndMenus, TheTraceIsLiveUnderMenusAndBoxesAboutAndAnIntervalFromEitherM
     };
     // The menu at `at`, its entry `downs` down (past the separators), then the window titled `title`.
     const auto choose = [&](QPoint at, int downs, const std::string& title) {
-        const std::size_t windows = x.WindowsOfPid(kelvo.process().pid()).size();
-        x.Click(at, 3);
-        WaitFor([&] { return x.WindowsOfPid(kelvo.process().pid()).size() > windows; }, 10s);
+        kelvo.OpenMenu(at);
         for (int i = 0; i < downs; ++i) x.Xdotool({"key", "Down"});
         x.Xdotool({"key", "Return"});
         return shown(title);
@@ -54,11 +52,6 @@ TEST(TrayAndMenus, TheTraceIsLiveUnderMenusAndBoxesAboutAndAnIntervalFromEitherM
                    "click", "1", "key", "ctrl+a", "type", text});
         x.Xdotool({"key", "alt+a"});
     };
-    // "Preferences...", then `text` applied.
-    const auto apply = [&](QPoint at, const std::string& text) {
-        ASSERT_TRUE(choose(at, 1, "Kelvo Preferences")) << kelvo.Log();
-        type(dialog, text);
-    };
     // The frames of the second whole second from now, at `interval` ms.
     const auto rate = [&](long interval) {
         const std::size_t seen = FrameReports(kelvo.Log()).size();
@@ -69,30 +62,35 @@ TEST(TrayAndMenus, TheTraceIsLiveUnderMenusAndBoxesAboutAndAnIntervalFromEitherM
         EXPECT_EQ(reports.back().interval, interval);
         return reports.back().frames;
     };
+    // The "Invalid rate" box, live frames at `interval` under it, closed.
+    const auto refused = [&](long interval) {
+        ASSERT_TRUE(shown("Invalid rate")) << kelvo.Log();
+        EXPECT_GE(rate(interval), 5) << "the \"Invalid rate\" box";
+        x.Xdotool({"windowfocus", "--sync", dialog, "key", "Return"});
+        ASSERT_TRUE(WaitFor([&] { return x.WindowsNamed("Invalid rate").empty(); }, 10s));
+    };
 
     ASSERT_TRUE(WaitFor(traced, 20s)) << kelvo.Log();
     const QImage first = x.Screenshot().copy(panel);
     EXPECT_TRUE(WaitFor([&] { return x.Screenshot().copy(panel) != first; }, 10s)) << "the trace is live";
     // ... also while the icon's menu is open.
-    const std::size_t windows = x.WindowsOfPid(kelvo.process().pid()).size();
-    x.Click(icon, 3);
-    ASSERT_TRUE(WaitFor([&] { return x.WindowsOfPid(kelvo.process().pid()).size() > windows; }, 10s));
+    const std::size_t windows = kelvo.Windows();
+    ASSERT_TRUE(kelvo.OpenMenu(icon));
     const QImage underMenu = x.Screenshot().copy(panel);
     EXPECT_TRUE(WaitFor([&] { return x.Screenshot().copy(panel) != underMenu; }, 10s)) << "the icon under its menu";
     EXPECT_GE(rate(150), 5) << "the tray's menu";
     x.Xdotool({"key", "Escape"});
-    ASSERT_TRUE(WaitFor([&] { return x.WindowsOfPid(kelvo.process().pid()).size() == windows; }, 10s));
+    ASSERT_TRUE(WaitFor([&] { return kelvo.Windows() == windows; }, 10s));
     x.Click(icon, 1, 2);
     ASSERT_TRUE(WaitFor([&] { return kelvo.MainWindow(0ms).has_value() && !traced(); }, 10s)) << "window for icon";
     const QRect window = x.Geometry(*kelvo.MainWindow());
     EXPECT_EQ(window.topLeft(), QPoint((640 - 188) / 2, (480 - 94) / 2)) << "centred, also after a start in the tray";
 
-    const std::size_t before = x.WindowsOfPid(kelvo.process().pid()).size();
-    x.Click(window.center(), 3);
-    ASSERT_TRUE(WaitFor([&] { return x.WindowsOfPid(kelvo.process().pid()).size() > before; }, 10s));
+    const std::size_t before = kelvo.Windows();
+    ASSERT_TRUE(kelvo.OpenMenu(window.center()));
     EXPECT_GE(rate(150), 5) << "the window's menu";
     x.Xdotool({"key", "Escape"});
-    ASSERT_TRUE(WaitFor([&] { return x.WindowsOfPid(kelvo.process().pid()).size() == before; }, 10s));
+    ASSERT_TRUE(WaitFor([&] { return kelvo.Windows() == before; }, 10s));
     about(window.center(), "Escape");
 
     // With the dialog open: 14 is refused, 45 runs at once.
@@ -101,10 +99,7 @@ TEST(TrayAndMenus, TheTraceIsLiveUnderMenusAndBoxesAboutAndAnIntervalFromEitherM
     EXPECT_LE((x.Geometry(prefs).center() - window.center()).manhattanLength(), 2) << "centred on its owner";
     EXPECT_GE(rate(150), 5) << "the Preferences dialog";
     type(prefs, "14");
-    ASSERT_TRUE(shown("Invalid rate")) << kelvo.Log();
-    EXPECT_GE(rate(150), 5) << "the \"Invalid rate\" box";
-    x.Xdotool({"windowfocus", "--sync", dialog, "key", "Return"});
-    ASSERT_TRUE(WaitFor([&] { return x.WindowsNamed("Invalid rate").empty(); }, 10s));
+    refused(150);
     type(prefs, "45");
     const long applied = rate(45);
     EXPECT_TRUE(applied >= 18 && applied <= 22) << applied << " frames/s at 45 ms, the dialog still open";
@@ -114,11 +109,10 @@ TEST(TrayAndMenus, TheTraceIsLiveUnderMenusAndBoxesAboutAndAnIntervalFromEitherM
     // In the tray, from the icon's menu: 14 is refused (45 is what is stored at the end).
     x.Click(window.center(), 1, 2);
     ASSERT_TRUE(WaitFor([&] { return !kelvo.MainWindow(0ms) && traced(); }, 10s)) << "into the tray";
-    apply(icon, "14");
+    ASSERT_TRUE(choose(icon, 1, "Kelvo Preferences")) << kelvo.Log();
     const std::string iconPrefs = dialog;
-    ASSERT_TRUE(shown("Invalid rate")) << kelvo.Log();
-    x.Xdotool({"windowfocus", "--sync", dialog, "key", "Return"});
-    ASSERT_TRUE(WaitFor([&] { return x.WindowsNamed("Invalid rate").empty(); }, 10s));
+    type(iconPrefs, "14");
+    refused(45);
     x.Click(x.Geometry(iconPrefs).topLeft() + QPoint(205, 153), 1);  // "Cancel"
     EXPECT_TRUE(WaitFor([&] { return x.WindowsNamed("Kelvo Preferences").empty(); }, 10s));
     about(icon, "Return");
@@ -142,9 +136,7 @@ TEST(TrayAndMenus, StartedBeforeAnyTrayKelvoMovesIntoEachTrayThatComesOfEitherKi
     XServer x;
     DesktopUser user;
     SessionBus bus(user);
-    Desktop desktop = x.ForClients();
-    desktop.environment["DBUS_SESSION_BUS_ADDRESS"] = bus.Address();
-    desktop.environment["NO_AT_BRIDGE"] = "1";
+    const Desktop desktop = WithBus(x, bus);
     SoundServer sound;
     const auto player = sound.Play(Tone(440, 0.8, 120));
     Kelvo kelvo(desktop, sound.ClientEnvironment(), {"/tray"});
@@ -155,19 +147,7 @@ TEST(TrayAndMenus, StartedBeforeAnyTrayKelvoMovesIntoEachTrayThatComesOfEitherKi
     const auto iconShown = [&](bool item) {
         return WaitFor([&] { return Find(x.Screenshot(), panel, qRgb(0, 0, 255), item ? 90 : 0).pixels >= 3; }, 20s);
     };
-    const auto startTray = [&](bool item) {
-        if (!item) return Trayer(x);
-        // This host at times trips over its own watcher as it starts, and ends.
-        std::unique_ptr<Process> tray;
-        for (int start = 0; start < 3 && !bus.HostRegistered(); ++start) {
-            tray = std::make_unique<Process>(
-                std::vector<std::string>{"gtk-sni-tray-standalone", "--top", "--beginning", "--watcher", "--size", "24"},
-                desktop.environment);
-            WaitFor([&] { return bus.HostRegistered() || !tray->Running(); }, 20s);
-        }
-        if (!bus.HostRegistered()) throw std::runtime_error("no StatusNotifierItem host");
-        return tray;
-    };
+    const auto startTray = [&](bool item) { return item ? bus.StartTray(desktop) : Trayer(x); };
     // Each kind comes first, then the other: Kelvo moves from one to the other
     // in one process.
     for (const bool item : {true, false, true, false}) {

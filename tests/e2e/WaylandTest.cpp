@@ -158,19 +158,8 @@ TEST(Wayland, OnX11AStatusNotifierItemTraysClickBringsTheWindowBack)
     XServer x;
     DesktopUser user;
     SessionBus bus(user);
-    Desktop desktop = x.ForClients();
-    desktop.environment["DBUS_SESSION_BUS_ADDRESS"] = bus.Address();
-    desktop.environment["NO_AT_BRIDGE"] = "1";
-    // On a busy machine this host at times trips over its own watcher as it
-    // starts, and ends: it is started again then.
-    std::unique_ptr<Process> tray;
-    for (int start = 0; start < 3 && !bus.HostRegistered(); ++start) {
-        tray = std::make_unique<Process>(
-            std::vector<std::string>{"gtk-sni-tray-standalone", "--top", "--beginning", "--watcher", "--size", "24"},
-            desktop.environment);
-        WaitFor([&] { return bus.HostRegistered() || !tray->Running(); }, 20s);
-    }
-    ASSERT_TRUE(bus.HostRegistered());
+    const Desktop desktop = WithBus(x, bus);
+    const auto tray = bus.StartTray(desktop);
     SoundServer sound;
     const auto player = sound.Play(Tone(440, 0.8, 120));
     Kelvo kelvo(desktop, sound.ClientEnvironment(), {"/tray"});
