@@ -120,6 +120,15 @@ bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds t
     return true;
 }
 
+bool Retrying(const std::function<void()>& act, const std::function<bool()>& done)
+{
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        act();
+        if (WaitFor(done, 4s)) return true;
+    }
+    return false;
+}
+
 CommandResult Run(const std::vector<std::string>& argv, const Environment& extraEnv)
 {
     TempDir dir;

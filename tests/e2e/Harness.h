@@ -60,6 +60,10 @@ std::string ReadFile(const std::filesystem::path& path);
 // Polls `condition` until it holds or `timeout` passes.
 bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
 
+// Input that arrives just as a surface appears can be lost: repeats `act`
+// until `done` holds.
+bool Retrying(const std::function<void()>& act, const std::function<bool()>& done);
+
 // Runs a command to its end; its exit code and standard output.
 struct CommandResult {
     int code = -1;

@@ -1,7 +1,7 @@
 // The tray icon, the preferences dialog and the about box from both menus, the
 // user's mouse and keyboard, against a real X server, a real XEmbed tray host
 // and a real sound server. The trace stays live whatever of these is open.
-// Trays of both kinds that come late, go and come back.
+// Trays of both kinds that come late, go and come back; a click on either icon.
 #include "e2e/Harness.h"
 
 #include <gtest/gtest.h>
@@ -171,6 +171,15 @@ TEST(TrayAndMenus, StartedBeforeAnyTrayKelvoMovesIntoEachTrayThatComesOfEitherKi
     EXPECT_TRUE(WaitFor([&] { return !bus.HostRegistered(); }, 10s));
     EXPECT_TRUE(iconShown(false)) << "back in the XEmbed tray " << kelvo.Log();
     EXPECT_FALSE(kelvo.MainWindow(0ms));
+    // Alone, the StatusNotifierItem host's click on the icon brings the window back.
+    trayer.reset();
+    ASSERT_TRUE(kelvo.MainWindow()) << kelvo.Log();
+    const auto host = startTray(true);
+    Found icon;
+    ASSERT_TRUE(WaitFor([&] { return (icon = Find(x.Screenshot(), panel, qRgb(0, 0, 255), 90)).pixels >= 3; }, 20s));
+    ASSERT_TRUE(WaitFor([&] { return !kelvo.MainWindow(0ms); }, 10s));
+    EXPECT_TRUE(Retrying([&] { x.Click(icon.box.center(), 1); }, [&] { return kelvo.MainWindow(0ms).has_value(); }));
+    EXPECT_TRUE(WaitFor([&] { return bus.RegisteredItems().empty(); }, 10s));
     EXPECT_EQ(kelvo.process().Stop(SIGTERM), 0);
     EXPECT_EQ(kelvo.Log(), "") << "nothing to say while trays come and go";
 }

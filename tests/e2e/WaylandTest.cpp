@@ -1,5 +1,5 @@
 // Kelvo on Wayland desktops and with StatusNotifierItem trays: sway with
-// waybar, weston without a tray, and X11 with a StatusNotifierItem tray.
+// waybar, and weston without a tray.
 #include "e2e/Harness.h"
 
 #include <gtest/gtest.h>
@@ -18,17 +18,6 @@ constexpr QRgb kWindowTrace = qRgb(128, 255, 255);
 constexpr QRgb kMessageBox = qRgb(239, 239, 239);
 constexpr QRgb kWhite = qRgb(255, 255, 255);
 const QRect kPanel(0, 0, 640, 24);
-
-// Input that arrives just as a surface appears can be lost: repeats `act`
-// until `done` holds.
-bool Retrying(const std::function<void()>& act, const std::function<bool()>& done)
-{
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        act();
-        if (WaitFor(done, 4s)) return true;
-    }
-    return false;
-}
 
 TEST(Wayland, OnSwayWaybarsTrayShowsTheLiveTraceItsActivateBringsTheWindowBackAndItsMenusExitEnds)
 {
@@ -151,26 +140,6 @@ TEST(Wayland, OnWestonTheWindowDrawsAndDragsAndWithoutATrayStaysSayingSoOnce)
     EXPECT_GT(Find(x.Screenshot(), desktop, kWindowTrace).pixels, 20) << "the window stays";
     EXPECT_EQ(kelvo.process().Stop(SIGTERM), 0) << kelvo.Log();
     EXPECT_EQ(kelvo.Log(), "") << "nothing to say about placing the window";
-}
-
-TEST(Wayland, OnX11AStatusNotifierItemTraysClickBringsTheWindowBack)
-{
-    XServer x;
-    DesktopUser user;
-    SessionBus bus(user);
-    const Desktop desktop = WithBus(x, bus);
-    const auto tray = bus.StartTray(desktop);
-    SoundServer sound;
-    const auto player = sound.Play(Tone(440, 0.8, 120));
-    Kelvo kelvo(desktop, sound.ClientEnvironment(), {"/tray"});
-
-    Found icon;
-    // This host scales icons: their colours blur.
-    ASSERT_TRUE(WaitFor([&] { return (icon = Find(x.Screenshot(), kPanel, kIconTrace, 90)).pixels >= 3; }, 20s))
-        << kelvo.Log();
-    EXPECT_TRUE(Retrying([&] { x.Click(icon.box.center(), 1); }, [&] { return kelvo.MainWindow(0ms).has_value(); }))
-        << kelvo.Log();
-    EXPECT_TRUE(WaitFor([&] { return bus.RegisteredItems().empty(); }, 10s));
 }
 
 }  // namespace
