@@ -26,7 +26,6 @@ TEST(CommandLine, TheOptionsWorkWithoutADisplayAndAnUnknownOneIsRefusedInOneLine
         std::string says;
     } cases[] = {
         {"--help", 0, "^Usage: kelvo \\[/tray\\] \\[/debug\\]\n"},
-        {"-h", 0, "^Usage: kelvo "},
         {"--version", 0, "^kelvo \\d+\\.\\d+\n$"},
         {"--bogus", 2, "^kelvo: unknown option --bogus [^\n]*\n$"},
         {"--autostart", 0, "^Kelvo starts in the tray at every login: " + entry.string() + "\n$"},
