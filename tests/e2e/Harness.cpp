@@ -488,6 +488,17 @@ std::optional<std::string> Kelvo::MainWindow(std::chrono::milliseconds timeout, 
     return found;
 }
 
+bool Kelvo::WaitForTrace(const std::function<bool(const Found&)>& check, Found* last)
+{
+    const auto id = MainWindow();
+    if (!id) return false;
+    const QRect canvas(x_->Geometry(*id).topLeft() + QPoint(8, 24), QSize(171, 61));
+    Found seen;
+    const bool held = WaitFor([&] { return check(seen = Find(x_->Screenshot(), canvas, qRgb(128, 255, 255))); }, 20s);
+    if (last) *last = seen;
+    return held;
+}
+
 std::size_t Kelvo::Windows() const
 {
     return x_->WindowsOfPid(process_->pid()).size();

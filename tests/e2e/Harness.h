@@ -219,6 +219,9 @@ public:
     std::optional<std::string> MainWindow(std::chrono::milliseconds timeout = 10s, QSize size = QSize(188, 94));
     // How many windows it shows on the X desktop (its own, menus, boxes).
     std::size_t Windows() const;
+    // Waits for the trace in its window's canvas to pass `check`; the last
+    // seen goes to `last`.
+    bool WaitForTrace(const std::function<bool(const Found&)>& check, Found* last = nullptr);
     // Right-clicks `at`; true once a menu opened.
     bool OpenMenu(QPoint at) const;
 

@@ -10,7 +10,6 @@ using namespace e2e;
 
 namespace {
 
-constexpr QRgb kTrace = qRgb(128, 255, 255);
 const std::string kFallback = "is not there: recording from the default input";
 
 struct TwoSinks {
@@ -42,19 +41,8 @@ struct TwoSinks {
     std::unique_ptr<Process> player;
 };
 
-// The trace's height in the canvas of Kelvo's window, once `check` holds.
-bool TraceHeight(const XServer& x, Kelvo& kelvo, const std::function<bool(int)>& check)
-{
-    const auto id = kelvo.MainWindow();
-    if (!id) return false;
-    const QRect canvas(x.Geometry(*id).topLeft() + QPoint(8, 24), QSize(171, 61));
-    return WaitFor([&] {
-        const Found t = Find(x.Screenshot(), canvas, kTrace);
-        return t.pixels > 100 && check(t.box.height());
-    }, 20s);
-}
-const auto kFlat = [](int height) { return height == 1; };
-const auto kSpans = [](int height) { return height > 40; };
+const auto kFlat = [](const Found& t) { return t.pixels > 100 && t.box.height() == 1; };
+const auto kSpans = [](const Found& t) { return t.pixels > 100 && t.box.height() > 40; };
 
 // From the window's menu: "Input", then the source `downs` below "Default input".
 void ChooseInput(const XServer& x, Kelvo& kelvo, int downs)
@@ -88,21 +76,21 @@ TEST(InputChoice, TheMenuChoiceSwitchesTheTraceIsStoredFallsBackAndComesBack)
     TempDir config;
     {
         Kelvo kelvo(x.ForClients(), sinks.Client(), {}, &config.path());
-        ASSERT_TRUE(TraceHeight(x, kelvo, kFlat)) << "the silent default input" << kelvo.Log();
+        ASSERT_TRUE(kelvo.WaitForTrace(kFlat)) << "the silent default input" << kelvo.Log();
         ChooseInput(x, kelvo, kToneMonitor);
-        EXPECT_TRUE(TraceHeight(x, kelvo, kSpans)) << kelvo.Log();
+        EXPECT_TRUE(kelvo.WaitForTrace(kSpans)) << kelvo.Log();
         x.Xdotool({"windowfocus", "--sync", *kelvo.MainWindow(), "key", "Escape"});
         EXPECT_EQ(kelvo.process().WaitExit(10s), std::optional<int>(0)) << kelvo.Log();
     }
     EXPECT_NE(ReadFile(config.path() / "kelvo" / "user.reg").find("\"Input\"=\"kelvo_tone.monitor\""), std::string::npos);
 
     Kelvo kelvo(x.ForClients(), sinks.Client(), {}, &config.path());
-    EXPECT_TRUE(TraceHeight(x, kelvo, kSpans)) << "the choice holds after a restart" << kelvo.Log();
+    EXPECT_TRUE(kelvo.WaitForTrace(kSpans)) << "the choice holds after a restart" << kelvo.Log();
     sinks.UnloadTone();
-    EXPECT_TRUE(TraceHeight(x, kelvo, kFlat)) << kelvo.Log();
+    EXPECT_TRUE(kelvo.WaitForTrace(kFlat)) << kelvo.Log();
     EXPECT_EQ(Count(kelvo.Log(), kFallback), 1) << kelvo.Log();
     sinks.LoadTone();
-    EXPECT_TRUE(TraceHeight(x, kelvo, kSpans)) << "back to the stored choice" << kelvo.Log();
+    EXPECT_TRUE(kelvo.WaitForTrace(kSpans)) << "back to the stored choice" << kelvo.Log();
     EXPECT_EQ(Count(kelvo.Log(), kFallback), 1) << kelvo.Log();
 }
 
@@ -111,11 +99,11 @@ TEST(InputChoice, OnPipeWireTheTraceIsLiveAndTheMenuSwitchesIt)
     XServer x;
     TwoSinks sinks(SoundServer::Kind::PipeWire);
     Kelvo kelvo(x.ForClients(), sinks.Client());
-    ASSERT_TRUE(TraceHeight(x, kelvo, kFlat)) << kelvo.Log();
+    ASSERT_TRUE(kelvo.WaitForTrace(kFlat)) << kelvo.Log();
     EXPECT_TRUE(std::regex_search(sinks.sound.Pactl({"list", "source-outputs"}).output,
                                   std::regex("media.name = \"Kelvo\"")));
     ChooseInput(x, kelvo, kToneMonitor);
-    EXPECT_TRUE(TraceHeight(x, kelvo, kSpans)) << kelvo.Log();
+    EXPECT_TRUE(kelvo.WaitForTrace(kSpans)) << kelvo.Log();
     const QImage first = x.Screenshot();
     EXPECT_TRUE(WaitFor([&] { return x.Screenshot() != first; }, 10s)) << "the trace is live";
 }

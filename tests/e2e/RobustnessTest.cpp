@@ -14,7 +14,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr QRgb kTrace = qRgb(128, 255, 255);
 const std::string kStored = "REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Quennel\\Kelvo]\n\"Frequency\"=dword:0000000f\n";
 
 // Kelvo starts with 15 ms stored; whatever happens, 15 is what stays stored.
@@ -71,15 +70,8 @@ TEST_F(Robustness, TheTraceFollowsTheSoundThroughStallsABusyMachineAndALostServe
     Kelvo kelvo(x.ForClients(), sound.ClientEnvironment(), {"/debug"}, &config.path());
     const auto id = kelvo.MainWindow();
     ASSERT_TRUE(id) << kelvo.Log();
-    // The trace in the canvas's drawing area, as last seen.
-    const QRect canvas(x.Geometry(*id).topLeft() + QPoint(8, 24), QSize(171, 61));
-    Found t;
-    const auto waitForTrace = [&](const std::function<bool(const Found&)>& check) {
-        return WaitFor([&] {
-            t = Find(x.Screenshot(), canvas, kTrace);
-            return check(t);
-        }, 20s);
-    };
+    Found t;  // the trace, as last seen
+    const auto waitForTrace = [&](const std::function<bool(const Found&)>& check) { return kelvo.WaitForTrace(check, &t); };
 
     // Silence is one row across the canvas; a tone spans many.
     EXPECT_TRUE(waitForTrace([](const Found& t) { return t.pixels > 100 && t.box.height() == 1; })) << t.box.height();
