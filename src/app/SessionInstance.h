@@ -3,13 +3,17 @@
 // it; a later start finds the lock taken and hands its wish over there.
 #pragma once
 
+#include "common/UniqueFd.h"
+
 #include <QObject>
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
-class QLocalServer;
+class QSocketNotifier;
 
 namespace kelvo {
 
@@ -45,10 +49,16 @@ public:
 private:
     bool TakeLock();
     bool HandOver(bool show, std::chrono::milliseconds patience);
+    void Accept();
+    struct Peer;
+    void Read(Peer* peer);
+    void Drop(Peer* peer);
 
     SessionPlace place_;
-    int lockFd_ = -1;  // held open, and so locked, for the whole run
-    QLocalServer* server_ = nullptr;
+    UniqueFd lockFd_;  // held open, and so locked, for the whole run
+    UniqueFd listenFd_;
+    QSocketNotifier* listener_ = nullptr;
+    std::vector<std::unique_ptr<Peer>> peers_;
     std::function<void()> onShow_;
 };
 
