@@ -13,7 +13,8 @@ struct Step {
     short x, y;  // in 1/64 pixel from the origin
 };
 
-// DejaVu Sans Bold Oblique at 8 pixels, the outlines Qt gives for "Kelvo".
+// DejaVu Sans Bold Oblique at 8 pixels, the outlines Qt gives for "Kelvo"
+// (the typeface's notice is in LICENSE).
 constexpr Step kWord[] = {
     {'M', 84, -373}, {'L', 180, -373}, {'L', 154, -239}, {'L', 312, -373}, {'L', 429, -373}, {'L', 215, -192},
     {'L', 376, 0}, {'L', 263, 0}, {'L', 137, -156}, {'L', 107, 0}, {'L', 11, 0}, {'L', 84, -373}, {'M', 690, -130},
