@@ -10,30 +10,7 @@ out=$(realpath -m "${1:-docs}")
 ratios=${2:-1 1.25 1.5 2}
 kelvo=$(realpath "${KELVO_BINARY:-build/kelvo}")
 mkdir -p "$out"
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT INT TERM
-
-until_ok() { for _ in $(seq 100); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done; return 1; }
-until_not() { for _ in $(seq 100); do "$@" >/dev/null 2>&1 || return 0; sleep 0.1; done; return 1; }
-
-Xvfb -displayfd 3 -noreset -screen 0 1920x1200x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 & pids+=($!)
-until_ok test -s "$work/display"
-export DISPLAY=":$(cat "$work/display")"
-until_ok xdpyinfo
-
-export XDG_RUNTIME_DIR=$work XDG_CONFIG_HOME=$work/config HOME=$work
-pulseaudio -n --daemonize=no --exit-idle-time=-1 --load=module-native-protocol-unix \
-  --load="module-null-sink sink_name=kelvo_shots" >/dev/null 2>&1 & pids+=($!)
-export PULSE_SERVER=unix:$work/pulse/native PULSE_SOURCE=kelvo_shots.monitor
-until_ok pactl info
-sox -n -r 8000 -c 1 -b 8 -e unsigned -t raw - synth 600 sine 21 sine 53 remix - vol 0.8 2>/dev/null \
-  | pacat --raw --format=u8 --rate=8000 --channels=1 -d kelvo_shots 2>/dev/null & pids+=($!)
+XVFB_ARGS="-noreset -screen 0 1920x1200x24" TONE_SECONDS=600 source tools/shots-world.sh
 
 round() { awk -v v="$1" 'BEGIN { f = int(v); d = v - f; r = (d > 0.5 || (d == 0.5 && f % 2)) ? f + 1 : f; print r }'; }
 start_kelvo() {  # ratio, arguments...

@@ -8,34 +8,8 @@ cd "$(dirname "$0")/.."
 out=$(realpath -m "${1:-docs}")
 kelvo=$(realpath "${KELVO_BINARY:-build/kelvo}")
 mkdir -p "$out"
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT INT TERM
-
-# Waits up to 10 s for a command to succeed.
-until_ok() { for _ in $(seq 100); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done; return 1; }
-until_not() { for _ in $(seq 100); do "$@" >/dev/null 2>&1 || return 0; sleep 0.1; done; return 1; }
-
-# Xvfb picks a free display itself and writes its number.
-Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 & pids+=($!)
-until_ok test -s "$work/display"
-export DISPLAY=":$(cat "$work/display")"
-until_ok xdpyinfo
+XVFB_ARGS="-screen 0 640x480x24" TONE_SECONDS=300 source tools/shots-world.sh
 trayer --edge top --align left --widthtype request --height 24 --SetDockType false >/dev/null 2>&1 & pids+=($!)
-
-export XDG_RUNTIME_DIR=$work XDG_CONFIG_HOME=$work/config HOME=$work
-pulseaudio -n --daemonize=no --exit-idle-time=-1 --load=module-native-protocol-unix \
-  --load="module-null-sink sink_name=kelvo_shots" >/dev/null 2>&1 & pids+=($!)
-export PULSE_SERVER=unix:$work/pulse/native PULSE_SOURCE=kelvo_shots.monitor
-until_ok pactl info
-# A slow tone with a second one beating against it: a calm, readable trace.
-sox -n -r 8000 -c 1 -b 8 -e unsigned -t raw - synth 300 sine 21 sine 53 remix - vol 0.8 2>/dev/null \
-  | pacat --raw --format=u8 --rate=8000 --channels=1 -d kelvo_shots 2>/dev/null & pids+=($!)
 
 "$kelvo" >"$work/kelvo.log" 2>&1 & pids+=($!)
 kelvo_pid=$!
@@ -92,7 +66,7 @@ dialog_shot() {
   fi
 }
 dialog_shot "Down" "^Kelvo Preferences$" preferences.png Return
-dialog_shot "Down Down Down Down" "^Kelvo$" about.png Escape
+dialog_shot "Down Down Down Down Down" "^Kelvo$" about.png Escape
 
 # The tray icon, eight times its size.
 xdotool mousemove $((mx + 60)) $((my + 30)) click --repeat 2 --delay 60 1
