@@ -27,6 +27,13 @@ public:
         if (fd_ >= 0) ::close(fd_);
         fd_ = fd;
     }
+    // Closes now and reports whether the close succeeded: a write is only
+    // safe on disk once its close did.
+    bool Close()
+    {
+        int fd = std::exchange(fd_, -1);
+        return fd < 0 || ::close(fd) == 0;
+    }
 
 private:
     int fd_;

@@ -1,5 +1,6 @@
 #include "registry/hive_store.h"
 
+#include "common/UniqueFd.h"
 #include "registry/hive_format.h"
 #include "registry/winreg.h"
 
@@ -22,28 +23,6 @@ namespace kelvo::registry {
 namespace {
 
 std::string programName = "kelvo";
-
-class UniqueFd {
-public:
-    explicit UniqueFd(int fd = -1) : fd_(fd) {}
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    ~UniqueFd()
-    {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    int get() const { return fd_; }
-    // Closes now and reports whether the close succeeded.
-    bool Close()
-    {
-        int fd = fd_;
-        fd_ = -1;
-        return fd < 0 || ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
 
 struct FileId {
     dev_t dev = 0;
