@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <sstream>
 
 using namespace e2e;
 
@@ -64,6 +65,30 @@ long Count(const std::string& text, const std::string& what)
     return n;
 }
 
+// The server's record streams, each as "its index, its source's index".
+std::vector<std::string> Recordings(const SoundServer& sound)
+{
+    std::vector<std::string> streams;
+    std::istringstream lines(sound.Pactl({"list", "short", "source-outputs"}).output);
+    for (std::string index, source, rest; lines >> index >> source && std::getline(lines, rest);) {
+        streams.push_back(index + " " + source);
+    }
+    return streams;
+}
+
+// Choosing the tone's monitor moves Kelvo's one record stream there.
+void ExpectMovedToTone(const SoundServer& sound, const std::vector<std::string>& before)
+{
+    ASSERT_EQ(before.size(), 1u);
+    std::istringstream sources(sound.Pactl({"list", "short", "sources"}).output);
+    std::string tone;
+    for (std::string index, name, rest; sources >> index >> name && std::getline(sources, rest);) {
+        if (name == "kelvo_tone.monitor") tone = index;
+    }
+    const std::string stream = before.front().substr(0, before.front().find(' '));
+    EXPECT_EQ(Recordings(sound), std::vector<std::string>{stream + " " + tone}) << "the same stream, moved";
+}
+
 // Past "What is playing" and the silent sink's monitor.
 constexpr int kToneMonitor = 3;
 
@@ -77,8 +102,10 @@ TEST(InputChoice, TheMenuChoiceSwitchesTheTraceIsStoredFallsBackAndComesBack)
     {
         Kelvo kelvo(x.ForClients(), sinks.Client(), {}, &config.path());
         ASSERT_TRUE(kelvo.WaitForTrace(kFlat)) << "the silent default input" << kelvo.Log();
+        const auto before = Recordings(sinks.sound);
         ChooseInput(x, kelvo, kToneMonitor);
         EXPECT_TRUE(kelvo.WaitForTrace(kSpans)) << kelvo.Log();
+        ExpectMovedToTone(sinks.sound, before);
         x.Xdotool({"windowfocus", "--sync", *kelvo.MainWindow(), "key", "Escape"});
         EXPECT_EQ(kelvo.process().WaitExit(10s), std::optional<int>(0)) << kelvo.Log();
     }
@@ -102,8 +129,10 @@ TEST(InputChoice, OnPipeWireTheTraceIsLiveAndTheMenuSwitchesIt)
     ASSERT_TRUE(kelvo.WaitForTrace(kFlat)) << kelvo.Log();
     EXPECT_TRUE(std::regex_search(sinks.sound.Pactl({"list", "source-outputs"}).output,
                                   std::regex("media.name = \"Kelvo\"")));
+    const auto before = Recordings(sinks.sound);
     ChooseInput(x, kelvo, kToneMonitor);
     EXPECT_TRUE(kelvo.WaitForTrace(kSpans)) << kelvo.Log();
+    ExpectMovedToTone(sinks.sound, before);
     const QImage first = x.Screenshot();
     EXPECT_TRUE(WaitFor([&] { return x.Screenshot() != first; }, 10s)) << "the trace is live";
 }

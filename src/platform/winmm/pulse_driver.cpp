@@ -220,6 +220,7 @@ public:
         if (!connection_.loop()) return;
         {
             Connection::Lock lock(connection_);
+            closing_ = true;  // an answer still on its way opens nothing new
             if (connection_.context()) {
                 pa_context_set_state_callback(connection_.context(), nullptr, nullptr);
                 pa_context_set_subscribe_callback(connection_.context(), nullptr, nullptr);
@@ -242,18 +243,20 @@ public:
         spec_ = spec;
 
         std::string source = target_.choice;
+        bool isDefault = false;
         if (target_.follows) {
             const std::optional<SourceList> list = ReadSources(connection_, query_);
             if (!list) return MMSYSERR_NODRIVER;
             const ResolvedChoice resolved = ResolveChoice(*list, target_.choice);
             TellMissing(resolved.missing);
             source = resolved.source;
+            isDefault = source == list->defaultSource;
         }
         if (source.empty()) return MMSYSERR_NODRIVER;
         pa_context_set_state_callback(connection_.context(), &PulseStream::OnContextState, this);
 
         chunk_ = ChunkFor(static_cast<std::size_t>(format_.nAvgBytesPerSec * 0.150));
-        if (!Connect(source)) return MMSYSERR_NOMEM;
+        if (!Connect(source, isDefault)) return MMSYSERR_NOMEM;
         connection_.WaitUntil([this] {
             const pa_stream_state_t s = pa_stream_get_state(stream_);
             return s == PA_STREAM_READY || !PA_STREAM_IS_GOOD(s);
@@ -300,12 +303,13 @@ private:
 
     void Requery()
     {
+        if (closing_) return;
         if (query_.Busy()) {
             requeryAgain_ = true;
             return;
         }
         const bool sent = query_.Start(connection_.context(), [this](std::optional<SourceList> list) {
-            if (list) MoveTo(ResolveChoice(*list, target_.choice));
+            if (list) MoveTo(*list);
             else if (!stream_) Failed();
             if (requeryAgain_) {
                 requeryAgain_ = false;
@@ -315,16 +319,47 @@ private:
         if (!sent && !stream_) Failed();
     }
 
-    void MoveTo(const ResolvedChoice& resolved)
+    void MoveTo(const SourceList& list)
     {
+        if (closing_) return;
+        const ResolvedChoice resolved = ResolveChoice(list, target_.choice);
         TellMissing(resolved.missing);
         if (resolved.source.empty()) {
             if (!stream_) Failed();
             return;
         }
         if (stream_ && resolved.source == source_) return;
+        const bool isDefault = resolved.source == list.defaultSource;
+        if (stream_ && pa_stream_get_state(stream_) == PA_STREAM_READY && Move(resolved.source, isDefault)) return;
         DropStream();
-        if (!Connect(resolved.source)) Failed();
+        if (!Connect(resolved.source, isDefault)) Failed();
+    }
+
+    // The server moves the stream it already feeds us: the sound of the new
+    // source comes without a new stream's start-up. A move to the default
+    // makes the stream follow the default from then on, and PipeWire then
+    // takes it back to the source it was opened on by name: such a stream
+    // is opened anew instead.
+    bool Move(const std::string& source, bool isDefault)
+    {
+        if (isDefault && !openedOn_.empty() && openedOn_ != source) return false;
+        ForgetMove();
+        moveOp_ = pa_context_move_source_output_by_name(connection_.context(), pa_stream_get_index(stream_),
+                                                         source.c_str(), &PulseStream::OnMoved, this);
+        if (!moveOp_) {
+            Log("pa_context_move_source_output_by_name", pa_strerror(pa_context_errno(connection_.context())));
+            return false;
+        }
+        source_ = source;
+        return true;
+    }
+
+    void ForgetMove()
+    {
+        if (!moveOp_) return;
+        pa_operation_cancel(moveOp_);
+        pa_operation_unref(moveOp_);
+        moveOp_ = nullptr;
     }
 
     void TellMissing(bool missing)
@@ -336,7 +371,9 @@ private:
         missing_ = missing;
     }
 
-    bool Connect(const std::string& source)
+    // A stream for the default source is opened as such, so that the server
+    // may move it when its default changes.
+    bool Connect(const std::string& source, bool isDefault)
     {
         // Sound settings show the installed icon beside the stream.
         const std::unique_ptr<pa_proplist, decltype(&pa_proplist_free)> properties(pa_proplist_new(), &pa_proplist_free);
@@ -347,13 +384,15 @@ private:
             return false;
         }
         source_ = source;
+        openedOn_ = isDefault ? "" : source;
         corked_ = wantCorked_;
         pa_stream_set_state_callback(stream_, &PulseStream::OnStreamState, this);
         pa_stream_set_read_callback(stream_, &PulseStream::OnRead, this);
+        pa_stream_set_moved_callback(stream_, &PulseStream::OnServerMoved, this);
         pa_buffer_attr attr = Attributes(chunk_);
         const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY |
                                                           (corked_ ? PA_STREAM_START_CORKED : 0));
-        if (pa_stream_connect_record(stream_, source.c_str(), &attr, flags) < 0) {
+        if (pa_stream_connect_record(stream_, isDefault ? "@DEFAULT_SOURCE@" : source.c_str(), &attr, flags) < 0) {
             Log("pa_stream_connect_record", pa_strerror(pa_context_errno(connection_.context())));
             DropStream();
             return false;
@@ -363,9 +402,11 @@ private:
 
     void DropStream()
     {
+        ForgetMove();
         if (!stream_) return;
         pa_stream_set_read_callback(stream_, nullptr, nullptr);
         pa_stream_set_state_callback(stream_, nullptr, nullptr);
+        pa_stream_set_moved_callback(stream_, nullptr, nullptr);
         pa_stream_disconnect(stream_);
         pa_stream_unref(stream_);
         stream_ = nullptr;
@@ -429,6 +470,7 @@ private:
     {
         auto* self = static_cast<PulseStream*>(userdata);
         const pa_stream_state_t state = pa_stream_get_state(s);
+        if (state == PA_STREAM_READY) self->Arrived();
         if (state == PA_STREAM_READY && self->following_) self->ApplyCork();
         if (!PA_STREAM_IS_GOOD(state)) {
             // The source went away: a following stream goes where its
@@ -441,6 +483,31 @@ private:
             }
         }
         self->connection_.Signal();
+    }
+
+    static void OnMoved(pa_context* c, int success, void* userdata)
+    {
+        auto* self = static_cast<PulseStream*>(userdata);
+        pa_operation_unref(self->moveOp_);
+        self->moveOp_ = nullptr;
+        if (success) return;
+        Log("pa_context_move_source_output_by_name", pa_strerror(pa_context_errno(c)));
+        self->DropStream();
+        if (!self->Connect(self->source_, false)) self->Failed();
+    }
+
+    static void OnServerMoved(pa_stream*, void* userdata)
+    {
+        static_cast<PulseStream*>(userdata)->Arrived();
+    }
+
+    // Where the stream records now (the server may have moved it: a new
+    // default, a source that went away) is what the next choice is compared
+    // with; while our own move is on its way, that move's source counts.
+    void Arrived()
+    {
+        const char* device = pa_stream_get_device_name(stream_);
+        if (!moveOp_ && device) source_ = device;
     }
 
     static void OnContextState(pa_context* c, void* userdata)
@@ -492,7 +559,9 @@ private:
     SourceQuery query_;
     pa_sample_spec spec_{};
     pa_stream* stream_ = nullptr;
+    pa_operation* moveOp_ = nullptr;  // our move of stream_, until the server answers
     std::string source_;  // what stream_ records from
+    std::string openedOn_;  // the source stream_ was opened on by name; empty: as the default
     std::size_t chunk_ = 0;
     bool corked_ = false;
     bool wantCorked_ = false;
@@ -500,6 +569,7 @@ private:
     bool requeryAgain_ = false;
     bool missing_ = false;
     bool failed_ = false;
+    bool closing_ = false;
     // Last, so that its loop stops before anything its callbacks use goes.
     Connection connection_;
 };
