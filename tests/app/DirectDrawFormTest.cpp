@@ -12,7 +12,6 @@
 #include <sys/stat.h>
 
 #include <cmath>
-#include <filesystem>
 
 namespace fs = std::filesystem;
 

@@ -1,21 +1,12 @@
 // The two displays and what the user does to switch them, with a
 // notification area that records what it is asked.
-#include "app/frmMain.h"
-
 #include "app/AppFixture.h"
 #include "settings/StoredSettings.h"
 #include "shell/FakeNotificationArea.h"
 #include "user/window_table.h"
 
-#include <gtest/gtest.h>
-
-#include <QApplication>
-#include <QDeadlineTimer>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QTimer>
-
-#include <fstream>
 
 using kelvo::test::FakeNotificationArea;
 
@@ -164,10 +155,7 @@ TEST_F(InteractionTest, WithNoTrayWithinTheWaitAStartWithTrayStaysInTheWindowAnd
         ASSERT_TRUE(form.Form_Load());
         EXPECT_TRUE(form.WaitingForTray());
         if (trayInTime) area.SetAvailable(true);
-        QDeadlineTimer deadline(5000);
-        while (form.WaitingForTray() && !deadline.hasExpired()) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
-        }
+        EXPECT_TRUE(Until([&] { return !form.WaitingForTray(); }));
         area.SetAvailable(true);
         const std::string said = ::testing::internal::GetCapturedStderr();
         EXPECT_EQ(form.DisplayMode(), trayInTime ? 1 : 0);
@@ -177,10 +165,6 @@ TEST_F(InteractionTest, WithNoTrayWithinTheWaitAStartWithTrayStaysInTheWindowAnd
     }
     EXPECT_TRUE(boxes.empty());
 }
-
-}  // namespace
-
-namespace {
 
 // The "Input" submenu's entries as "text" or "[x] text", separators as "-".
 std::vector<std::string> InputEntries(frmMain& form)
@@ -193,16 +177,6 @@ std::vector<std::string> InputEntries(frmMain& form)
     }
     return entries;
 }
-
-QAction* InputEntry(frmMain& form, const QString& text)
-{
-    for (QAction* action : form.mnuInput->actions()) {
-        if (action->text() == text) return action;
-    }
-    return nullptr;
-}
-
-}  // namespace
 
 TEST_F(InteractionTest, TheInputMenuListsTheSourcesWhenItOpensAndAChoiceMovesTheRecordingAndIsStored)
 {
@@ -234,7 +208,7 @@ TEST_F(InteractionTest, TheInputMenuListsTheSourcesWhenItOpensAndAChoiceMovesThe
 
         driver->list.sources.push_back({"usb", "USB Headset", 1});
         EXPECT_EQ(InputEntries(form).back(), "USB Headset") << "read again when it opens";
-        InputEntry(form, "What is playing")->trigger();
+        form.mnuInput->actions().at(1)->trigger();  // "What is playing"
         EXPECT_EQ(driver->Count("retarget @DEFAULT_MONITOR@"), 1);
         EXPECT_EQ(InputEntries(form)[1], "[x] What is playing");
         form.Unload();
@@ -242,3 +216,5 @@ TEST_F(InteractionTest, TheInputMenuListsTheSourcesWhenItOpensAndAChoiceMovesThe
     EXPECT_EQ(items, (std::vector<std::string>{"Preferences...", "Input", "Hide", "", "Exit", "", "About..."}));
     EXPECT_EQ(LoadStoredSettings().input, "@DEFAULT_MONITOR@");
 }
+
+}  // namespace

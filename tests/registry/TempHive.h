@@ -57,4 +57,10 @@ private:
     std::string dir_;
 };
 
+// A test with a private hive of its own.
+class HiveTest : public ::testing::Test {
+protected:
+    TempHive hive;
+};
+
 }  // namespace kelvo::testing

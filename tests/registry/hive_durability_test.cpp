@@ -12,8 +12,6 @@
 
 #include <algorithm>
 
-#include <gtest/gtest.h>
-
 namespace {
 
 bool recording = false;

@@ -9,11 +9,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
 using kelvo::registry::UniqueKey;
 
 namespace {
+
+using RegApi = kelvo::testing::HiveTest;
+using HiveStore = kelvo::testing::HiveTest;
 
 LONG Create(const std::string& path, UniqueKey& key)
 {
@@ -52,9 +53,8 @@ std::optional<std::string> GetText(const char* path, const std::string& name)
     return std::string(text);
 }
 
-TEST(RegApi, BadPathsAndHandlesAreRefusedAndNoBufferIsOverrun)
+TEST_F(RegApi, BadPathsAndHandlesAreRefusedAndNoBufferIsOverrun)
 {
-    kelvo::testing::TempHive hive;
     std::string tooDeep;
     for (int i = 0; i < 513; ++i) tooDeep += "k\\";
     const std::pair<std::string, LONG> cases[] = {
@@ -76,9 +76,8 @@ TEST(RegApi, BadPathsAndHandlesAreRefusedAndNoBufferIsOverrun)
     EXPECT_EQ(name[5], 'x');
 }
 
-TEST(HiveStore, TwoProcessesNeverLoseEachOthersChanges)
+TEST_F(HiveStore, TwoProcessesNeverLoseEachOthersChanges)
 {
-    kelvo::testing::TempHive hive;
     const auto name = [](int id, int i) { return "p" + std::to_string(id) + "_" + std::to_string(i); };
     std::vector<pid_t> writers;
     for (int id : {1, 2}) {
@@ -97,9 +96,8 @@ TEST(HiveStore, TwoProcessesNeverLoseEachOthersChanges)
         for (int i = 0; i < 60; ++i) EXPECT_TRUE(GetText("Shared", name(id, i))) << name(id, i);
 }
 
-TEST(HiveStore, DamagedFileIsKeptAsideOnceBeforeTheFirstWrite)
+TEST_F(HiveStore, DamagedFileIsKeptAsideOnceBeforeTheFirstWrite)
 {
-    kelvo::testing::TempHive hive;
     const std::string damaged = "REGEDIT4\n[HKEY_CURRENT_USER\\Kept]\n\"ok\"=\"yes\"\n\"half\"=hex:01,0\xff\x01garbage";
     hive.Write(damaged);
     ::testing::internal::CaptureStderr();
@@ -117,9 +115,8 @@ TEST(HiveStore, DamagedFileIsKeptAsideOnceBeforeTheFirstWrite)
     EXPECT_EQ(GetText("Kept", "ok"), "yes");
 }
 
-TEST(HiveStore, AnUnreadableHiveIsNeverOverwritten)
+TEST_F(HiveStore, AnUnreadableHiveIsNeverOverwritten)
 {
-    kelvo::testing::TempHive hive;
     // A directory where the file should be, also under a key opened before.
     UniqueKey key = Create("W");
     std::filesystem::remove(hive.file());
@@ -129,9 +126,8 @@ TEST(HiveStore, AnUnreadableHiveIsNeverOverwritten)
     EXPECT_TRUE(std::filesystem::is_directory(hive.file()));
 }
 
-TEST(HiveStore, PathFollowsXdgConfigHomeAndSymbolicLinksAndSavesKeepTheMode)
+TEST_F(HiveStore, PathFollowsXdgConfigHomeAndSymbolicLinksAndSavesKeepTheMode)
 {
-    kelvo::testing::TempHive hive;
     const std::string target = hive.dir() + "/dotfiles.reg";
     std::ofstream(target) << "REGEDIT4\n";
     std::filesystem::permissions(target, std::filesystem::perms(0644));
@@ -163,9 +159,8 @@ std::tuple<LONG, DWORD, std::string> Read(HKEY key, const char* name, DWORD capa
     return {status, capacity, data.substr(0, 4)};
 }
 
-TEST(RegApi, StringsKeepATerminatorThatFollowsTheLengthGiven)
+TEST_F(RegApi, StringsKeepATerminatorThatFollowsTheLengthGiven)
 {
-    kelvo::testing::TempHive hive;
     UniqueKey key = Create("S");
     const std::tuple<DWORD, const char*, DWORD, LONG, DWORD> cases[] = {
         // type, the data and the byte after it, the length given; a query of that length, the size stored
@@ -180,9 +175,8 @@ TEST(RegApi, StringsKeepATerminatorThatFollowsTheLengthGiven)
     }
 }
 
-TEST(RegApi, StringsStoredWithoutTerminatorReadBackTerminatedWhereThereIsRoom)
+TEST_F(RegApi, StringsStoredWithoutTerminatorReadBackTerminatedWhereThereIsRoom)
 {
-    kelvo::testing::TempHive hive;
     UniqueKey key = Create("S");
     Set(key.get(), "text", REG_SZ, {"ab!", 2});
     Set(key.get(), "bytes", REG_BINARY, {"ab!", 2});
@@ -193,9 +187,8 @@ TEST(RegApi, StringsStoredWithoutTerminatorReadBackTerminatedWhereThereIsRoom)
         EXPECT_EQ(Read(key.get(), name, capacity, enumerate), std::make_tuple(ERROR_SUCCESS, 2u, after)) << name;
 }
 
-TEST(RegApi, EnumValueAnswersTypeAndSizeWhenTheNameOrTheDataDoesNotFit)
+TEST_F(RegApi, EnumValueAnswersTypeAndSizeWhenTheNameOrTheDataDoesNotFit)
 {
-    kelvo::testing::TempHive hive;
     UniqueKey key = Create("E");
     Set(key.get(), "longname", REG_SZ, {"abcdef", 7});
     const std::tuple<DWORD, DWORD, LONG, std::string, std::string> cases[] = {
@@ -211,9 +204,8 @@ TEST(RegApi, EnumValueAnswersTypeAndSizeWhenTheNameOrTheDataDoesNotFit)
     }
 }
 
-TEST(RegApi, QueryValueReadsTheSizeBeforeWritingTheType)
+TEST_F(RegApi, QueryValueReadsTheSizeBeforeWritingTheType)
 {
-    kelvo::testing::TempHive hive;
     UniqueKey key = Create("Q");
     Set(key.get(), "text", REG_SZ, {"abcdef", 7});
     Set(key.get(), "number", REG_DWORD, {"\x2d\0\0\0", 4});
@@ -225,9 +217,8 @@ TEST(RegApi, QueryValueReadsTheSizeBeforeWritingTheType)
         EXPECT_TRUE(RegQueryValueExA(key.get(), name, nullptr, &both, data, &both) == status && both == after) << name;
 }
 
-TEST(RegApi, SubkeyPathsEndingInBackslashesNameTheKeyItself)
+TEST_F(RegApi, SubkeyPathsEndingInBackslashesNameTheKeyItself)
 {
-    kelvo::testing::TempHive hive;
     for (const char* path : {"T\\", "T\\\\", "T\\\\\\"}) {
         UniqueKey key;
         EXPECT_EQ(Create(path, key), ERROR_SUCCESS) << path;
@@ -237,9 +228,8 @@ TEST(RegApi, SubkeyPathsEndingInBackslashesNameTheKeyItself)
     }
 }
 
-TEST(RegApi, PredefinedRootsAreKnownByTheirLow32Bits)
+TEST_F(RegApi, PredefinedRootsAreKnownByTheirLow32Bits)
 {
-    kelvo::testing::TempHive hive;
     Create("R");
     const std::uintptr_t high = sizeof(std::uintptr_t) > 4 ? std::uintptr_t{0x12345678} << 32 : 0;
     const std::pair<std::uintptr_t, LONG> cases[] = {
@@ -251,9 +241,8 @@ TEST(RegApi, PredefinedRootsAreKnownByTheirLow32Bits)
     }
 }
 
-TEST(RegApi, CreateUnderAParentOpenedWithFewerRightsCreatesTheSubkey)
+TEST_F(RegApi, CreateUnderAParentOpenedWithFewerRightsCreatesTheSubkey)
 {
-    kelvo::testing::TempHive hive;
     Create("P");
     for (REGSAM sam : {KEY_NOTIFY, KEY_READ, KEY_QUERY_VALUE}) {
         UniqueKey parent, child;
@@ -265,9 +254,8 @@ TEST(RegApi, CreateUnderAParentOpenedWithFewerRightsCreatesTheSubkey)
     }
 }
 
-TEST(RegApi, DeletingTheEmptySubkeyDeletesTheHandlesOwnKey)
+TEST_F(RegApi, DeletingTheEmptySubkeyDeletesTheHandlesOwnKey)
 {
-    kelvo::testing::TempHive hive;
     UniqueKey key = Create("D"), other;
     EXPECT_EQ(RegDeleteKeyA(key.get(), ""), ERROR_SUCCESS);
     const std::pair<LONG, LONG> cases[] = {
@@ -280,9 +268,8 @@ TEST(RegApi, DeletingTheEmptySubkeyDeletesTheHandlesOwnKey)
     for (std::size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(cases[i].first, cases[i].second) << i;
 }
 
-TEST(RegApi, OpenAndCreateLeaveTheCallersHandleOnANullOrInvalidKey)
+TEST_F(RegApi, OpenAndCreateLeaveTheCallersHandleOnANullOrInvalidKey)
 {
-    kelvo::testing::TempHive hive;
     const HKEY closed = Create("O").release(), mark = reinterpret_cast<HKEY>(std::uintptr_t{0x1234});
     RegCloseKey(closed);
     const std::tuple<HKEY, const char*, LONG, HKEY> cases[] = {  // parent, subkey; status, the handle after
@@ -296,9 +283,8 @@ TEST(RegApi, OpenAndCreateLeaveTheCallersHandleOnANullOrInvalidKey)
     }
 }
 
-TEST(RegApi, QueryInfoKeyCountsStringDataAsUtf16)
+TEST_F(RegApi, QueryInfoKeyCountsStringDataAsUtf16)
 {
-    kelvo::testing::TempHive hive;
     UniqueKey key = Create("I");
     const std::tuple<DWORD, std::string_view, DWORD> cases[] = {  // a value added; the largest data after
         {REG_SZ, {"abc", 4}, 8},      {REG_BINARY, "1234567", 8},         {REG_DWORD, "1234", 8},
@@ -311,9 +297,8 @@ TEST(RegApi, QueryInfoKeyCountsStringDataAsUtf16)
     }
 }
 
-TEST(RegApi, GenericRightsAndMaximumAllowedMapOntoKeyRights)
+TEST_F(RegApi, GenericRightsAndMaximumAllowedMapOntoKeyRights)
 {
-    kelvo::testing::TempHive hive;
     SetText("G", "v", "1");
     constexpr LONG ok = ERROR_SUCCESS, denied = ERROR_ACCESS_DENIED, none = ERROR_NO_MORE_ITEMS;
     const std::tuple<REGSAM, LONG, LONG, LONG> cases[] = {  // rights asked; a query, a set, a subkey listing

@@ -3,13 +3,12 @@
 #include "settings/StoredSettings.h"
 #include "settings/clsRegistry.h"
 
-#include <gtest/gtest.h>
-
 namespace {
 
-TEST(StoredSettings, FirstRunGivesDefaultsAndStores150AtExitAndAFailedSaveIsReported)
+using StoredSettingsTest = kelvo::testing::HiveTest;
+
+TEST_F(StoredSettingsTest, FirstRunGivesDefaultsAndStores150AtExitAndAFailedSaveIsReported)
 {
-    kelvo::testing::TempHive hive;
     StoredSettings settings = LoadStoredSettings();
     EXPECT_FALSE(settings.bDirectX);
     EXPECT_FALSE(std::filesystem::exists(hive.file()));  // loading writes nothing
@@ -21,9 +20,8 @@ TEST(StoredSettings, FirstRunGivesDefaultsAndStores150AtExitAndAFailedSaveIsRepo
     EXPECT_FALSE(SaveStoredSettings(151)) << "a failed save is reported";
 }
 
-TEST(StoredSettings, IntervalsTheDialogCouldNeverSetAreNotAppliedAndSaidSoNamingTheStoredValue)
+TEST_F(StoredSettingsTest, IntervalsTheDialogCouldNeverSetAreNotAppliedAndSaidSoNamingTheStoredValue)
 {
-    kelvo::testing::TempHive hive;
     auto dword = [](std::uint32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); };  // little-endian host
     const std::tuple<DWORD, std::string, std::int16_t, std::string> cases[] = {
         {REG_DWORD, dword(15), 15, ""},
@@ -55,9 +53,8 @@ TEST(StoredSettings, IntervalsTheDialogCouldNeverSetAreNotAppliedAndSaidSoNaming
     }
 }
 
-TEST(StoredSettings, StoredValuesAreAppliedEditsSeenAndTheSwitchNeverWritten)
+TEST_F(StoredSettingsTest, StoredValuesAreAppliedEditsSeenAndTheSwitchNeverWritten)
 {
-    kelvo::testing::TempHive hive;
     const std::string key = "REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Quennel\\Kelvo]\n";
     hive.Write(key + "\"Frequency\"=dword:0000002d\n\"DirectX\"=\"y\"\n");
     const StoredSettings stored = LoadStoredSettings();
@@ -70,9 +67,8 @@ TEST(StoredSettings, StoredValuesAreAppliedEditsSeenAndTheSwitchNeverWritten)
     EXPECT_FALSE(LoadStoredSettings().bDirectX);
 }
 
-TEST(StoredSettings, InputIsTextStoredBesideFrequencyAndAnythingElseCountsAsNone)
+TEST_F(StoredSettingsTest, InputIsTextStoredBesideFrequencyAndAnythingElseCountsAsNone)
 {
-    kelvo::testing::TempHive hive;
     EXPECT_EQ(LoadStoredSettings().input, "");
     ASSERT_TRUE(SaveStoredSettings(150, "alsa_input.usb-mic"));
     EXPECT_NE(hive.Read().find("\"Frequency\"=dword:00000096\n\"Input\"=\"alsa_input.usb-mic\"\n"), std::string::npos)

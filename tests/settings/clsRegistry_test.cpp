@@ -4,13 +4,11 @@
 #include "settings/clsRegistry.h"
 
 #include <cstring>
-#include <gtest/gtest.h>
 
 namespace {
 
-class Registry : public ::testing::Test {
+class Registry : public kelvo::testing::HiveTest {
 protected:
-    kelvo::testing::TempHive hive;
     clsRegistry reg;
 
     void SetUp() override { ASSERT_TRUE(reg.CreateKey("SOFTWARE\\Test", true, HKEY_CURRENT_USER)); }

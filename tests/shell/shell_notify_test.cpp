@@ -1,5 +1,4 @@
 #include "shell/FakeNotificationArea.h"
-#include "shell/notification_area.h"
 #include "shell/qt_notification_area.h"
 #include "shell/shellapi.h"
 #include "shell/status_notifier_item.h"
@@ -16,7 +15,6 @@
 
 #include <cstring>
 #include <tuple>
-#include <vector>
 
 namespace {
 
@@ -79,17 +77,14 @@ TEST(ShellNotifyIcon, HandsWellFormedRecordsToTheNotificationArea)
     }
 
     // A StatusNotifierItem host's Activate stands for the double-click.
-    struct Row {
-        QSystemTrayIcon::ActivationReason reason;
-        UINT xembed, item;
-    };
-    for (const Row& row : {Row{QSystemTrayIcon::Context, WM_RBUTTONDOWN, WM_RBUTTONDOWN},
-                           Row{QSystemTrayIcon::DoubleClick, WM_LBUTTONDBLCLK, WM_LBUTTONDBLCLK},
-                           Row{QSystemTrayIcon::Trigger, WM_LBUTTONUP, WM_LBUTTONDBLCLK},
-                           Row{QSystemTrayIcon::MiddleClick, WM_MBUTTONUP, WM_MBUTTONUP},
-                           Row{QSystemTrayIcon::Unknown, 0, 0}}) {
-        EXPECT_EQ(shell::MouseMessageOfActivation(row.reason), row.xembed);
-        EXPECT_EQ(shell::MouseMessageOfActivation(row.reason, shell::TrayHost::StatusNotifierItem), row.item);
+    using Tray = QSystemTrayIcon;
+    const std::tuple<Tray::ActivationReason, UINT, UINT> rows[] = {  // reason; XEmbed tray, item host
+        {Tray::Context, WM_RBUTTONDOWN, WM_RBUTTONDOWN}, {Tray::DoubleClick, WM_LBUTTONDBLCLK, WM_LBUTTONDBLCLK},
+        {Tray::Trigger, WM_LBUTTONUP, WM_LBUTTONDBLCLK},  {Tray::MiddleClick, WM_MBUTTONUP, WM_MBUTTONUP},
+        {Tray::Unknown, 0, 0}};
+    for (const auto& [reason, xembed, item] : rows) {
+        EXPECT_EQ(shell::MouseMessageOfActivation(reason), xembed) << reason;
+        EXPECT_EQ(shell::MouseMessageOfActivation(reason, shell::TrayHost::StatusNotifierItem), item) << reason;
     }
 }
 

@@ -2,10 +2,7 @@
 
 #include "common/RuntimeError.h"
 #include "gdi/gdi.h"
-#include "gdi/gdi_access.h"
 #include "surfaces/IconIndirect.h"
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <functional>

@@ -1,14 +1,10 @@
 #include "surfaces/IconPixels.h"
 
 #include "app/TrayRenderer.h"
-#include "gdi/gdi_access.h"
 #include "shell/FakeNotificationArea.h"
 #include "user/sys_color.h"
 
-#include <gtest/gtest.h>
-
 #include <tuple>
-#include <vector>
 
 using kelvo::test::Argb;
 using kelvo::test::At;

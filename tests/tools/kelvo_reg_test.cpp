@@ -2,13 +2,12 @@
 #include "registry/TempHive.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
-#include <gtest/gtest.h>
-
 namespace {
+
+using KelvoReg = kelvo::testing::HiveTest;
 
 // One command after the other: its exit status, and text its output holds.
 struct Step {
@@ -30,9 +29,8 @@ void Steps(const std::vector<Step>& steps)
     }
 }
 
-TEST(KelvoReg, AddQueryDeleteExportImportAndErrorsOnTheLiveFile)
+TEST_F(KelvoReg, AddQueryDeleteExportImportAndErrorsOnTheLiveFile)
 {
-    kelvo::testing::TempHive hive;
     Steps({{R"(add 'HKCU\SOFTWARE\Quennel\Kelvo' /v DirectX /t REG_SZ /d y /f)", 0},
          {R"(add 'HKEY_CURRENT_USER\SOFTWARE\Quennel\Kelvo' /v Frequency /t REG_DWORD /d 45)", 0}});
     EXPECT_NE(hive.Read().find("\"DirectX\"=\"y\"\n\"Frequency\"=dword:0000002d\n"), std::string::npos);
@@ -74,9 +72,8 @@ TEST(KelvoReg, AddQueryDeleteExportImportAndErrorsOnTheLiveFile)
 
 // Each kelvo-reg line of the README's code blocks, pasted into bash as it
 // stands, from a folder where build/kelvo-reg is the tool under test.
-TEST(KelvoReg, TheReadmesExamplesWorkPastedIntoBash)
+TEST_F(KelvoReg, TheReadmesExamplesWorkPastedIntoBash)
 {
-    kelvo::testing::TempHive hive;
     hive.Write("REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Quennel\\Kelvo]\n\"Frequency\"=dword:00000096\n");  // as Kelvo leaves it
     std::filesystem::create_directories(hive.dir() + "/build");
     std::filesystem::create_symlink(KELVO_REG_PATH, hive.dir() + "/build/kelvo-reg");
@@ -94,17 +91,15 @@ TEST(KelvoReg, TheReadmesExamplesWorkPastedIntoBash)
 }
 
 // A "Frequency" Kelvo cannot use is stored as told, with a warning.
-TEST(KelvoReg, AnUnusableIntervalIsStoredWithAWarning)
+TEST_F(KelvoReg, AnUnusableIntervalIsStoredWithAWarning)
 {
-    kelvo::testing::TempHive hive;
     Steps({{R"(add 'HKCU\SOFTWARE\Quennel\Kelvo' /v Frequency /t REG_DWORD /d 5 /f)", 0, "kelvo-reg: warning"},
            {R"(add 'HKCU\Software\Quennel\Kelvo' /v frequency /d fast /f)", 0, "will run at 150 ms"}});
     EXPECT_NE(hive.Read().find("\"Frequency\"=\"fast\""), std::string::npos) << hive.Read();
 }
 
-TEST(KelvoReg, OddHiveFiles)
+TEST_F(KelvoReg, OddHiveFiles)
 {
-    kelvo::testing::TempHive hive;
     std::filesystem::create_directories(hive.kelvoDir());
     ASSERT_EQ(::mkfifo(hive.file().c_str(), 0600), 0);  // refused with one line, never opened for good
     Steps({{R"(add HKCU\\K /v n /d x /f)", 1, "kelvo-reg: " + hive.file() + " cannot be read"}});
