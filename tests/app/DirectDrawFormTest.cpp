@@ -7,7 +7,6 @@
 #include "app/GdiHandles.h"
 #include "ddraw/display.h"
 #include "settings/StoredSettings.h"
-#include "settings/clsRegistry.h"
 
 #include <sys/stat.h>
 
@@ -44,9 +43,8 @@ protected:
     void SetUp() override
     {
         AppTest::SetUp();
-        clsRegistry registry;
-        ASSERT_TRUE(registry.CreateKey(kSettingsKey, true, HKEY_CURRENT_USER));
-        ASSERT_TRUE(registry.WriteStringValue("DirectX", "y"));
+        // Switched on by hand, as the applet never writes it.
+        hive.Write("REGEDIT4\n[HKEY_CURRENT_USER\\SOFTWARE\\Quennel\\Kelvo]\n\"DirectX\"=\"y\"\n");
         ASSERT_TRUE(kelvo::CanvasPicture().save(QString::fromStdString(CanvasBmp().string()), "BMP"));
     }
 

@@ -6,7 +6,6 @@
 #include "app/Contrast.h"
 #include "app/TrayRenderer.h"
 #include "settings/StoredSettings.h"
-#include "settings/clsRegistry.h"
 #include "shell/FakeNotificationArea.h"
 #include "surfaces/IconPixels.h"
 #include "user/sys_color.h"
@@ -88,9 +87,7 @@ TEST_F(HighDpiTest, DirectDrawComposesInDevicePixelsOverThePictureMadeForTheRati
     ASSERT_TRUE(kelvo::CanvasPicture(172, 61).save(folder.filePath(QStringLiteral("canvas.bmp")), "BMP"));
     QImage sharp = kelvo::CanvasPicture(344, 122).convertToFormat(QImage::Format_RGB32);
     ASSERT_TRUE(sharp.save(folder.filePath(QStringLiteral("canvas@2x.bmp")), "BMP"));
-    clsRegistry registry;
-    ASSERT_TRUE(registry.CreateKey(kSettingsKey, true, HKEY_CURRENT_USER));
-    ASSERT_TRUE(registry.WriteStringValue("DirectX", "y"));
+    hive.Write("REGEDIT4\n[HKEY_CURRENT_USER\\SOFTWARE\\Quennel\\Kelvo]\n\"DirectX\"=\"y\"\n");
     driver->autoPattern = {128};
     frmMain form("");
     ASSERT_TRUE(Load(form));

@@ -1,11 +1,14 @@
 // A private XDG_CONFIG_HOME for one test, removed afterwards.
 #pragma once
 
+#include "registry/winreg.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -56,6 +59,13 @@ public:
 private:
     std::string dir_;
 };
+
+// RegSetValueExA with the data's own length.
+inline LONG SetValue(HKEY key, const char* name, DWORD type, std::string_view data)
+{
+    const auto* bytes = reinterpret_cast<const BYTE*>(data.data());
+    return RegSetValueExA(key, name, 0, type, bytes, static_cast<DWORD>(data.size()));
+}
 
 // A test with a private hive of its own.
 class HiveTest : public ::testing::Test {

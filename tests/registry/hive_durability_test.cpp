@@ -55,9 +55,8 @@ TEST(HiveSave, TheNewTextIsOnTheDiskUnderAnotherNameBeforeItReplacesTheHiveAndTh
     kelvo::registry::UniqueKey key;
     ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Kept", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr),
               ERROR_SUCCESS);
-    const BYTE two[] = "2";
     recording = true;
-    const LONG saved = RegSetValueExA(key.get(), "v", 0, REG_SZ, two, sizeof two);
+    const LONG saved = kelvo::testing::SetValue(key.get(), "v", REG_SZ, {"2", 2});
     recording = false;
     ASSERT_EQ(saved, ERROR_SUCCESS);
     ASSERT_NE(hive.Read().find("\"v\"=\"2\""), std::string::npos);

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 using kelvo::registry::UniqueKey;
+using kelvo::testing::SetValue;
 
 namespace {
 
@@ -28,17 +29,11 @@ UniqueKey Create(const std::string& path)
     return key;
 }
 
-LONG Set(HKEY key, const char* name, DWORD type, std::string_view data)
-{
-    return RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(data.data()),
-                          static_cast<DWORD>(data.size()));
-}
-
 LONG SetText(const char* path, const std::string& name, const std::string& text)
 {
     UniqueKey key;
     const LONG status = Create(path, key);
-    return status != ERROR_SUCCESS ? status : Set(key.get(), name.c_str(), REG_SZ, {text.c_str(), text.size() + 1});
+    return status == ERROR_SUCCESS ? SetValue(key.get(), name.c_str(), REG_SZ, {text.data(), text.size() + 1}) : status;
 }
 
 std::optional<std::string> GetText(const char* path, const std::string& name)
@@ -122,7 +117,7 @@ TEST_F(HiveStore, AnUnreadableHiveIsNeverOverwritten)
     std::filesystem::remove(hive.file());
     std::filesystem::create_directories(hive.file());
     EXPECT_EQ(SetText("X", "v", "1"), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(Set(key.get(), "v", REG_BINARY, "1"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(SetValue(key.get(), "v", REG_BINARY, "1"), ERROR_ACCESS_DENIED);
     EXPECT_TRUE(std::filesystem::is_directory(hive.file()));
 }
 
@@ -169,7 +164,7 @@ TEST_F(RegApi, StringsKeepATerminatorThatFollowsTheLengthGiven)
         {REG_SZ, "y\0", 2, ERROR_SUCCESS, 2},         {REG_BINARY, "y", 1, ERROR_SUCCESS, 1},
         {REG_SZ, "", 0, ERROR_SUCCESS, 0}};
     for (const auto& [type, bytes, length, status, stored] : cases) {
-        Set(key.get(), "v", type, {bytes, length});
+        SetValue(key.get(), "v", type, {bytes, length});
         const auto [answer, size, data] = Read(key.get(), "v", length);
         EXPECT_TRUE(answer == status && size == stored) << type << bytes << ": " << answer << " " << size;
     }
@@ -178,8 +173,8 @@ TEST_F(RegApi, StringsKeepATerminatorThatFollowsTheLengthGiven)
 TEST_F(RegApi, StringsStoredWithoutTerminatorReadBackTerminatedWhereThereIsRoom)
 {
     UniqueKey key = Create("S");
-    Set(key.get(), "text", REG_SZ, {"ab!", 2});
-    Set(key.get(), "bytes", REG_BINARY, {"ab!", 2});
+    SetValue(key.get(), "text", REG_SZ, {"ab!", 2});
+    SetValue(key.get(), "bytes", REG_BINARY, {"ab!", 2});
     const std::tuple<const char*, DWORD, bool, std::string> cases[] = {  // name, capacity, enumerated; bytes after
         {"text", 3, false, {"ab\0x", 4}}, {"text", 2, false, "abxx"}, {"text", 3, true, {"ab\0x", 4}},
         {"bytes", 3, false, "abxx"}};
@@ -190,7 +185,7 @@ TEST_F(RegApi, StringsStoredWithoutTerminatorReadBackTerminatedWhereThereIsRoom)
 TEST_F(RegApi, EnumValueAnswersTypeAndSizeWhenTheNameOrTheDataDoesNotFit)
 {
     UniqueKey key = Create("E");
-    Set(key.get(), "longname", REG_SZ, {"abcdef", 7});
+    SetValue(key.get(), "longname", REG_SZ, {"abcdef", 7});
     const std::tuple<DWORD, DWORD, LONG, std::string, std::string> cases[] = {
         // name and data capacity; status, name and data after
         {4, 16, ERROR_MORE_DATA, "-", "abcdef"}, {32, 3, ERROR_MORE_DATA, "-", "-"},
@@ -207,8 +202,8 @@ TEST_F(RegApi, EnumValueAnswersTypeAndSizeWhenTheNameOrTheDataDoesNotFit)
 TEST_F(RegApi, QueryValueReadsTheSizeBeforeWritingTheType)
 {
     UniqueKey key = Create("Q");
-    Set(key.get(), "text", REG_SZ, {"abcdef", 7});
-    Set(key.get(), "number", REG_DWORD, {"\x2d\0\0\0", 4});
+    SetValue(key.get(), "text", REG_SZ, {"abcdef", 7});
+    SetValue(key.get(), "number", REG_DWORD, {"\x2d\0\0\0", 4});
     const std::tuple<const char*, DWORD, LONG, DWORD> cases[] = {
         // the size given in the one variable for type and size; status, the variable after
         {"text", 7, ERROR_SUCCESS, 7}, {"text", 1, ERROR_MORE_DATA, 7}, {"number", 4, ERROR_SUCCESS, 4}};
@@ -222,7 +217,7 @@ TEST_F(RegApi, SubkeyPathsEndingInBackslashesNameTheKeyItself)
     for (const char* path : {"T\\", "T\\\\", "T\\\\\\"}) {
         UniqueKey key;
         EXPECT_EQ(Create(path, key), ERROR_SUCCESS) << path;
-        EXPECT_EQ(Set(key.get(), path, REG_SZ, {"1", 2}), ERROR_SUCCESS) << path;
+        EXPECT_EQ(SetValue(key.get(), path, REG_SZ, {"1", 2}), ERROR_SUCCESS) << path;
         EXPECT_EQ(GetText("T", path), "1") << path;
         EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, key.put()), ERROR_SUCCESS) << path;
     }
@@ -250,7 +245,7 @@ TEST_F(RegApi, CreateUnderAParentOpenedWithFewerRightsCreatesTheSubkey)
         RegOpenKeyExA(HKEY_CURRENT_USER, "P", 0, sam, parent.put());
         EXPECT_EQ(RegCreateKeyExA(parent.get(), std::to_string(sam).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                                   child.put(), &disposition) * 10 + disposition, REG_CREATED_NEW_KEY) << sam;
-        EXPECT_EQ(Set(parent.get(), "v", REG_SZ, {"1", 2}), ERROR_ACCESS_DENIED) << "values still need the right";
+        EXPECT_EQ(SetValue(parent.get(), "v", REG_SZ, {"1", 2}), ERROR_ACCESS_DENIED) << "values still need the right";
     }
 }
 
@@ -260,7 +255,7 @@ TEST_F(RegApi, DeletingTheEmptySubkeyDeletesTheHandlesOwnKey)
     EXPECT_EQ(RegDeleteKeyA(key.get(), ""), ERROR_SUCCESS);
     const std::pair<LONG, LONG> cases[] = {
         {RegOpenKeyExA(HKEY_CURRENT_USER, "D", 0, KEY_READ, other.put()), ERROR_FILE_NOT_FOUND},
-        {Set(key.get(), "v", REG_SZ, {"1", 2}), ERROR_KEY_DELETED},
+        {SetValue(key.get(), "v", REG_SZ, {"1", 2}), ERROR_KEY_DELETED},
         {std::get<0>(Read(key.get(), "v", 4)), ERROR_KEY_DELETED},
         {RegDeleteKeyA(key.get(), ""), ERROR_KEY_DELETED},
         {RegDeleteKeyA(key.get(), nullptr), ERROR_INVALID_PARAMETER},
@@ -290,7 +285,7 @@ TEST_F(RegApi, QueryInfoKeyCountsStringDataAsUtf16)
         {REG_SZ, {"abc", 4}, 8},      {REG_BINARY, "1234567", 8},         {REG_DWORD, "1234", 8},
         {REG_BINARY, "123456789", 9}, {REG_EXPAND_SZ, {"abcde!", 5}, 10}, {REG_MULTI_SZ, {"a\0b\0", 5}, 10}};
     for (const auto& [type, data, largest] : cases) {
-        Set(key.get(), std::to_string(type * 100 + data.size()).c_str(), type, data);
+        SetValue(key.get(), std::to_string(type * 100 + data.size()).c_str(), type, data);
         DWORD answer = 0;
         RegQueryInfoKeyA(key.get(), 0, 0, 0, 0, 0, 0, 0, 0, &answer, 0, 0);
         EXPECT_EQ(answer, largest) << type << " " << data.size();
@@ -308,7 +303,7 @@ TEST_F(RegApi, GenericRightsAndMaximumAllowedMapOntoKeyRights)
         UniqueKey key;
         char text[4];
         RegOpenKeyExA(HKEY_CURRENT_USER, "G", 0, sam, key.put());
-        const LONG answers[] = {std::get<0>(Read(key.get(), "v", 4)), Set(key.get(), "v", REG_SZ, {"2", 2}),
+        const LONG answers[] = {std::get<0>(Read(key.get(), "v", 4)), SetValue(key.get(), "v", REG_SZ, {"2", 2}),
                                 RegEnumKeyA(key.get(), 0, text, sizeof text)};
         EXPECT_TRUE(answers[0] == query && answers[1] == set && answers[2] == list) << std::hex << sam;
     }

@@ -37,9 +37,7 @@ TEST_F(StoredSettingsTest, IntervalsTheDialogCouldNeverSetAreNotAppliedAndSaidSo
     clsRegistry reg;
     ASSERT_TRUE(reg.CreateKey(kSettingsKey, true, HKEY_CURRENT_USER));
     for (const auto& [type, data, expected, told] : cases) {
-        ASSERT_EQ(RegSetValueExA(reg.Key(), "Frequency", 0, type, reinterpret_cast<const BYTE*>(data.data()),
-                                 static_cast<DWORD>(data.size())),
-                  ERROR_SUCCESS);
+        ASSERT_EQ(kelvo::testing::SetValue(reg.Key(), "Frequency", type, data), ERROR_SUCCESS);
         ::testing::internal::CaptureStderr();
         EXPECT_EQ(LoadStoredSettings().interval, expected) << "type " << type << " size " << data.size();
         const std::string line = ::testing::internal::GetCapturedStderr();

@@ -7,17 +7,13 @@
 
 namespace {
 
+using kelvo::testing::SetValue;
+
 class Registry : public kelvo::testing::HiveTest {
 protected:
     clsRegistry reg;
 
     void SetUp() override { ASSERT_TRUE(reg.CreateKey("SOFTWARE\\Test", true, HKEY_CURRENT_USER)); }
-    void Raw(const char* name, DWORD type, std::string_view data)
-    {
-        ASSERT_EQ(RegSetValueExA(reg.Key(), name, 0, type, reinterpret_cast<const BYTE*>(data.data()),
-                                 static_cast<DWORD>(data.size())),
-                  ERROR_SUCCESS);
-    }
     bool InFile(const std::string& text) const { return hive.Read().find(text) != std::string::npos; }
 };
 
@@ -35,7 +31,7 @@ TEST_F(Registry, NumbersAreLittleEndianDwordsWithDefaultsAndOverflowErrors)
     EXPECT_TRUE(InFile("\"L\"=dword:01020304")) << hive.Read();
     EXPECT_TRUE(reg.ReadLongValue("l", lValue));
     EXPECT_EQ(lValue, 0x01020304);
-    Raw("Long", REG_BINARY, "12345");
+    SetValue(reg.Key(), "Long", REG_BINARY, "12345");
     EXPECT_FALSE(reg.ReadLongValue("Long", lValue, 150));
     EXPECT_EQ(reg.Status(), ERROR_MORE_DATA);
     EXPECT_EQ(lValue, 0x01020304);
@@ -54,9 +50,9 @@ TEST_F(Registry, BooleansAreOneLetterTexts)
 {
     EXPECT_TRUE(reg.WriteBooleanValue("B", true));
     EXPECT_TRUE(InFile("\"B\"=hex(1):79\n")) << "one byte, no NUL";
-    Raw("Typed", REG_SZ, std::string_view("Y\0", 2));
-    Raw("Three", REG_SZ, std::string_view("yes\0", 4));
-    Raw("Empty", REG_SZ, "");
+    SetValue(reg.Key(), "Typed", REG_SZ, std::string_view("Y\0", 2));
+    SetValue(reg.Key(), "Three", REG_SZ, std::string_view("yes\0", 4));
+    SetValue(reg.Key(), "Empty", REG_SZ, "");
     const struct {
         const char* name;
         std::optional<BooleanDefault> fallback;
@@ -93,7 +89,7 @@ TEST_F(Registry, TextsAndHugeObjectsGrowTheirBufferAndKeepTheirLastCharacter)
     // A huge object grows in steps; on failure the caller keeps its block.
     std::vector<BYTE> blob(1000);
     for (std::size_t i = 0; i < blob.size(); ++i) blob[i] = static_cast<BYTE>(i * 31);
-    Raw("Blob", REG_BINARY, std::string_view(reinterpret_cast<const char*>(blob.data()), blob.size()));
+    SetValue(reg.Key(), "Blob", REG_BINARY, std::string_view(reinterpret_cast<const char*>(blob.data()), blob.size()));
     kelvo::registry::GlobalBlock block(GlobalAlloc(GMEM_MOVEABLE, 16));
     EXPECT_TRUE(reg.LoadHugeObject("Blob", block.ref(), GMEM_MOVEABLE, 256));
     EXPECT_EQ(GlobalSize(block.get()), 1024u);
