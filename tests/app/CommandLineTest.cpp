@@ -42,12 +42,8 @@ TEST(LinuxOptions, EachOptionDoesItsWorkAndEndsOtherWordsLetKelvoRun)
     QTemporaryDir config;
     ::setenv("XDG_CONFIG_HOME", config.path().toLocal8Bit().constData(), 1);
     const fs::path entry = fs::path(config.path().toStdString()) / "autostart" / "kelvo.desktop";
-    const struct Case {
-        std::vector<const char*> args;
-        std::optional<int> status;
-        std::string out, err;
-        bool entryAfter;
-    } cases[] = {
+    // the words; the status (none: Kelvo runs), text the output holds, the errors, an entry after
+    const std::tuple<std::vector<const char*>, std::optional<int>, std::string, std::string, bool> cases[] = {
         {{"kelvo"}, std::nullopt, "", "", false},
         {{"kelvo", "/tray", "/DEBUG", "-x", "words", "--"}, std::nullopt, "", "", false},
         {{"kelvo", "--help"}, 0, "Usage: kelvo [/tray] [/debug]\n", "", false},
@@ -59,21 +55,20 @@ TEST(LinuxOptions, EachOptionDoesItsWorkAndEndsOtherWordsLetKelvoRun)
         {{"kelvo", "--no-autostart"}, 0, "Kelvo no longer starts at login", "", false},
         {{"kelvo", "--no-autostart"}, 0, "", "", false},
     };
-    for (const Case& c : cases) {
+    for (const auto& [args, status, says, errors, entryAfter] : cases) {
         std::FILE* out = std::tmpfile();
         std::FILE* err = std::tmpfile();
-        EXPECT_EQ(kelvo::RunLinuxOption(static_cast<int>(c.args.size()), c.args.data(), out, err), c.status)
-            << c.args.back();
+        EXPECT_EQ(kelvo::RunLinuxOption(static_cast<int>(args.size()), args.data(), out, err), status) << args.back();
         const std::string printed = Contents(out);
-        EXPECT_NE(printed.find(c.out), std::string::npos) << printed;
-        if (!c.status) {
+        EXPECT_NE(printed.find(says), std::string::npos) << printed;
+        if (!status) {
             EXPECT_EQ(printed, "");
         }
-        EXPECT_EQ(Contents(err), c.err) << c.args.back();
-        EXPECT_EQ(fs::exists(entry), c.entryAfter) << c.args.back();
+        EXPECT_EQ(Contents(err), errors) << args.back();
+        EXPECT_EQ(fs::exists(entry), entryAfter) << args.back();
         std::fclose(out);
         std::fclose(err);
-        if (c.entryAfter) {
+        if (entryAfter) {
             const std::string exec = "\nExec=" + kelvo::ExecValue(fs::read_symlink("/proc/self/exe"), "/tray") + "\n";
             EXPECT_NE(ReadFile(entry).find(exec), std::string::npos) << ReadFile(entry);
             EXPECT_EQ(std::system(("desktop-file-validate " + entry.string()).c_str()), 0);

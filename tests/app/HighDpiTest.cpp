@@ -130,13 +130,10 @@ TEST_F(HighDpiTest, TheTrayIconIsAsLargeAsTheNotificationAreaAsksWithASampleForE
 TEST_F(HighDpiTest, TheTraceBackgroundIsTheButtonFaceOnlyWhereTheTraceStandsOutOnIt)
 {
     const QPalette before = QApplication::palette();
-    const struct {
-        QColor face;
-        COLORREF background;
-    } cases[] = {{QColor(0xef, 0xef, 0xef), RGB(0xef, 0xef, 0xef)},  // 7.5:1
-                 {QColor(0x99, 0x99, 0x99), RGB(0x99, 0x99, 0x99)},  // 3.02:1
-                 {QColor(0x98, 0x98, 0x98), RGB(192, 192, 192)},     // 2.98:1
-                 {QColor(0x35, 0x35, 0x35), RGB(192, 192, 192)}};
+    const std::pair<QColor, COLORREF> cases[] = {{QColor(0xef, 0xef, 0xef), RGB(0xef, 0xef, 0xef)},  // 7.5:1
+                                                 {QColor(0x99, 0x99, 0x99), RGB(0x99, 0x99, 0x99)},  // 3.02:1
+                                                 {QColor(0x98, 0x98, 0x98), RGB(192, 192, 192)},     // 2.98:1
+                                                 {QColor(0x35, 0x35, 0x35), RGB(192, 192, 192)}};
     for (const auto& [face, background] : cases) {
         QPalette palette = before;
         palette.setColor(QPalette::Button, face);

@@ -80,12 +80,7 @@ TEST_F(DirectDrawTest, BlitsCopyStretchAndClipToThePixel)
 {
     const COLORREF O = 0, a = Colour(0, 0), b = Colour(1, 0), c = Colour(2, 0), d = Colour(3, 0);
     const COLORREF e = Colour(0, 1), f = Colour(1, 1), g = Colour(2, 1), h = Colour(3, 1);
-    struct Case {
-        RECT dest, src;
-        bool clipper;
-        HRESULT result;
-        Pixels expected;  // the 6 x 3 destination
-    } cases[] = {
+    const std::tuple<RECT, RECT, bool, HRESULT, Pixels> cases[] = {  // to, from, with a clipper; result, 6 x 3 after
         {{1, 1, 5, 3}, {0, 0, 4, 2}, false, DD_OK, {O, O, O, O, O, O, O, a, b, c, d, O, O, e, f, g, h, O}},
         {{0, 0, 6, 3}, {0, 0, 0, 0}, false, DD_OK, {a, b, b, c, d, d, e, f, f, g, h, h, e, f, f, g, h, h}},
         {{0, 0, 0, 0}, {1, 0, 3, 1}, false, DD_OK, {b, b, b, c, c, c, b, b, b, c, c, c, b, b, b, c, c, c}},
@@ -95,10 +90,10 @@ TEST_F(DirectDrawTest, BlitsCopyStretchAndClipToThePixel)
         {{0, 0, 2, 2}, {0, 0, 5, 2}, true, DDERR_INVALIDRECT, Pixels(18, O)},
         {{2, 0, 1, 2}, {0, 0, 4, 2}, true, DDERR_INVALIDRECT, Pixels(18, O)},
     };
-    for (const Case& t : cases) {
-        Surface from = Source(), to = Make(DDSCAPS_OFFSCREENPLAIN, 6, 3, nullptr, t.clipper);
-        EXPECT_EQ(to->Blt(t.dest, from.get(), t.src, DDBLT_WAIT), t.result) << t.dest.left << "," << t.dest.top;
-        EXPECT_EQ(Read(*to, 6, 3), t.expected) << t.dest.left << "," << t.dest.top;
+    for (const auto& [dest, src, clipper, result, expected] : cases) {
+        Surface from = Source(), to = Make(DDSCAPS_OFFSCREENPLAIN, 6, 3, nullptr, clipper);
+        EXPECT_EQ(to->Blt(dest, from.get(), src, DDBLT_WAIT), result) << dest.left << "," << dest.top;
+        EXPECT_EQ(Read(*to, 6, 3), expected) << dest.left << "," << dest.top;
     }
     // Within one surface a blit reads the picture as it was before the blit: a shift right and a stretch.
     const std::tuple<RECT, RECT, Pixels> within[] = {{{1, 0, 4, 2}, {0, 0, 3, 2}, {a, a, b, c, e, e, f, g}},

@@ -101,21 +101,14 @@ TEST_F(UpDownTest, TheControlTakesItsDefaultWidthOrHeightWhateverIsGiven)
 
 // Messages in order, each after an optional text typed into the buddy: the
 // answer and the buddy's text after.
-struct Sent {
-    const char* typed;
-    UINT message;
-    WPARAM wParam;
-    LPARAM lParam;
-    LRESULT answer;
-    const char* shown;
-};
+using Sent = std::tuple<const char*, UINT, WPARAM, LPARAM, LRESULT, const char*>;
 
 void Send(HWND h, QLineEdit* buddy, const std::vector<Sent>& sent)
 {
-    for (const Sent& s : sent) {
-        if (s.typed) buddy->setText(s.typed);
-        EXPECT_EQ(SendMessageA(h, s.message, s.wParam, s.lParam), s.answer) << s.message - WM_USER << " " << s.typed;
-        EXPECT_EQ(buddy->text(), s.shown) << s.message - WM_USER << " " << s.typed;
+    for (const auto& [typed, message, wParam, lParam, answer, shown] : sent) {
+        if (typed) buddy->setText(typed);
+        EXPECT_EQ(SendMessageA(h, message, wParam, lParam), answer) << message - WM_USER << " " << typed;
+        EXPECT_EQ(buddy->text(), shown) << message - WM_USER << " " << typed;
     }
 }
 

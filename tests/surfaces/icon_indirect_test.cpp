@@ -38,11 +38,8 @@ std::string Rows(const gdi::IconImage& image)
 // boxes are pinned by the tray renderer's test; a blank canvas by the test below.
 TEST(IconIndirect, DrawingsAreOpaqueWhereTheyPaintAndTransparentElsewhere)
 {
-    const struct {
-        const char* what;
-        std::function<void(IconIndirect&)> draw;
-        const char* picture;
-    } cases[] = {
+    // what, the drawing, the picture
+    const std::tuple<const char*, std::function<void(IconIndirect&)>, const char*> cases[] = {
         {"black line", [](IconIndirect& c) { c.DrawLine(2, 2, 6, 2); },
          "........\n........\n..kkkk..\n........\n........\n........\n"},
         // A wide line's one-pixel mask: beside it the colour shows over a set mask bit.
@@ -52,11 +49,11 @@ TEST(IconIndirect, DrawingsAreOpaqueWhereTheyPaintAndTransparentElsewhere)
         {"pie", [](IconIndirect& c) { c.DrawPie(0, 0, 6, 6, 6, 3, 3, 6, kGreen, kBlue); },
          "........\n........\n........\n...bbb..\n....b...\n........\n"},
     };
-    for (const auto& c : cases) {
+    for (const auto& [what, draw, picture] : cases) {
         IconIndirect canvas;
         ASSERT_TRUE(canvas.Create(8, 6));
-        c.draw(canvas);
-        EXPECT_EQ(Rows(Picture(canvas.Icon())), c.picture) << c.what;
+        draw(canvas);
+        EXPECT_EQ(Rows(Picture(canvas.Icon())), picture) << what;
     }
 }
 
