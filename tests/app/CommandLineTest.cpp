@@ -126,15 +126,17 @@ TEST(SessionInstance, ASecondStartHandsOverAndALockLeftByAnEndedKelvoIsTakenAgai
               SessionInstance::Claim::NoAnswer)
         << "locked, not yet listening";
 
-    int shown = 0;
-    first->Listen([&] { ++shown; });
-    for (const bool show : {true, false, true}) {
+    // A second start, on a thread of its own while this one answers.
+    const auto another = [&](bool show) {
         std::atomic<int> claim{-1};
         std::thread second([&] { claim = static_cast<int>(SessionInstance(place).ClaimSession(show)); });
         while (claim < 0) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         second.join();
-        EXPECT_EQ(claim, static_cast<int>(SessionInstance::Claim::HandedOver)) << show;
-    }
+        return static_cast<SessionInstance::Claim>(claim.load());
+    };
+    int shown = 0;
+    first->Listen([&] { ++shown; });
+    for (const bool show : {true, false, true}) EXPECT_EQ(another(show), SessionInstance::Claim::HandedOver) << show;
     QCoreApplication::processEvents();
     EXPECT_EQ(shown, 2) << "only starts without /tray ask for the window";
 
@@ -143,11 +145,7 @@ TEST(SessionInstance, ASecondStartHandsOverAndALockLeftByAnEndedKelvoIsTakenAgai
     SessionInstance next(place);
     EXPECT_EQ(next.ClaimSession(true), SessionInstance::Claim::First);
     next.Listen([] {});
-    std::atomic<int> claim{-1};
-    std::thread again([&] { claim = static_cast<int>(SessionInstance(place).ClaimSession(false)); });
-    while (claim < 0) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    again.join();
-    EXPECT_EQ(claim, static_cast<int>(SessionInstance::Claim::HandedOver)) << "a stale socket file is replaced";
+    EXPECT_EQ(another(false), SessionInstance::Claim::HandedOver) << "a stale socket file is replaced";
 }
 
 }  // namespace

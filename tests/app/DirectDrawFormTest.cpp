@@ -95,11 +95,8 @@ TEST_F(DirectDrawForm, AnyFailureMeansGdiForTheRestOfTheRunAndTheSwitchStays)
     driver->autoPattern = {128};
     ModeChangingDisplay display;
     const std::string gdi = "; drawing with GDI from now on\n";
-    struct Case {
-        std::function<void()> before, during;
-        std::string err;
-        std::vector<std::string> boxes;
-    } cases[] = {
+    // before the start, after the first frame; what stderr says, the boxes
+    const std::tuple<std::function<void()>, std::function<void()>, std::string, std::vector<std::string>> cases[] = {
         {[&] { ddraw::SetDisplay(&display); }, [&] { display.generation = 1; },
          "kelvo: DirectDraw: DirectDrawSurface7.Blt failed with DDERR_SURFACELOST (0x887601C2)" + gdi, {}},
         {[] { ::setenv("KELVO_DIRECTDRAW", "off", 1); }, {}, "",
@@ -114,20 +111,20 @@ TEST_F(DirectDrawForm, AnyFailureMeansGdiForTheRestOfTheRunAndTheSwitchStays)
     const struct RemoveCanvas {
         ~RemoveCanvas() { fs::remove(CanvasBmp()); }
     } removeCanvas;
-    for (const Case& c : cases) {
+    for (const auto& [before, during, said, told] : cases) {
         boxes.clear();
-        c.before();
+        before();
         frmMain form("");
         testing::internal::CaptureStderr();
         ASSERT_TRUE(Load(form));
         std::string err = testing::internal::GetCapturedStderr();
-        if (c.during) {
+        if (during) {
             EXPECT_EQ(Tick(form), "") << "DirectDraw draws at first";
-            c.during();
+            during();
         }
         err += Tick(form);
-        EXPECT_EQ(err, c.err);
-        EXPECT_EQ(boxes, c.boxes);
+        EXPECT_EQ(err, said);
+        EXPECT_EQ(boxes, told);
         EXPECT_FALSE(form.state.bDirectX);
         EXPECT_EQ(TraceRows(form, 50), std::vector<int>{30}) << "GDI drew this very frame";
         EXPECT_EQ(form.picCanvas->grab().toImage().pixel(0, 0), kBorder) << "the canvas shows itself again";
