@@ -26,6 +26,17 @@ using Pixels = std::vector<COLORREF>;
 COLORREF Colour(int x, int y) { return RGB(10 + x, 20 + y, 30); }
 QRgb Rgb(COLORREF c) { return qRgb(GetRValue(c), GetGValue(c), GetBValue(c)); }
 
+// A surface description with these capabilities, and a size where one is given.
+DDSURFACEDESC2 Desc(DWORD caps, int w = 0, int h = 0)
+{
+    DDSURFACEDESC2 desc{};
+    desc.dwFlags = DDSD_CAPS | (w ? DDSD_WIDTH | DDSD_HEIGHT : 0);
+    desc.dwWidth = static_cast<DWORD>(w);
+    desc.dwHeight = static_cast<DWORD>(h);
+    desc.ddsCaps.dwCaps = caps;
+    return desc;
+}
+
 class DirectDrawTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -37,13 +48,8 @@ protected:
 
     Surface Make(DWORD caps, int w = 0, int h = 0, HWND clipperWindow = nullptr, bool clipper = false)
     {
-        DDSURFACEDESC2 desc{};
-        desc.dwFlags = DDSD_CAPS | (w ? DDSD_WIDTH | DDSD_HEIGHT : 0);
-        desc.dwWidth = static_cast<DWORD>(w);
-        desc.dwHeight = static_cast<DWORD>(h);
-        desc.ddsCaps.dwCaps = caps;
         Surface s;
-        EXPECT_EQ(dd->CreateSurface(desc, s), DD_OK);
+        EXPECT_EQ(dd->CreateSurface(Desc(caps, w, h), s), DD_OK);
         std::shared_ptr<DirectDrawClipper> c;
         if (clipper || clipperWindow) dd->CreateClipper(0, c);
         if (clipperWindow) c->SetHWnd(clipperWindow);
@@ -156,10 +162,7 @@ TEST_F(DirectDrawTest, MisuseGetsThePublishedResultCodes)
     std::shared_ptr<DirectDraw7> fresh, unused;
     ASSERT_EQ(dx->DirectDrawCreate("", fresh), DD_OK);
     Surface s, t = Make(DDSCAPS_OFFSCREENPLAIN, 2, 2), primary = Make(DDSCAPS_PRIMARYSURFACE, 0, 0, nullptr, true);
-    DDSURFACEDESC2 unsized{}, texture{};
-    unsized.dwFlags = texture.dwFlags = DDSD_CAPS;
-    unsized.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
-    texture.ddsCaps.dwCaps = 0x1000;
+    const DDSURFACEDESC2 unsized = Desc(DDSCAPS_OFFSCREENPLAIN), texture = Desc(0x1000);
     HDC dc = nullptr, other = nullptr;
     const std::vector<HRESULT> got = {
         fresh->CreateSurface(unsized, s), dx->DirectDrawCreate("{0}", unused), dd->CreateSurface(unsized, s),
@@ -182,9 +185,7 @@ TEST_F(DirectDrawTest, BitmapFilesThatCannotBeReadFailCleanly)
     std::ofstream(cut, std::ios::binary) << std::string("BMF\0\0\0\0\0\0\0\66\0\0\0\50\0\0\0\2\0\0\0\0\0\0\1\1\0\30\0\0\0\0\0", 34)
                                          << std::string(36, '\377');
     const int objects = gdi::LiveObjectCount();
-    DDSURFACEDESC2 desc{};
-    desc.dwFlags = DDSD_CAPS;
-    desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
+    const DDSURFACEDESC2 desc = Desc(DDSCAPS_OFFSCREENPLAIN);
     Surface s;
     EXPECT_EQ(std::vector<HRESULT>({dd->CreateSurfaceFromFile(folder + "/none.bmp", desc, s),
                                     dd->CreateSurfaceFromFile(damaged, desc, s), dd->CreateSurfaceFromFile(cut, desc, s),

@@ -53,17 +53,14 @@ TEST_F(Registry, BooleansAreOneLetterTexts)
     SetValue(reg.Key(), "Typed", REG_SZ, std::string_view("Y\0", 2));
     SetValue(reg.Key(), "Three", REG_SZ, std::string_view("yes\0", 4));
     SetValue(reg.Key(), "Empty", REG_SZ, "");
-    const struct {
-        const char* name;
-        std::optional<BooleanDefault> fallback;
-        bool ok, expected;
-    } cases[] = {{"B", {}, true, true},       {"Typed", {}, true, true},          {"Three", {}, false, false},
-                 {"Empty", {}, true, false},  {"Missing", true, true, true},      {"Missing", "Y", true, true},
-                 {"Missing", "yes", true, false}, {"Missing", {}, false, false}};
-    for (const auto& c : cases) {
-        bool bValue = !c.expected;
-        EXPECT_EQ(reg.ReadBooleanValue(c.name, bValue, c.fallback), c.ok) << c.name;
-        EXPECT_EQ(bValue, c.expected) << c.name;
+    const std::tuple<const char*, std::optional<BooleanDefault>, bool, bool> cases[] = {  // name, default; ok, value
+        {"B", {}, true, true},          {"Typed", {}, true, true},     {"Three", {}, false, false},
+        {"Empty", {}, true, false},     {"Missing", true, true, true}, {"Missing", "Y", true, true},
+        {"Missing", "yes", true, false}, {"Missing", {}, false, false}};
+    for (const auto& [name, fallback, ok, expected] : cases) {
+        bool bValue = !expected;
+        EXPECT_EQ(reg.ReadBooleanValue(name, bValue, fallback), ok) << name;
+        EXPECT_EQ(bValue, expected) << name;
     }
 }
 
