@@ -3,6 +3,7 @@
 #include "app/Contrast.h"
 #include "app/SampleMapping.h"
 #include "common/RuntimeError.h"
+#include "shell/notification_area.h"
 #include "surfaces/IconIndirect.h"
 #include "surfaces/TrayIcon.h"
 #include "user/sys_color.h"
@@ -59,18 +60,26 @@ std::int16_t TrayLevel(std::span<const std::uint8_t> samples, std::int16_t heigh
 
 void RenderTrayFrame(std::span<const std::uint8_t> samples, LONG lTrayStyle, LONG /*lPlatform*/, HWND hTray)
 {
-    IconIndirect canvas;
-    const auto W = NarrowTo<std::int16_t>(IconIndirect::DefaultWidthSmall());
-    const auto H = NarrowTo<std::int16_t>(IconIndirect::DefaultHeightSmall());
-    canvas.Create(W, H);
-
-    if (lTrayStyle == 0) {
-        drawTrace(canvas, samples, W, H);
-    } else if (lTrayStyle == 1) {
-        const std::int16_t level = TrayLevel(samples, H);
-        canvas.DrawRect(0, H - level, W, H, green);
+    const auto draw = [&](IconIndirect& canvas, std::int16_t W, std::int16_t H) {
+        canvas.Create(W, H);
+        if (lTrayStyle == 0) {
+            drawTrace(canvas, samples, W, H);
+        } else if (lTrayStyle == 1) {
+            const std::int16_t level = TrayLevel(samples, H);
+            canvas.DrawRect(0, H - level, W, H, green);
+        }
+    };
+    // A host that picks a size of its own gets the picture drawn at each
+    // size it may pick, not one picture to scale.
+    IconIndirect other;
+    for (const IconSize& size : NotifyIconMoreSizes(hTray, 1)) {
+        draw(other, NarrowTo<std::int16_t>(size.width), NarrowTo<std::int16_t>(size.height));
+        AddNotifyIconPicture(hTray, 1, other.Icon());
     }
 
+    IconIndirect canvas;
+    draw(canvas, NarrowTo<std::int16_t>(IconIndirect::DefaultWidthSmall()),
+         NarrowTo<std::int16_t>(IconIndirect::DefaultHeightSmall()));
     TrayModify(hTray, canvas.Icon(), std::nullopt, 1);
 }
 

@@ -7,14 +7,22 @@
 #include "app/TrayRenderer.h"
 #include "settings/StoredSettings.h"
 #include "shell/FakeNotificationArea.h"
+#include "shell/qt_notification_area.h"
+#include "shell/status_notifier_item.h"
+#include "surfaces/TrayIcon.h"
 #include "surfaces/IconPixels.h"
 #include "user/sys_color.h"
 #include "user/system_metrics.h"
 
 #include <QApplication>
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVariant>
 #include <QDir>
 #include <QPalette>
 #include <QScreen>
+#include <QtEndian>
 
 namespace {
 
@@ -123,6 +131,65 @@ TEST_F(HighDpiTest, TheTrayIconIsAsLargeAsTheNotificationAreaAsksWithASampleForE
     SetNotificationIconSize(0, 0);
     EXPECT_EQ(QSize(picture.width, picture.height), QSize(22, 24));
     EXPECT_EQ(GetSystemMetrics(SM_CYSMICON), 32);
+}
+
+// A StatusNotifierItem host picks one of the pictures it is given: the
+// small-icon size, the largest for a host that scales the largest, and the
+// common sizes below it, each as the renderer draws at that size.
+TEST_F(HighDpiTest, AStatusNotifierItemOffersThePictureDrawnAtEachSizeAHostMayPick)
+{
+    const struct {
+        IconSize small;
+        std::vector<IconSize> more;
+    } rows[] = {{{16, 16}, {}},
+                {{20, 20}, {{16, 16}}},
+                {{32, 32}, {{16, 16}, {22, 22}, {24, 24}}},
+                {{48, 48}, {{16, 16}, {22, 22}, {24, 24}, {32, 32}, {44, 44}}},
+                {{22, 24}, {{16, 16}}}};
+    for (const auto& [small, more] : rows) EXPECT_EQ(shell::StatusNotifierIconSizes(small), more) << small.width;
+
+    ASSERT_TRUE(QDBusConnection::sessionBus().isConnected()) << "runs under dbus-run-session";
+    const auto native = [](int width, int height) {
+        SetNotificationIconSize(width, height);
+        kelvo::test::FakeNotificationArea fake;
+        kelvo::RenderTrayFrame(Ramp(), 0, 6, kTray);
+        SetNotificationIconSize(0, 0);
+        return fake.calls.at(0).picture.value();
+    };
+    shell::QtNotificationArea area([] { return shell::TrayHost::StatusNotifierItem; });
+    shell::NotificationArea* previous = shell::SetNotificationArea(&area);
+    ASSERT_TRUE(kelvo::TrayAdd(kTray, nullptr, "Kelvo", WM_MOUSEMOVE, 1));
+    kelvo::RenderTrayFrame(Ramp(), 0, 6, kTray);
+
+    // Read as a host reads it, over a connection of its own.
+    QDBusConnection host = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "host");
+    QDBusMessage get = QDBusMessage::createMethodCall(area.ItemOf(kTray, 1)->Service(), "/StatusNotifierItem",
+                                                      "org.freedesktop.DBus.Properties", "Get");
+    get << QString("org.kde.StatusNotifierItem") << QString("IconPixmap");
+    const QDBusMessage reply = host.call(get, QDBus::BlockWithGui);
+    ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+    const auto pixmaps = qvariant_cast<QDBusVariant>(reply.arguments().at(0)).variant().value<QDBusArgument>();
+    std::vector<IconSize> sizes;
+    pixmaps.beginArray();
+    while (!pixmaps.atEnd()) {
+        IconSize size;
+        QByteArray bytes;
+        pixmaps.beginStructure();
+        pixmaps >> size.width >> size.height >> bytes;
+        pixmaps.endStructure();
+        sizes.push_back(size);
+        const gdi::IconImage drawn = native(size.width, size.height);
+        ASSERT_EQ(bytes.size(), qsizetype(drawn.argb.size() * 4)) << size.width;
+        std::vector<std::uint32_t> argb(drawn.argb.size());  // network byte order
+        for (std::size_t i = 0; i < argb.size(); ++i) argb[i] = qFromBigEndian<std::uint32_t>(bytes.constData() + 4 * i);
+        EXPECT_EQ(argb, drawn.argb) << size.width << " x " << size.height << ": drawn at that size";
+        EXPECT_GE(std::count(argb.begin(), argb.end(), 0xFF0000FFu), size.width - 2) << "the trace";
+    }
+    pixmaps.endArray();
+    EXPECT_EQ(sizes, (std::vector<IconSize>{{32, 32}, {16, 16}, {22, 22}, {24, 24}}));
+    QDBusConnection::disconnectFromBus("host");
+    EXPECT_TRUE(kelvo::TrayDelete(kTray, 1));
+    shell::SetNotificationArea(previous);
 }
 
 // The blue trace needs 3:1 against its background: a dark palette's button

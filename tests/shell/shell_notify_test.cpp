@@ -54,7 +54,7 @@ HICON RedDotIcon()
 
 // A Qt area, installed for the test, that believes a tray is present.
 struct ForcedQtArea : shell::QtNotificationArea {
-    ForcedQtArea() : QtNotificationArea([] { return true; }), previous(shell::SetNotificationArea(this)) {}
+    ForcedQtArea() : QtNotificationArea([] { return shell::TrayHost::XEmbed; }), previous(shell::SetNotificationArea(this)) {}
     ~ForcedQtArea() override { shell::SetNotificationArea(previous); }
     shell::NotificationArea* previous;
 };

@@ -5,8 +5,16 @@
 #include "shell/shellapi.h"
 
 #include <functional>
+#include <vector>
 
 class QMenu;
+
+// Kelvo extension: an icon size in device pixels.
+struct IconSize {
+    int width = 0;
+    int height = 0;
+    bool operator==(const IconSize&) const = default;
+};
 
 namespace shell {
 
@@ -25,6 +33,10 @@ public:
     virtual void SetIconMenu(HWND /*hWnd*/, QMenu* /*menu*/) {}
     // One Shell_NotifyIconA call whose record has been checked for size.
     virtual BOOL NotifyIcon(DWORD dwMessage, const NOTIFYICONDATAA& data) = 0;
+    // Sizes besides the small-icon size at which the host of (hWnd, uID) may
+    // show it, and a picture of one of them for the next icon change.
+    virtual std::vector<IconSize> MoreIconSizes(HWND /*hWnd*/, UINT /*uID*/) { return {}; }
+    virtual BOOL AddIconPicture(HWND /*hWnd*/, UINT /*uID*/, HICON /*hIcon*/) { return FALSE; }
 };
 
 // Installs `area` for Shell_NotifyIconA (not owned); nullptr restores the
@@ -53,6 +65,14 @@ BOOL PostIconCallback(HWND hWnd, UINT uID, UINT callbackMessage, UINT mouseMessa
 // com.canonical.dbusmenu, instead of asking the item); its actions run as
 // if chosen from `menu`. Other hosts leave menus to the callback.
 void SetNotifyIconMenu(HWND hWnd, QMenu* menu);
+
+// Kelvo extension: the sizes besides SM_CXSMICON x SM_CYSMICON at which the
+// host of (hWnd, uID) may show the icon (a StatusNotifierItem host picks one
+// of the pictures it is given; an XEmbed tray has none). A picture given for
+// each with AddNotifyIconPicture goes to the host with the next NIM_MODIFY
+// that sets the icon, so that the host scales none.
+std::vector<IconSize> NotifyIconMoreSizes(HWND hWnd, UINT uID);
+BOOL AddNotifyIconPicture(HWND hWnd, UINT uID, HICON hIcon);
 
 // Kelvo extension: whether the desktop offers a notification area now.
 bool NotificationAreaAvailable();

@@ -4,6 +4,7 @@
 #include "shell/status_notifier_item.h"
 #include "shell/tray_presence.h"
 #include "shell/xembed_slot.h"
+#include "user/system_metrics.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -23,6 +24,8 @@ struct QtNotificationArea::Entry {
     UINT callbackMessage = 0;
     TrayHost host = TrayHost::None;
     QImage image;  // kept to show the icon again in another host
+    std::vector<QImage> more;     // the picture at other sizes, for a StatusNotifierItem host
+    std::vector<QImage> pending;  // the same, for the next picture
     QString tip;
     std::unique_ptr<QSystemTrayIcon> icon;      // in an XEmbed tray
     std::unique_ptr<StatusNotifierItem> item;  // in a StatusNotifierItem host
@@ -87,7 +90,7 @@ UINT MouseMessageOfActivation(int reason, TrayHost host)
     return 0;
 }
 
-QtNotificationArea::QtNotificationArea(std::function<bool()> available) : available_(std::move(available))
+QtNotificationArea::QtNotificationArea(std::function<TrayHost()> host) : host_(std::move(host))
 {
     liveAreas().push_back(this);
 }
@@ -116,7 +119,7 @@ bool QtNotificationArea::Available()
 TrayHost QtNotificationArea::Host()
 {
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return TrayHost::None;
-    if (available_) return available_() ? TrayHost::XEmbed : TrayHost::None;
+    if (host_) return host_();
     return Presence()->Current();
 }
 
@@ -159,6 +162,25 @@ StatusNotifierItem* QtNotificationArea::ItemOf(HWND hWnd, UINT uID) const
 {
     const auto it = entries_.find({hWnd, uID});
     return it == entries_.end() ? nullptr : it->second->item.get();
+}
+
+std::vector<IconSize> QtNotificationArea::MoreIconSizes(HWND hWnd, UINT uID)
+{
+    const auto it = entries_.find({hWnd, uID});
+    if (it == entries_.end() || !it->second->item) return {};
+    return StatusNotifierIconSizes({GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON)});
+}
+
+BOOL QtNotificationArea::AddIconPicture(HWND hWnd, UINT uID, HICON hIcon)
+{
+    const auto it = entries_.find({hWnd, uID});
+    QImage image = IconQImage(hIcon);
+    if (it == entries_.end() || image.isNull()) return FALSE;
+    // One picture per size: a caller that never sets the icon keeps no more.
+    std::vector<QImage>& pending = it->second->pending;
+    std::erase_if(pending, [&](const QImage& other) { return other.size() == image.size(); });
+    pending.push_back(std::move(image));
+    return TRUE;
 }
 
 void QtNotificationArea::Clear()
@@ -212,7 +234,7 @@ void QtNotificationArea::Show(Entry& entry)
     if (entry.host == TrayHost::StatusNotifierItem) {
         const auto menu = menus_.find(entry.hWnd);
         entry.item = std::make_unique<StatusNotifierItem>(menu == menus_.end() ? nullptr : menu->second.data(), callback);
-        entry.item->SetImage(entry.image.isNull() ? blankIcon().pixmap(16, 16).toImage() : entry.image);
+        entry.item->SetImage(entry.image.isNull() ? blankIcon().pixmap(16, 16).toImage() : entry.image, entry.more);
         entry.item->SetTip(entry.tip);
         if (!entry.item->Publish()) entry.item.reset();
         return;
@@ -246,8 +268,11 @@ void QtNotificationArea::Apply(Entry& entry, const NOTIFYICONDATAA& data)
     if (data.uFlags & NIF_ICON) {
         // The picture is copied now: the caller may destroy its icon next.
         entry.image = IconQImage(data.hIcon);
+        entry.more = std::exchange(entry.pending, {});
+        if (entry.image.isNull()) entry.more.clear();
         if (entry.icon) entry.icon->setIcon(entry.image.isNull() ? blankIcon() : QIcon(QPixmap::fromImage(entry.image)));
-        if (entry.item) entry.item->SetImage(entry.image.isNull() ? blankIcon().pixmap(16, 16).toImage() : entry.image);
+        if (entry.item)
+            entry.item->SetImage(entry.image.isNull() ? blankIcon().pixmap(16, 16).toImage() : entry.image, entry.more);
     }
     if (data.uFlags & NIF_TIP) {
         const std::size_t length = strnlen(data.szTip, sizeof data.szTip);

@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <utility>
+#include <vector>
 
 class QMenu;
 class QSystemTrayIcon;
@@ -27,14 +28,16 @@ QImage IconQImage(HICON hIcon);
 
 class QtNotificationArea : public NotificationArea {
 public:
-    // `available` replaces the desktop query (tests); empty asks Qt.
-    explicit QtNotificationArea(std::function<bool()> available = {});
+    // `host` replaces the desktop query (tests); empty asks the desktop.
+    explicit QtNotificationArea(std::function<TrayHost()> host = {});
     ~QtNotificationArea() override;
 
     bool Available() override;
     TrayHost Host() override;
     void SetIconMenu(HWND hWnd, QMenu* menu) override;
     BOOL NotifyIcon(DWORD dwMessage, const NOTIFYICONDATAA& data) override;
+    std::vector<IconSize> MoreIconSizes(HWND hWnd, UINT uID) override;
+    BOOL AddIconPicture(HWND hWnd, UINT uID, HICON hIcon) override;
 
     // The icon behind (hWnd, uID) in an XEmbed tray or in a
     // StatusNotifierItem host; nullptr when there is none of that kind.
@@ -54,7 +57,7 @@ private:
     void HostChanged();
     TrayPresence* Presence();
 
-    std::function<bool()> available_;
+    std::function<TrayHost()> host_;
     std::unique_ptr<TrayPresence> presence_;
     std::map<std::pair<HWND, UINT>, std::unique_ptr<Entry>> entries_;
     std::map<HWND, QPointer<QMenu>> menus_;

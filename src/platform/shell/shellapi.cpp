@@ -53,6 +53,16 @@ void SetNotifyIconMenu(HWND hWnd, QMenu* menu)
     shell::CurrentNotificationArea().SetIconMenu(hWnd, menu);
 }
 
+std::vector<IconSize> NotifyIconMoreSizes(HWND hWnd, UINT uID)
+{
+    return shell::CurrentNotificationArea().MoreIconSizes(hWnd, uID);
+}
+
+BOOL AddNotifyIconPicture(HWND hWnd, UINT uID, HICON hIcon)
+{
+    return shell::CurrentNotificationArea().AddIconPicture(hWnd, uID, hIcon);
+}
+
 bool NotificationAreaAvailable()
 {
     return shell::CurrentNotificationArea().Available();

@@ -12,6 +12,8 @@
 #include <QSystemTrayIcon>
 #include <QtEndian>
 
+#include <algorithm>
+
 namespace shell {
 
 const QDBusArgument& operator>>(const QDBusArgument& argument, StatusNotifierPixmap& pixmap)
@@ -75,6 +77,17 @@ StatusNotifierPixmap ToStatusNotifierPixmap(const QImage& image)
         for (int x = 0; x < argb.width(); ++x, out += 4) qToBigEndian(row[x], out);
     }
     return pixmap;
+}
+
+std::vector<IconSize> StatusNotifierIconSizes(IconSize small)
+{
+    // What panels draw at one and at two device pixels to the pixel.
+    static constexpr int kCommonSides[] = {16, 22, 24, 32, 44, 48};
+    std::vector<IconSize> sizes;
+    for (const int side : kCommonSides) {
+        if (side < std::min(small.width, small.height)) sizes.push_back({side, side});
+    }
+    return sizes;
 }
 
 // org.kde.StatusNotifierItem on the bus, answered by the item it belongs to.
@@ -177,9 +190,10 @@ void StatusNotifierItem::Withdraw()
     bus.unregisterObject(kItemPath);
 }
 
-void StatusNotifierItem::SetImage(const QImage& image)
+void StatusNotifierItem::SetImage(const QImage& image, std::span<const QImage> more)
 {
     pixmaps_ = {ToStatusNotifierPixmap(image)};
+    for (const QImage& other : more) pixmaps_.append(ToStatusNotifierPixmap(other));
     emit NewIcon();
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "shell/dbus_menu.h"
+#include "shell/notification_area.h"
 #include "shell/shellapi.h"
 
 #include <QByteArray>
@@ -14,6 +15,8 @@
 #include <QString>
 
 #include <functional>
+#include <span>
+#include <vector>
 
 class QMenu;
 
@@ -36,6 +39,12 @@ struct StatusNotifierToolTip {
 
 StatusNotifierPixmap ToStatusNotifierPixmap(const QImage& image);
 
+// The sizes, besides the small-icon size `small`, that an item offers its
+// host: the common ones below it. A host that takes the largest picture and
+// scales it to its own size (waybar) thus gets the small-icon size; one that
+// takes the closest finds its own among them.
+std::vector<IconSize> StatusNotifierIconSizes(IconSize small);
+
 class StatusNotifierItem : public QObject {
     Q_OBJECT
 
@@ -49,7 +58,8 @@ public:
     bool Publish();
     const QString& Service() const { return service_; }
 
-    void SetImage(const QImage& image);
+    // `more`: the same picture drawn at other sizes, for the host to pick from.
+    void SetImage(const QImage& image, std::span<const QImage> more = {});
     void SetTip(const QString& tip);
 
     // What the bus reads.
