@@ -110,6 +110,13 @@ int Process::Stop(int signal, std::chrono::milliseconds grace)
     return status_.value_or(-SIGKILL);
 }
 
+long Count(const std::string& text, const std::string& what)
+{
+    long n = 0;
+    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
 bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout)
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
@@ -155,8 +162,7 @@ void SoundServer::Start()
             env, dir_.path() / "pulseaudio.log");
     }
     const bool up = WaitFor(
-        [this] { return Run({"pactl", "list", "short", "sources"}, ClientEnvironment()).output.find("kelvo_test.monitor") !=
-                        std::string::npos; },
+        [this] { return Pactl({"list", "short", "sources"}).output.find("kelvo_test.monitor") != std::string::npos; },
         20s);
     if (!up) throw std::runtime_error("the sound server did not come up");
     // Open to a desktop that runs as another user (see DesktopUser).
@@ -253,14 +259,6 @@ void XServer::Drag(QPoint from, QPoint by) const
         Xdotool({"mousemove", std::to_string(at.x()), std::to_string(at.y())});
     }
     Xdotool({"mouseup", "1"});
-}
-
-void XServer::MergeResources(const std::string& resources) const
-{
-    TempDir dir;
-    const fs::path file = dir.path() / "resources";
-    std::ofstream(file) << resources << "\n";
-    if (Run({"xrdb", "-merge", file.string()}, {{"DISPLAY", display_}}).code != 0) throw std::runtime_error("xrdb failed");
 }
 
 std::unique_ptr<Process> Trayer(const XServer& x, const std::string& tint)
@@ -436,14 +434,6 @@ std::unique_ptr<Process> SessionBus::StartTray(const Desktop& desktop) const
     return tray;
 }
 
-Desktop WithBus(const XServer& x, const SessionBus& bus)
-{
-    Desktop desktop = x.ForClients();
-    desktop.environment["DBUS_SESSION_BUS_ADDRESS"] = bus.Address();
-    desktop.environment["NO_AT_BRIDGE"] = "1";
-    return desktop;
-}
-
 Kelvo::Kelvo(const Desktop& desktop, const Environment& sound, std::vector<std::string> arguments,
              const fs::path* configHome, const fs::path& binary)
     : x_(desktop.x), configHome_(configHome ? *configHome : dir_.path() / "config"), log_(dir_.path() / "kelvo.log")
@@ -473,8 +463,9 @@ Kelvo::Kelvo(const Desktop& desktop, const Environment& sound, std::vector<std::
     }
 }
 
-std::optional<std::string> Kelvo::MainWindow(std::chrono::milliseconds timeout, QSize size)
+std::optional<std::string> Kelvo::MainWindow(std::chrono::milliseconds timeout, double ratio)
 {
+    const QSize size = QSize(188, 94) * ratio;
     std::optional<std::string> found;
     if (!x_) return found;
     WaitFor(
@@ -488,13 +479,16 @@ std::optional<std::string> Kelvo::MainWindow(std::chrono::milliseconds timeout, 
     return found;
 }
 
-bool Kelvo::WaitForTrace(const std::function<bool(const Found&)>& check, Found* last)
+bool Kelvo::WaitForTrace(const std::function<bool(const Found&)>& check, Found* last, double ratio)
 {
-    const auto id = MainWindow();
+    const auto id = MainWindow(10s, ratio);
     if (!id) return false;
-    const QRect canvas(x_->Geometry(*id).topLeft() + QPoint(8, 24), QSize(171, 61));
+    // 171 x 61 at (8, 24), each side rounded half to even as Kelvo does.
+    const QSize size(std::lrint(171 * ratio), std::lrint(61 * ratio));
+    const QRect canvas(x_->Geometry(*id).topLeft() + QPoint(8, 24) * ratio, size);
     Found seen;
-    const bool held = WaitFor([&] { return check(seen = Find(x_->Screenshot(), canvas, qRgb(128, 255, 255))); }, 20s);
+    const auto trace = [&] { return Find(x_->Screenshot().copy(canvas), QRect(QPoint(), size), qRgb(128, 255, 255)); };
+    const bool held = WaitFor([&] { return check(seen = trace()); }, 20s);
     if (last) *last = seen;
     return held;
 }

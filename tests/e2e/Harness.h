@@ -57,6 +57,9 @@ private:
 // The whole of a file (empty when it cannot be read).
 std::string ReadFile(const std::filesystem::path& path);
 
+// How often `what` occurs in `text`.
+long Count(const std::string& text, const std::string& what);
+
 // Polls `condition` until it holds or `timeout` passes.
 bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
 
@@ -112,9 +115,6 @@ public:
     void Click(QPoint at, int button, int count = 1) const;
     // A left-button drag from `from` by `by`, in steps.
     void Drag(QPoint from, QPoint by) const;
-    // Merges `resources` ("Xft.dpi: 192") into the server's resource
-    // database, which clients read when they start.
-    void MergeResources(const std::string& resources) const;
 
 private:
     TempDir dir_;
@@ -158,8 +158,6 @@ class DesktopUser {
 public:
     DesktopUser();
     ~DesktopUser();
-    DesktopUser(const DesktopUser&) = delete;
-    DesktopUser& operator=(const DesktopUser&) = delete;
     // A folder of the user's, also its XDG_RUNTIME_DIR.
     const std::filesystem::path& Home() const { return home_.path(); }
     // `argv` run as the user with `env` (and HOME set to Home()).
@@ -199,9 +197,6 @@ struct Desktop {
     const XServer* x = nullptr;
 };
 
-// `x`'s desktop with `bus` as its session bus.
-Desktop WithBus(const XServer& x, const SessionBus& bus);
-
 // The applet under test, with its own configuration folder (and, unless the
 // desktop names one, XDG_RUNTIME_DIR); on an X
 // desktop, started once more when it could not open the display.
@@ -214,14 +209,14 @@ public:
     const std::filesystem::path& ConfigHome() const { return configHome_; }
     // What it was started with, its own XDG_RUNTIME_DIR included.
     const Environment& environment() const { return env_; }
-    // The main window's id, once it is shown on an X desktop (188 x 94 device
-    // pixels at a device pixel ratio of 1).
-    std::optional<std::string> MainWindow(std::chrono::milliseconds timeout = 10s, QSize size = QSize(188, 94));
+    // The main window's id, once it is shown on an X desktop (188 x 94 pixels,
+    // each `ratio` device pixels wide).
+    std::optional<std::string> MainWindow(std::chrono::milliseconds timeout = 10s, double ratio = 1);
     // How many windows it shows on the X desktop (its own, menus, boxes).
     std::size_t Windows() const;
-    // Waits for the trace in its window's canvas to pass `check`; the last
-    // seen goes to `last`.
-    bool WaitForTrace(const std::function<bool(const Found&)>& check, Found* last = nullptr);
+    // Waits for the trace in its window's canvas to pass `check` (its box in
+    // the canvas's device pixels); the last seen goes to `last`.
+    bool WaitForTrace(const std::function<bool(const Found&)>& check, Found* last = nullptr, double ratio = 1);
     // Right-clicks `at`; true once a menu opened.
     bool OpenMenu(QPoint at) const;
 

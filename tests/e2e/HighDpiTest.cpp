@@ -11,20 +11,16 @@ using namespace e2e;
 
 namespace {
 
-constexpr QRgb kWindowTrace = qRgb(128, 255, 255);
 constexpr QRgb kIconTrace = qRgb(0, 0, 255);
 const QRect kPanel(0, 0, 96, 24);
 
-// Rows of `area` in which the flat trace of silence lies, with how many of
-// its pixels each holds.
-std::map<int, int> TraceRows(const QImage& shot, const QRect& area)
+// Silence: the middle row of a canvas of `size`, one device pixel high, end
+// to end.
+auto Flat(QSize size)
 {
-    std::map<int, int> rows;
-    for (int y = area.top(); y <= area.bottom(); ++y) {
-        const int pixels = Find(shot, QRect(area.left(), y, area.width(), 1), kWindowTrace).pixels;
-        if (pixels > 0) rows[y - area.top()] = pixels;
-    }
-    return rows;
+    return [size](const Found& t) {
+        return t.box.top() == size.height() / 2 && t.box.height() == 1 && t.pixels >= size.width() - 2;
+    };
 }
 
 std::vector<std::uint8_t> Silence() { return Tone(440, 0, 120); }
@@ -36,28 +32,17 @@ TEST(HighDpi, TheWindowIsDrawnInDevicePixelsAtOneAndAHalfAndTwoAndTheTrayTraceSt
     XServer x;
     SoundServer sound;
     auto player = sound.Play(Silence());
-    // The canvas of `window` (its drawing area, inside the sunken border) at
-    // `ratio`; silence is its middle row, one device pixel high, end to end.
-    const auto flat = [&](const QRect& window, double ratio, int width, int height) {
-        const QRect canvas(window.topLeft() + QPoint(8, 24) * ratio, QSize(width, height));
-        std::map<int, int> rows;
-        const bool drawn = WaitFor([&] { return (rows = TraceRows(x.Screenshot(), canvas)).size() == 1; }, 10s);
-        EXPECT_TRUE(drawn) << rows.size() << " rows";
-        if (drawn) {
-            EXPECT_EQ(rows.begin()->first, height / 2) << ratio;
-            EXPECT_GE(rows.begin()->second, width - 2) << ratio;
-        }
-    };
+    Found trace;
 
     {
         Kelvo kelvo({{{"DISPLAY", x.Display()}, {"QT_QPA_PLATFORM", "xcb"}, {"QT_SCALE_FACTOR", "1.5"}}, nullptr, &x},
                     sound.ClientEnvironment());
-        const auto id = kelvo.MainWindow(10s, QSize(282, 141));
-        ASSERT_TRUE(id) << kelvo.Log();
-        flat(x.Geometry(*id), 1.5, 256, 92);  // 171 x 61 at 1.5, rounded halves to even
+        ASSERT_TRUE(kelvo.MainWindow(10s, 1.5)) << kelvo.Log();
+        EXPECT_TRUE(kelvo.WaitForTrace(Flat({256, 92}), &trace, 1.5)) << trace.box.height() << " rows";
     }
 
-    x.MergeResources("Xft.dpi: 192");
+    // Read by the clients that start from now on.
+    ASSERT_EQ(e2e::Run({"sh", "-c", "echo 'Xft.dpi: 192' | xrdb -merge"}, {{"DISPLAY", x.Display()}}).code, 0);
     player = sound.Play(Tone(440, 0.8, 120));
     auto trayer = Trayer(x, "0x202020");
     Kelvo kelvo(x.ForClients(), sound.ClientEnvironment(), {"/tray"});
@@ -91,9 +76,9 @@ TEST(HighDpi, TheWindowIsDrawnInDevicePixelsAtOneAndAHalfAndTwoAndTheTrayTraceSt
 
     player = sound.Play(Silence());
     x.Click(icon, 1, 2);
-    const auto id = kelvo.MainWindow(10s, QSize(376, 188));
+    const auto id = kelvo.MainWindow(10s, 2);
     ASSERT_TRUE(id) << kelvo.Log();
-    flat(x.Geometry(*id), 2, 342, 122);
+    EXPECT_TRUE(kelvo.WaitForTrace(Flat({342, 122}), &trace, 2)) << trace.box.height() << " rows";
 
     trayer.reset();
     trayer = Trayer(x, "0xf0f0f0");

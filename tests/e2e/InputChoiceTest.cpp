@@ -58,13 +58,6 @@ void ChooseInput(const XServer& x, Kelvo& kelvo, int downs)
     x.Xdotool({"key", "Return"});
 }
 
-long Count(const std::string& text, const std::string& what)
-{
-    long n = 0;
-    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-    return n;
-}
-
 // The server's record streams, each as "its index, its source's index".
 std::vector<std::string> Recordings(const SoundServer& sound)
 {

@@ -1,7 +1,8 @@
 // The tray icon, the preferences dialog and the about box from both menus, the
-// user's mouse and keyboard, against a real X server, a real XEmbed tray host
-// and a real sound server. The trace stays live whatever of these is open.
-// Trays of both kinds that come late, go and come back; a click on either icon.
+// user's mouse and keyboard, and a second start that hands over, against a real
+// X server, a real XEmbed tray host and a real sound server. The trace stays
+// live whatever of these is open. Trays of both kinds that come late, go and
+// come back; a click on either icon.
 #include "e2e/Harness.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +11,7 @@
 
 using namespace e2e;
 
-TEST(TrayAndMenus, TheTraceIsLiveUnderMenusAndBoxesAboutAndAnIntervalFromEitherMenuRunsAtOnceAndIsStoredAtExit)
+TEST(TrayAndMenus, TheTraceIsLiveUnderMenusAndBoxesASecondStartHandsOverAndAnIntervalAppliedRunsAtOnceAndIsStored)
 {
     XServer x;
     SoundServer sound;
@@ -36,22 +37,6 @@ TEST(TrayAndMenus, TheTraceIsLiveUnderMenusAndBoxesAboutAndAnIntervalFromEitherM
         x.Xdotool({"key", "Return"});
         return shown(title);
     };
-    const auto about = [&](QPoint at, const char* key) {
-        ASSERT_TRUE(choose(at, 5, "Kelvo")) << kelvo.Log();  // past "Input"
-        const QRect g = x.Geometry(dialog);
-        EXPECT_EQ(g.topLeft(), QPoint((640 - g.width()) / 2, (480 - g.height()) / 2)) << "centred";
-        EXPECT_NE(e2e::Run({"xprop", "-id", dialog, "_NET_WM_STATE"}, {{"DISPLAY", x.Display()}}).output.find("SKIP_TASKBAR"),
-                  std::string::npos);
-        x.Xdotool({"windowfocus", "--sync", dialog, "key", key});
-        EXPECT_TRUE(WaitFor([&] { return x.WindowsNamed("Kelvo").empty(); }, 10s)) << key << " closes it";
-    };
-    // `text` into the open dialog's box, and "&Apply" (Alt+A).
-    const auto type = [&](const std::string& prefs, const std::string& text) {
-        const QPoint box = x.Geometry(prefs).topLeft() + QPoint(95, 21);
-        x.Xdotool({"windowfocus", "--sync", prefs, "mousemove", std::to_string(box.x()), std::to_string(box.y()),
-                   "click", "1", "key", "ctrl+a", "type", text});
-        x.Xdotool({"key", "alt+a"});
-    };
     // The frames of the second whole second from now, at `interval` ms.
     const auto rate = [&](long interval) {
         const std::size_t seen = FrameReports(kelvo.Log()).size();
@@ -62,18 +47,25 @@ TEST(TrayAndMenus, TheTraceIsLiveUnderMenusAndBoxesAboutAndAnIntervalFromEitherM
         EXPECT_EQ(reports.back().interval, interval);
         return reports.back().frames;
     };
-    // The "Invalid rate" box, live frames at `interval` under it, closed.
-    const auto refused = [&](long interval) {
-        ASSERT_TRUE(shown("Invalid rate")) << kelvo.Log();
-        EXPECT_GE(rate(interval), 5) << "the \"Invalid rate\" box";
-        x.Xdotool({"windowfocus", "--sync", dialog, "key", "Return"});
-        ASSERT_TRUE(WaitFor([&] { return x.WindowsNamed("Invalid rate").empty(); }, 10s));
+    const auto about = [&](QPoint at, const char* key) {
+        ASSERT_TRUE(choose(at, 5, "Kelvo")) << kelvo.Log();  // past "Input"
+        const QRect g = x.Geometry(dialog);
+        EXPECT_EQ(g.topLeft(), QPoint((640 - g.width()) / 2, (480 - g.height()) / 2)) << "centred";
+        EXPECT_NE(e2e::Run({"xprop", "-id", dialog, "_NET_WM_STATE"}, {{"DISPLAY", x.Display()}}).output.find("SKIP_TASKBAR"),
+                  std::string::npos);
+        EXPECT_GE(rate(150), 5) << "the about box";
+        x.Xdotool({"windowfocus", "--sync", dialog, "key", key});
+        EXPECT_TRUE(WaitFor([&] { return x.WindowsNamed("Kelvo").empty(); }, 10s)) << key << " closes it";
+    };
+    // `text` into the open dialog's box, and "&Apply" (Alt+A).
+    const auto type = [&](const std::string& prefs, const std::string& text) {
+        const QPoint box = x.Geometry(prefs).topLeft() + QPoint(95, 21);
+        x.Xdotool({"windowfocus", "--sync", prefs, "mousemove", std::to_string(box.x()), std::to_string(box.y()),
+                   "click", "1", "key", "ctrl+a", "type", text});
+        x.Xdotool({"key", "alt+a"});
     };
 
     ASSERT_TRUE(WaitFor(traced, 20s)) << kelvo.Log();
-    const QImage first = x.Screenshot().copy(panel);
-    EXPECT_TRUE(WaitFor([&] { return x.Screenshot().copy(panel) != first; }, 10s)) << "the trace is live";
-    // ... also while the icon's menu is open.
     const std::size_t windows = kelvo.Windows();
     ASSERT_TRUE(kelvo.OpenMenu(icon));
     const QImage underMenu = x.Screenshot().copy(panel);
@@ -81,9 +73,22 @@ TEST(TrayAndMenus, TheTraceIsLiveUnderMenusAndBoxesAboutAndAnIntervalFromEitherM
     EXPECT_GE(rate(150), 5) << "the tray's menu";
     x.Xdotool({"key", "Escape"});
     ASSERT_TRUE(WaitFor([&] { return kelvo.Windows() == windows; }, 10s));
-    x.Click(icon, 1, 2);
-    ASSERT_TRUE(WaitFor([&] { return kelvo.MainWindow(0ms).has_value() && !traced(); }, 10s)) << "window for icon";
-    const QRect window = x.Geometry(*kelvo.MainWindow());
+    about(icon, "Return");
+
+    // A second start hands over and ends: with /tray nothing changes; without,
+    // the window comes up. One capture stream stays.
+    const Desktop session{kelvo.environment(), nullptr, &x};
+    Kelvo inTray(session, {}, {"/tray"}, &kelvo.ConfigHome());
+    EXPECT_EQ(inTray.process().WaitExit(20s), std::optional<int>(0)) << inTray.Log();
+    EXPECT_FALSE(kelvo.MainWindow(0ms)) << "with /tray it stays in the tray";
+    Kelvo plain(session, {}, {}, &kelvo.ConfigHome());
+    EXPECT_EQ(plain.process().WaitExit(20s), std::optional<int>(0)) << plain.Log();
+    ASSERT_TRUE(WaitFor([&] { return kelvo.MainWindow(0ms).has_value() && !traced(); }, 10s)) << kelvo.Log();
+    const std::string streams = sound.Pactl({"list", "source-outputs"}).output;
+    EXPECT_EQ(Count(streams, "Source Output #"), 1) << streams;
+    EXPECT_NE(streams.find("application.icon_name = \"kelvo\""), std::string::npos) << streams;
+    const auto id = kelvo.MainWindow();
+    const QRect window = x.Geometry(*id);
     EXPECT_EQ(window.topLeft(), QPoint((640 - 188) / 2, (480 - 94) / 2)) << "centred, also after a start in the tray";
 
     const std::size_t before = kelvo.Windows();
@@ -99,32 +104,20 @@ TEST(TrayAndMenus, TheTraceIsLiveUnderMenusAndBoxesAboutAndAnIntervalFromEitherM
     EXPECT_LE((x.Geometry(prefs).center() - window.center()).manhattanLength(), 2) << "centred on its owner";
     EXPECT_GE(rate(150), 5) << "the Preferences dialog";
     type(prefs, "14");
-    refused(150);
+    ASSERT_TRUE(shown("Invalid rate")) << kelvo.Log();
+    EXPECT_GE(rate(150), 5) << "the \"Invalid rate\" box";
+    x.Xdotool({"windowfocus", "--sync", dialog, "key", "Return"});
+    ASSERT_TRUE(WaitFor([&] { return x.WindowsNamed("Invalid rate").empty(); }, 10s));
     type(prefs, "45");
     const long applied = rate(45);
     EXPECT_TRUE(applied >= 18 && applied <= 22) << applied << " frames/s at 45 ms, the dialog still open";
     x.Click(x.Geometry(prefs).topLeft() + QPoint(133, 153), 1);  // "Ok"
     EXPECT_TRUE(WaitFor([&] { return x.WindowsNamed("Kelvo Preferences").empty(); }, 10s));
 
-    // In the tray, from the icon's menu: 14 is refused (45 is what is stored at the end).
-    x.Click(window.center(), 1, 2);
-    ASSERT_TRUE(WaitFor([&] { return !kelvo.MainWindow(0ms) && traced(); }, 10s)) << "into the tray";
-    ASSERT_TRUE(choose(icon, 1, "Kelvo Preferences")) << kelvo.Log();
-    const std::string iconPrefs = dialog;
-    type(iconPrefs, "14");
-    refused(45);
-    x.Click(x.Geometry(iconPrefs).topLeft() + QPoint(205, 153), 1);  // "Cancel"
-    EXPECT_TRUE(WaitFor([&] { return x.WindowsNamed("Kelvo Preferences").empty(); }, 10s));
-    about(icon, "Return");
-
-    // The window comes back when the host goes; a left drag moves it by as
-    // much as the mouse; Esc ends Kelvo, which stores 45.
-    trayer.reset();
-    const auto id = kelvo.MainWindow();
-    ASSERT_TRUE(id) << kelvo.Log();
-    const QPoint back = x.Geometry(*id).topLeft();
-    x.Drag(back + QPoint(100, 10), QPoint(40, 32));
-    EXPECT_TRUE(WaitFor([&] { return x.Geometry(*id).topLeft() == back + QPoint(40, 32); }, 10s));
+    // A left drag moves the window by as much as the mouse; Esc ends Kelvo,
+    // which stores 45.
+    x.Drag(window.topLeft() + QPoint(100, 10), QPoint(40, 32));
+    EXPECT_TRUE(WaitFor([&] { return x.Geometry(*id).topLeft() == window.topLeft() + QPoint(40, 32); }, 10s));
     x.Xdotool({"windowfocus", "--sync", *id, "key", "Escape"});
     EXPECT_EQ(kelvo.process().WaitExit(15s), std::optional<int>(0)) << kelvo.Log();
     const std::string stored = ReadFile(kelvo.ConfigHome() / "kelvo" / "user.reg");
@@ -136,7 +129,8 @@ TEST(TrayAndMenus, StartedBeforeAnyTrayKelvoMovesIntoEachTrayThatComesOfEitherKi
     XServer x;
     DesktopUser user;
     SessionBus bus(user);
-    const Desktop desktop = WithBus(x, bus);
+    Desktop desktop = x.ForClients();
+    desktop.environment.insert({{"DBUS_SESSION_BUS_ADDRESS", bus.Address()}, {"NO_AT_BRIDGE", "1"}});
     SoundServer sound;
     const auto player = sound.Play(Tone(440, 0.8, 120));
     Kelvo kelvo(desktop, sound.ClientEnvironment(), {"/tray"});
