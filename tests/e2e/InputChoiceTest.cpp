@@ -56,6 +56,7 @@ void ChooseInput(const XServer& x, Kelvo& kelvo, int downs)
     ASSERT_TRUE(WaitFor([&] { return kelvo.Windows() > windows; }, 10s)) << "the submenu";
     for (int i = 0; i < downs; ++i) x.Xdotool({"key", "Down"});
     x.Xdotool({"key", "Return"});
+    EXPECT_TRUE(WaitFor([&] { return kelvo.Windows() < windows; }, 10s)) << "the choice is made";
 }
 
 // The server's record streams, each as "its index, its source's index".
@@ -69,7 +70,7 @@ std::vector<std::string> Recordings(const SoundServer& sound)
     return streams;
 }
 
-// Choosing the tone's monitor moves Kelvo's one record stream there.
+// Kelvo's one record stream has moved to the tone's monitor.
 void ExpectMovedToTone(const SoundServer& sound, const std::vector<std::string>& before)
 {
     ASSERT_EQ(before.size(), 1u);
@@ -114,15 +115,22 @@ TEST(InputChoice, TheMenuChoiceSwitchesTheTraceIsStoredFallsBackAndComesBack)
     EXPECT_EQ(Count(kelvo.Log(), kFallback), 1) << kelvo.Log();
 }
 
-TEST(InputChoice, OnPipeWireTheTraceIsLiveAndTheMenuSwitchesIt)
+TEST(InputChoice, OnPipeWireTheTraceIsLiveTheMenuSwitchesItAndTheDefaultIsFollowed)
 {
     XServer x;
     TwoSinks sinks(SoundServer::Kind::PipeWire);
-    Kelvo kelvo(x.ForClients(), sinks.Client());
+    Environment environment = sinks.Client();
+    environment["PULSE_SOURCE"] = "kelvo_test.monitor";  // the silent default, by name
+    Kelvo kelvo(x.ForClients(), environment);
     ASSERT_TRUE(kelvo.WaitForTrace(kFlat)) << kelvo.Log();
     EXPECT_TRUE(std::regex_search(sinks.sound.Pactl({"list", "source-outputs"}).output,
                                   std::regex("media.name = \"Kelvo\"")));
+    ChooseInput(x, kelvo, 0);  // "Default input"
+    sinks.sound.Pactl({"set-default-source", "kelvo_tone.monitor"});
+    EXPECT_TRUE(kelvo.WaitForTrace(kSpans)) << "the new default" << kelvo.Log();
     const auto before = Recordings(sinks.sound);
+    sinks.sound.Pactl({"set-default-source", "kelvo_test.monitor"});
+    EXPECT_TRUE(kelvo.WaitForTrace(kFlat)) << "the default again" << kelvo.Log();
     ChooseInput(x, kelvo, kToneMonitor);
     EXPECT_TRUE(kelvo.WaitForTrace(kSpans)) << kelvo.Log();
     ExpectMovedToTone(sinks.sound, before);

@@ -243,20 +243,20 @@ public:
         spec_ = spec;
 
         std::string source = target_.choice;
-        bool isDefault = false;
+        bool followsDefault = false;
         if (target_.follows) {
             const std::optional<SourceList> list = ReadSources(connection_, query_);
             if (!list) return MMSYSERR_NODRIVER;
             const ResolvedChoice resolved = ResolveChoice(*list, target_.choice);
             TellMissing(resolved.missing);
             source = resolved.source;
-            isDefault = source == list->defaultSource;
+            followsDefault = FollowsDefault(*list, resolved);
         }
         if (source.empty()) return MMSYSERR_NODRIVER;
         pa_context_set_state_callback(connection_.context(), &PulseStream::OnContextState, this);
 
         chunk_ = ChunkFor(static_cast<std::size_t>(format_.nAvgBytesPerSec * 0.150));
-        if (!Connect(source, isDefault)) return MMSYSERR_NOMEM;
+        if (!Connect(source, followsDefault)) return MMSYSERR_NOMEM;
         connection_.WaitUntil([this] {
             const pa_stream_state_t s = pa_stream_get_state(stream_);
             return s == PA_STREAM_READY || !PA_STREAM_IS_GOOD(s);
@@ -328,21 +328,34 @@ private:
             if (!stream_) Failed();
             return;
         }
-        if (stream_ && resolved.source == source_) return;
-        const bool isDefault = resolved.source == list.defaultSource;
-        if (stream_ && pa_stream_get_state(stream_) == PA_STREAM_READY && Move(resolved.source, isDefault)) return;
+        const bool followsDefault = FollowsDefault(list, resolved);
+        if (stream_ && resolved.source == source_ && pinned_ != followsDefault) return;
+        const bool toDefault = resolved.source == list.defaultSource;
+        if (stream_ && pa_stream_get_state(stream_) == PA_STREAM_READY && Move(resolved.source, toDefault, followsDefault)) {
+            return;
+        }
         DropStream();
-        if (!Connect(resolved.source, isDefault)) Failed();
+        if (!Connect(resolved.source, followsDefault)) Failed();
+    }
+
+    // Only the default input goes where the server's default goes: a source
+    // chosen by name stays put when the default changes.
+    bool FollowsDefault(const SourceList& list, const ResolvedChoice& resolved) const
+    {
+        const std::string& choice = target_.choice;
+        return resolved.source == list.defaultSource &&
+               (resolved.missing || choice.empty() || choice == kDefaultInput || choice == kWhatIsPlaying);
     }
 
     // The server moves the stream it already feeds us: the sound of the new
-    // source comes without a new stream's start-up. A move to the default
-    // makes the stream follow the default from then on, and PipeWire then
-    // takes it back to the source it was opened on by name: such a stream
-    // is opened anew instead.
-    bool Move(const std::string& source, bool isDefault)
+    // source comes without a new stream's start-up. A move to the server's
+    // default makes the stream follow the default from then on, and PipeWire
+    // then takes it back to a source it was opened on by name: the default is
+    // reached by a move only by a stream that should follow it and was opened
+    // as the default; otherwise the stream is opened anew.
+    bool Move(const std::string& source, bool toDefault, bool followsDefault)
     {
-        if (isDefault && !openedOn_.empty() && openedOn_ != source) return false;
+        if (toDefault && !(followsDefault && openedOn_.empty())) return false;
         ForgetMove();
         moveOp_ = pa_context_move_source_output_by_name(connection_.context(), pa_stream_get_index(stream_),
                                                          source.c_str(), &PulseStream::OnMoved, this);
@@ -351,6 +364,7 @@ private:
             return false;
         }
         source_ = source;
+        pinned_ = !toDefault;
         return true;
     }
 
@@ -371,9 +385,9 @@ private:
         missing_ = missing;
     }
 
-    // A stream for the default source is opened as such, so that the server
-    // may move it when its default changes.
-    bool Connect(const std::string& source, bool isDefault)
+    // A stream that follows the default is opened as the default, so that
+    // the server may carry it along when its default changes.
+    bool Connect(const std::string& source, bool followsDefault)
     {
         // Sound settings show the installed icon beside the stream.
         const std::unique_ptr<pa_proplist, decltype(&pa_proplist_free)> properties(pa_proplist_new(), &pa_proplist_free);
@@ -384,7 +398,8 @@ private:
             return false;
         }
         source_ = source;
-        openedOn_ = isDefault ? "" : source;
+        openedOn_ = followsDefault ? "" : source;
+        pinned_ = !followsDefault;
         corked_ = wantCorked_;
         pa_stream_set_state_callback(stream_, &PulseStream::OnStreamState, this);
         pa_stream_set_read_callback(stream_, &PulseStream::OnRead, this);
@@ -392,7 +407,7 @@ private:
         pa_buffer_attr attr = Attributes(chunk_);
         const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY |
                                                           (corked_ ? PA_STREAM_START_CORKED : 0));
-        if (pa_stream_connect_record(stream_, isDefault ? "@DEFAULT_SOURCE@" : source.c_str(), &attr, flags) < 0) {
+        if (pa_stream_connect_record(stream_, followsDefault ? "@DEFAULT_SOURCE@" : source.c_str(), &attr, flags) < 0) {
             Log("pa_stream_connect_record", pa_strerror(pa_context_errno(connection_.context())));
             DropStream();
             return false;
@@ -493,7 +508,7 @@ private:
         if (success) return;
         Log("pa_context_move_source_output_by_name", pa_strerror(pa_context_errno(c)));
         self->DropStream();
-        if (!self->Connect(self->source_, false)) self->Failed();
+        if (!self->Connect(self->source_, !self->pinned_)) self->Failed();
     }
 
     static void OnServerMoved(pa_stream*, void* userdata)
@@ -562,6 +577,7 @@ private:
     pa_operation* moveOp_ = nullptr;  // our move of stream_, until the server answers
     std::string source_;  // what stream_ records from
     std::string openedOn_;  // the source stream_ was opened on by name; empty: as the default
+    bool pinned_ = false;   // the server keeps stream_ on source_ when its default changes
     std::size_t chunk_ = 0;
     bool corked_ = false;
     bool wantCorked_ = false;
