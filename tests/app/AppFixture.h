@@ -66,9 +66,8 @@ protected:
     static std::vector<int> TraceRows(frmMain& form, int x)
     {
         std::vector<int> rows;
-        for (int y = 0; y < 61; ++y) {
+        for (int y = 0; y < 61; ++y)
             if (GetPixel(form.picCanvas->hDC(), x, y) == kTrace) rows.push_back(y);
-        }
         return rows;
     }
 

@@ -81,9 +81,8 @@ TEST_F(DirectDrawForm, FramesShowTheBackgroundWithTheTraceFromTheMiddleOfTheLeft
     Polyline(line.dc(), points.data(), static_cast<int>(points.size()));
     const QImage background = kelvo::CanvasPicture().convertToFormat(QImage::Format_RGB32);
     QImage withLine = background;
-    for (int i = 0; i < W * H; ++i) {
+    for (int i = 0; i < W * H; ++i)
         if (GetPixel(line.dc(), i % W, i / W) == kTrace) withLine.setPixel(i % W, i / W, qRgb(128, 255, 255));
-    }
     EXPECT_EQ(WrongPixels(form, withLine, QRect(0, 0, W, H)), 0);
     driver->Fail();
     EXPECT_EQ(Tick(form), "");

@@ -5,13 +5,10 @@
 #include "app/Artwork.h"
 #include "app/Contrast.h"
 #include "app/TrayRenderer.h"
-#include "settings/StoredSettings.h"
 #include "shell/FakeNotificationArea.h"
 #include "shell/qt_notification_area.h"
 #include "shell/status_notifier_item.h"
 #include "surfaces/TrayIcon.h"
-#include "surfaces/IconPixels.h"
-#include "user/sys_color.h"
 #include "user/system_metrics.h"
 
 #include <QApplication>
@@ -33,11 +30,9 @@ const HWND kTray = reinterpret_cast<HWND>(0x10040);
 // A picture scaled up from half its size repeats every column once.
 bool PixelDoubled(const QImage& image, const QRect& area)
 {
-    for (int x = area.left(); x + 1 <= area.right(); x += 2) {
-        for (int y = area.top(); y <= area.bottom(); ++y) {
+    for (int x = area.left(); x + 1 <= area.right(); x += 2)
+        for (int y = area.top(); y <= area.bottom(); ++y)
             if (image.pixel(x, y) != image.pixel(x + 1, y)) return false;
-        }
-    }
     return true;
 }
 

@@ -76,9 +76,8 @@ TEST_F(WaveInTest, RecordsFromTheCaptureThreadWithoutWaitingAndADeviceThatGoesAw
     EXPECT_FALSE(recorder.Filled());
     // Delivered from a capture thread, in pieces as a sound server does.
     std::thread([&] {
-        for (std::size_t at = 0; at < sound.size(); at += 320) {
+        for (std::size_t at = 0; at < sound.size(); at += 320)
             driver->Deliver(std::vector<std::uint8_t>(sound.begin() + at, sound.begin() + at + 320));
-        }
     }).join();
     ASSERT_TRUE(recorder.Filled());
     EXPECT_EQ(wakeups, 1) << "the capture thread says when the buffer is full";
