@@ -4,6 +4,10 @@
 # new source's sound (build/kelvo-input-switch, five switches each).
 #   tools/input-figures.sh            # on PulseAudio
 #   KELVO_SERVER=pipewire tools/input-figures.sh
+#   KELVO_PLAYER_LATENCY_MS=40 tools/input-figures.sh   # the tone's player asks for that latency
+# A player that asks for none gets about 2 s: PulseAudio's null sink then
+# renders that far ahead, and a recording that joins its monitor waits for
+# the next render.
 # Two null sinks on a private server: "measure" (silent, the default) and
 # "tone" (a 437 Hz tone playing).
 set -euo pipefail
@@ -32,7 +36,7 @@ pactl load-module module-null-sink sink_name=measure >/dev/null
 pactl load-module module-null-sink sink_name=tone >/dev/null
 pactl set-default-sink measure; pactl set-default-source measure.monitor
 sox -n -r 8000 -c 1 -b 8 -e unsigned -t raw - synth 600 sine 437 vol 0.8 2>/dev/null \
-  | pacat --raw --format=u8 --rate=8000 --channels=1 -d tone & player=$!
+  | pacat ${KELVO_PLAYER_LATENCY_MS:+--latency-msec=$KELVO_PLAYER_LATENCY_MS} --raw --format=u8 --rate=8000 --channels=1 -d tone & player=$!
 sleep 1
 echo "server: $(pactl info | grep 'Server Name' | cut -d: -f2-); load: $(uptime | sed 's/.*load/load/')"
 build/kelvo-input-switch menu tone.monitor
