@@ -3,6 +3,7 @@
 // 150 ms frame holding the new source's sound is complete.
 //   kelvo-input-switch menu SOURCE
 //   kelvo-input-switch default "COMMAND TO THE TONE" "COMMAND BACK"
+//   kelvo-input-switch list      # how long the menu waits for the source list
 // The default input must be silent and SOURCE (or the new default) a tone.
 #include "capture/WaveIn.h"
 #include "winmm/input_choice.h"
@@ -34,14 +35,26 @@ int Swing(WaveIn& recorder)
 
 int main(int argc, char** argv)
 {
-    const std::string mode = argc > 2 ? argv[1] : "";
-    if (!(mode == "menu" && argc == 3) && !(mode == "default" && argc == 4)) {
-        std::fprintf(stderr, "usage: kelvo-input-switch menu SOURCE | default COMMAND BACK-COMMAND\n");
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (!(mode == "menu" && argc == 3) && !(mode == "default" && argc == 4) && !(mode == "list" && argc == 2)) {
+        std::fprintf(stderr, "usage: kelvo-input-switch menu SOURCE | default COMMAND BACK-COMMAND | list\n");
         return 2;
     }
     WaveIn recorder([] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); });
     if (!recorder.WaveOpen(false, 8000, 8)) return std::fprintf(stderr, "cannot open the recorder\n"), 1;
     std::vector<double> times;
+    if (mode == "list") {
+        std::size_t sources = 0;
+        for (int run = 0; run < 21; ++run) {
+            const auto start = Clock::now();
+            sources = winmm::waveInSources().size();
+            times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        }
+        std::sort(times.begin(), times.end());
+        std::printf("source list (%zu sources): median %.1f ms, range %.1f..%.1f ms over %zu reads\n", sources,
+                    times[times.size() / 2], times.front(), times.back(), times.size());
+        return 0;
+    }
     for (int run = 0; run < 5; ++run) {
         // Silence first: the frames of the old source.
         for (int flat = 0; flat < 3;) flat = Swing(recorder) < 10 ? flat + 1 : 0;

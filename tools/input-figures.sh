@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # How long a change of input takes: from Kelvo's menu choice, and from a
 # change of the server's default source, to the first complete frame of the
-# new source's sound (build/kelvo-input-switch, five switches each).
+# new source's sound (build/kelvo-input-switch, five switches each); and how long
+# the menu waits for the list of sources.
 #   tools/input-figures.sh            # on PulseAudio
 #   KELVO_SERVER=pipewire tools/input-figures.sh
 #   KELVO_PLAYER_LATENCY_MS=40 tools/input-figures.sh   # the tone's player asks for that latency
@@ -41,3 +42,4 @@ sleep 1
 echo "server: $(pactl info | grep 'Server Name' | cut -d: -f2-); load: $(uptime | sed 's/.*load/load/')"
 build/kelvo-input-switch menu tone.monitor
 build/kelvo-input-switch default "pactl set-default-source tone.monitor" "pactl set-default-source measure.monitor"
+build/kelvo-input-switch list

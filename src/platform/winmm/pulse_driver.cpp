@@ -9,8 +9,10 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace winmm {
 namespace {
@@ -18,6 +20,8 @@ namespace {
 // How long a connection or a stream may take to come up before we give up:
 // an unreachable server must not freeze the applet.
 constexpr pa_usec_t kConnectTimeout = 3 * PA_USEC_PER_SEC;
+// How long the menu waits for the source list over an open connection.
+constexpr pa_usec_t kListTimeout = PA_USEC_PER_SEC;
 // Longest chunk the server hands us: the delay it adds to every frame.
 constexpr double kMaxChunkSeconds = 0.050;
 
@@ -87,13 +91,13 @@ public:
         pa_threaded_mainloop* loop_;
     };
 
-    // Waits (lock held) until `done` holds or the connect timeout passes.
+    // Waits (lock held) until `done` holds or `timeout` passes.
     template <typename Pred>
-    bool WaitUntil(Pred done)
+    bool WaitUntil(Pred done, pa_usec_t timeout = kConnectTimeout)
     {
         Deadline deadline{loop_, false};
         pa_time_event* timer =
-            pa_context_rttime_new(context_, pa_rtclock_now() + kConnectTimeout, &Deadline::Expire, &deadline);
+            pa_context_rttime_new(context_, pa_rtclock_now() + timeout, &Deadline::Expire, &deadline);
         while (!done() && !deadline.expired) pa_threaded_mainloop_wait(loop_);
         if (timer) pa_threaded_mainloop_get_api(loop_)->time_free(timer);
         return done();
@@ -192,7 +196,7 @@ private:
 
 // The list, read over `connection` while its lock is held. `query` must
 // outlive the connection's loop: an answer may come after the wait gave up.
-std::optional<SourceList> ReadSources(Connection& connection, SourceQuery& query)
+std::optional<SourceList> ReadSources(Connection& connection, SourceQuery& query, pa_usec_t timeout = kConnectTimeout)
 {
     struct Answer {
         std::optional<SourceList> list;
@@ -204,19 +208,32 @@ std::optional<SourceList> ReadSources(Connection& connection, SourceQuery& query
         answer->done = true;
         connection.Signal();
     });
-    if (!sent || !connection.WaitUntil([&answer] { return answer->done; })) return std::nullopt;
+    if (!sent || !connection.WaitUntil([&answer] { return answer->done; }, timeout)) return std::nullopt;
     return std::move(answer->list);
 }
 
+class PulseStream;
+
+// The streams open now: the source list is read over one of their
+// connections rather than over a new one each time the menu opens.
+struct OpenStreams {
+    std::mutex mutex;
+    std::vector<PulseStream*> streams;
+};
+
 class PulseStream final : public CaptureStream {
 public:
-    PulseStream(const WAVEFORMATEX& format, CaptureTarget target, CaptureSink& sink)
-        : format_(format), target_(std::move(target)), sink_(sink)
+    PulseStream(const WAVEFORMATEX& format, CaptureTarget target, CaptureSink& sink, std::shared_ptr<OpenStreams> open)
+        : format_(format), target_(std::move(target)), sink_(sink), open_(std::move(open))
     {
     }
 
     ~PulseStream() override
     {
+        {
+            std::lock_guard lock(open_->mutex);
+            std::erase(open_->streams, this);
+        }
         if (!connection_.loop()) return;
         {
             Connection::Lock lock(connection_);
@@ -267,6 +284,16 @@ public:
         }
         if (target_.follows) Follow();
         return MMSYSERR_NOERROR;
+    }
+
+    // The server's sources over this stream's connection; nothing when it is
+    // down. A server that did not answer the last time gets no second wait.
+    std::optional<SourceList> ReadList()
+    {
+        Connection::Lock lock(connection_);
+        if (pa_context_get_state(connection_.context()) != PA_CONTEXT_READY) return std::nullopt;
+        if (listQuery_.Busy()) return SourceList{};
+        return ReadSources(connection_, listQuery_, kListTimeout).value_or(SourceList{});
     }
 
     bool Start() override { return Cork(false); }
@@ -572,6 +599,8 @@ private:
     CaptureTarget target_;
     CaptureSink& sink_;
     SourceQuery query_;
+    SourceQuery listQuery_;  // the menu's reads
+    const std::shared_ptr<OpenStreams> open_;
     pa_sample_spec spec_{};
     pa_stream* stream_ = nullptr;
     pa_operation* moveOp_ = nullptr;  // our move of stream_, until the server answers
@@ -594,6 +623,12 @@ class PulseDriver final : public CaptureDriver {
 public:
     SourceList Sources() override
     {
+        {
+            std::lock_guard lock(open_->mutex);
+            for (PulseStream* stream : open_->streams) {
+                if (std::optional<SourceList> list = stream->ReadList()) return *list;
+            }
+        }
         SourceQuery query;
         Connection connection;
         if (!connection.Connect()) return {};
@@ -604,11 +639,19 @@ public:
     MMRESULT Open(const WAVEFORMATEX& format, const CaptureTarget& target, CaptureSink& sink,
                   std::unique_ptr<CaptureStream>& stream) override
     {
-        auto pulse = std::make_unique<PulseStream>(format, target, sink);
+        auto pulse = std::make_unique<PulseStream>(format, target, sink, open_);
         const MMRESULT result = pulse->Open();
-        if (result == MMSYSERR_NOERROR) stream = std::move(pulse);
+        if (result != MMSYSERR_NOERROR) return result;
+        {
+            std::lock_guard lock(open_->mutex);
+            open_->streams.push_back(pulse.get());
+        }
+        stream = std::move(pulse);
         return result;
     }
+
+private:
+    const std::shared_ptr<OpenStreams> open_ = std::make_shared<OpenStreams>();
 };
 
 }  // namespace
