@@ -326,11 +326,7 @@ QRgb Behind(const QImage& image, QRect area, QRgb colour)
     area = area.intersected(image.rect());
     for (int y = area.top(); y <= area.bottom(); ++y) {
         for (int x = area.left(); x <= area.right(); ++x) {
-            if ((image.pixel(x, y) & 0xFFFFFF) != (colour & 0xFFFFFF)) continue;
-            for (const QPoint d : {QPoint(1, 0), QPoint(-1, 0), QPoint(0, 1), QPoint(0, -1)}) {
-                const QPoint n = QPoint(x, y) + d;
-                if (area.contains(n) && (image.pixel(n) & 0xFFFFFF) != (colour & 0xFFFFFF)) ++counts[image.pixel(n)];
-            }
+            if ((image.pixel(x, y) & 0xFFFFFF) != (colour & 0xFFFFFF)) ++counts[image.pixel(x, y)];
         }
     }
     const auto most = std::max_element(counts.begin(), counts.end(),

@@ -147,8 +147,8 @@ Found Find(const QImage& image, QRect area, QRgb colour, int tolerance = 0);
 
 // WCAG 2 contrast ratio of two colours, 1 to 21.
 double Contrast(QRgb a, QRgb b);
-// What lies behind `colour` inside `area`: the commonest other colour among
-// the neighbours of its pixels.
+// What lies behind `colour` inside `area` (around it): the commonest other
+// colour there.
 QRgb Behind(const QImage& image, QRect area, QRgb colour);
 
 // sway refuses to run as root: as root a throw-away user is made, and on

@@ -71,7 +71,7 @@ TEST(Wayland, OnSwayWaybarsTrayShowsTheLiveTraceItsActivateBringsTheWindowBackAn
         ASSERT_TRUE(WaitFor([&] { return Find(first = screenshot(), kPanel, kIconTrace).pixels >= 3; }, 20s)) << kelvo.Log();
         EXPECT_TRUE(WaitFor([&] { return screenshot().copy(kPanel) != first.copy(kPanel); }, 10s)) << "live";
         // Legible on waybar's dark bar: 3:1 at least against what is behind it.
-        const QRgb behind = Behind(first, kPanel, kIconTrace);
+        const QRgb behind = Behind(first, Find(first, kPanel, kIconTrace).box, kIconTrace);
         std::printf("the trace on waybar's bar (%s): %.2f:1 against the %s behind it\n",
                     qPrintable(QColor(first.pixel(kPanel.right(), 2)).name()), Contrast(kIconTrace, behind),
                     qPrintable(QColor(behind).name()));
