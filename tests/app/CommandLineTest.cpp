@@ -3,6 +3,7 @@
 #include "app/Autostart.h"
 #include "app/LinuxOptions.h"
 #include "app/SessionInstance.h"
+#include "registry/TempHive.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -12,7 +13,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -30,18 +30,10 @@ std::string Contents(std::FILE* file)
     return text;
 }
 
-std::string ReadFile(const fs::path& path)
-{
-    std::stringstream s;
-    s << std::ifstream(path).rdbuf();
-    return s.str();
-}
-
 TEST(LinuxOptions, EachOptionDoesItsWorkAndEndsOtherWordsLetKelvoRun)
 {
-    QTemporaryDir config;
-    ::setenv("XDG_CONFIG_HOME", config.path().toLocal8Bit().constData(), 1);
-    const fs::path entry = fs::path(config.path().toStdString()) / "autostart" / "kelvo.desktop";
+    const kelvo::testing::TempHive config;  // a private XDG_CONFIG_HOME
+    const fs::path entry = fs::path(config.dir()) / "autostart" / "kelvo.desktop";
     // the words; the status (none: Kelvo runs), text the output holds, the errors, an entry after
     const std::tuple<std::vector<const char*>, std::optional<int>, std::string, std::string, bool> cases[] = {
         {{"kelvo"}, std::nullopt, "", "", false},
@@ -70,14 +62,14 @@ TEST(LinuxOptions, EachOptionDoesItsWorkAndEndsOtherWordsLetKelvoRun)
         std::fclose(err);
         if (entryAfter) {
             const std::string exec = "\nExec=" + kelvo::ExecValue(fs::read_symlink("/proc/self/exe"), "/tray") + "\n";
-            EXPECT_NE(ReadFile(entry).find(exec), std::string::npos) << ReadFile(entry);
+            EXPECT_NE(config.Read(entry).find(exec), std::string::npos) << config.Read(entry);
             EXPECT_EQ(std::system(("desktop-file-validate " + entry.string()).c_str()), 0);
             EXPECT_EQ(std::distance(fs::directory_iterator(entry.parent_path()), fs::directory_iterator()), 1);
         }
     }
     ::unsetenv("XDG_CONFIG_HOME");
-    ::setenv("HOME", config.path().toLocal8Bit().constData(), 1);
-    EXPECT_EQ(kelvo::AutostartFile(), fs::path(config.path().toStdString()) / ".config/autostart/kelvo.desktop");
+    ::setenv("HOME", config.dir().c_str(), 1);
+    EXPECT_EQ(kelvo::AutostartFile(), fs::path(config.dir()) / ".config/autostart/kelvo.desktop");
 }
 
 TEST(Autostart, ExecValuesAreQuotedAndEscapedAsTheDesktopEntryFormatAsks)
