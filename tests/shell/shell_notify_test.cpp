@@ -39,19 +39,6 @@ NOTIFYICONDATAA record(HWND hWnd, UINT uID, UINT flags, UINT callback, HICON ico
     return data;
 }
 
-// A 2 x 1 icon: opaque red, then transparent. The icon keeps copies of the
-// bitmaps.
-HICON RedDotIcon()
-{
-    const std::uint8_t maskBits[2] = {0x40, 0};  // the first bit clear: opaque
-    const std::uint32_t colourBits[2] = {0xFF0000, 0};
-    ICONINFO info{TRUE, 0, 0, CreateBitmap(2, 1, 1, 1, maskBits), CreateBitmap(2, 1, 1, 32, colourBits)};
-    HICON icon = CreateIconIndirect(&info);
-    DeleteObject(info.hbmMask);
-    DeleteObject(info.hbmColor);
-    return icon;
-}
-
 // A Qt area, installed for the test, that believes a tray is present.
 struct ForcedQtArea : shell::QtNotificationArea {
     ForcedQtArea() : QtNotificationArea([] { return shell::TrayHost::XEmbed; }), previous(shell::SetNotificationArea(this)) {}
@@ -93,7 +80,13 @@ TEST(QtNotificationArea, AddModifyDeleteKeyedByWindowAndIdentifier)
     ForcedQtArea forced;
     RecordingWidget widget;
     const HWND hWnd = user::RegisterWindow(&widget);
-    const HICON icon = RedDotIcon();
+    // A 2 x 1 icon: opaque red, then transparent. The icon keeps copies of the bitmaps.
+    const std::uint8_t maskBits[2] = {0x40, 0};  // the first bit clear: opaque
+    const std::uint32_t colourBits[2] = {0xFF0000, 0};
+    ICONINFO info{TRUE, 0, 0, CreateBitmap(2, 1, 1, 1, maskBits), CreateBitmap(2, 1, 1, 32, colourBits)};
+    const HICON icon = CreateIconIndirect(&info);
+    DeleteObject(info.hbmMask);
+    DeleteObject(info.hbmColor);
 
     NOTIFYICONDATAA add = record(hWnd, 1, NIF_MESSAGE | NIF_ICON | NIF_TIP, WM_MOUSEMOVE, icon, "Kelvo");
     EXPECT_EQ(Shell_NotifyIconA(NIM_ADD, &add), TRUE);
