@@ -57,7 +57,9 @@ int main(int argc, char** argv)
     }
     for (int run = 0; run < 5; ++run) {
         // Silence first: the frames of the old source.
-        for (int flat = 0; flat < 3;) flat = Swing(recorder) < 10 ? flat + 1 : 0;
+        for (int flat = 0, frames = 0; flat < 3; flat = Swing(recorder) < 10 ? flat + 1 : 0) {
+            if (++frames > 100) return std::fprintf(stderr, "the old source never went quiet\n"), 1;
+        }
         const auto start = Clock::now();
         if (mode == "menu") winmm::waveInSetPreferred(argv[2]);
         else if (std::system(argv[2]) != 0) return 1;

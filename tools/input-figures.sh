@@ -40,6 +40,12 @@ sox -n -r 8000 -c 1 -b 8 -e unsigned -t raw - synth 600 sine 437 vol 0.8 2>/dev/
   | pacat ${KELVO_PLAYER_LATENCY_MS:+--latency-msec=$KELVO_PLAYER_LATENCY_MS} --raw --format=u8 --rate=8000 --channels=1 -d tone & player=$!
 sleep 1
 echo "server: $(pactl info | grep 'Server Name' | cut -d: -f2-); load: $(uptime | sed 's/.*load/load/')"
+echo "# a menu choice"
 build/kelvo-input-switch menu tone.monitor
+echo "# \"Default input\" after a new default source"
 build/kelvo-input-switch default "pactl set-default-source tone.monitor" "pactl set-default-source measure.monitor"
+# The player goes along with the default output unless moved back.
+echo "# \"What is playing\" after a new default output"
+PULSE_SOURCE=@DEFAULT_MONITOR@ build/kelvo-input-switch default "pactl set-default-sink tone" \
+  "pactl set-default-sink measure; pactl move-sink-input \$(pactl list short sink-inputs | cut -f1) tone"
 build/kelvo-input-switch list
