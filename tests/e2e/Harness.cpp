@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cmath>
 #include <csignal>
-#include <fcntl.h>
 #include <fstream>
 #include <regex>
 #include <spawn.h>
@@ -56,18 +55,14 @@ std::vector<std::string> Lines(const std::string& text)
 
 Process::Process(std::vector<std::string> argv, const Environment& extraEnv, std::optional<fs::path> log)
 {
-    // The extra variables through env(1), over the inherited ones.
-    std::vector<std::string> command{"env"};
+    // sh for the redirections, then env(1) for the extra variables over the
+    // inherited ones; both exec, so the child's pid is the program's.
+    std::vector<std::string> command{"sh", "-c", "exec \"$@\" </dev/null >>\"$0\" 2>&1",
+                                     log ? log->string() : "/dev/null", "env"};
     for (const auto& [name, value] : extraEnv) command.push_back(name + "=" + value);
     command.insert(command.end(), argv.begin(), argv.end());
     auto argp = Pointers(command);
 
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    const std::string out = log ? log->string() : "/dev/null";
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK);
@@ -75,8 +70,7 @@ Process::Process(std::vector<std::string> argv, const Environment& extraEnv, std
     sigset_t none;
     sigemptyset(&none);
     posix_spawnattr_setsigmask(&attr, &none);
-    const int rc = posix_spawnp(&pid_, argp[0], &actions, &attr, argp.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    const int rc = posix_spawnp(&pid_, argp[0], nullptr, &attr, argp.data(), environ);
     posix_spawnattr_destroy(&attr);
     if (rc != 0) throw std::runtime_error("cannot start " + argv[0]);
 }
@@ -434,20 +428,19 @@ Kelvo::Kelvo(const Desktop& desktop, const Environment& sound, std::vector<std::
              const fs::path* configHome, const fs::path& binary)
     : x_(desktop.x), configHome_(configHome ? *configHome : dir_.path() / "config"), log_(dir_.path() / "kelvo.log")
 {
-    Environment env = sound;
-    for (const auto& [name, value] : desktop.environment) env[name] = value;
-    env["XDG_CONFIG_HOME"] = configHome_.string();
-    env.emplace("XDG_RUNTIME_DIR", dir_.path().string());  // only its owner's, as a new folder is
-    env_ = env;
+    env_ = sound;
+    for (const auto& [name, value] : desktop.environment) env_[name] = value;
+    env_["XDG_CONFIG_HOME"] = configHome_.string();
+    env_.emplace("XDG_RUNTIME_DIR", dir_.path().string());  // only its owner's, as a new folder is
     arguments.insert(arguments.begin(), binary.string());
     if (desktop.user) {
         // The build folder may be closed to the user: it runs a copy.
         arguments[0] = (dir_.path() / "kelvo").string();
         fs::copy_file(binary, arguments[0]);
         desktop.user->Own(dir_.path());
-        arguments = desktop.user->Command(arguments, env);
+        arguments = desktop.user->Command(arguments, env_);
     }
-    process_ = std::make_unique<Process>(arguments, env, log_);
+    process_ = std::make_unique<Process>(arguments, env_, log_);
     if (!x_) return;
     // About one X connection in a hundred fails on a loaded machine; Kelvo
     // then says so and ends with status 1. One more try is enough.
@@ -455,7 +448,7 @@ Kelvo::Kelvo(const Desktop& desktop, const Environment& sound, std::vector<std::
     WaitFor([&] { return !process_->Running() || connected(); }, 10s);
     if (process_->WaitExit(0ms) == std::optional<int>(1) && Log().find("cannot open the display") != std::string::npos) {
         fs::remove(log_);
-        process_ = std::make_unique<Process>(arguments, env, log_);
+        process_ = std::make_unique<Process>(arguments, env_, log_);
     }
 }
 

@@ -137,8 +137,9 @@ TEST(TrayAndMenus, StartedBeforeAnyTrayKelvoMovesIntoEachTrayThatComesOfEitherKi
 
     // A StatusNotifierItem host (it scales icons: their colours blur) or trayer.
     const QRect panel(0, 0, 640, 24);
+    Found icon;
     const auto iconShown = [&](bool item) {
-        return WaitFor([&] { return Find(x.Screenshot(), panel, qRgb(0, 0, 255), item ? 90 : 0).pixels >= 3; }, 20s);
+        return WaitFor([&] { return (icon = Find(x.Screenshot(), panel, qRgb(0, 0, 255), item ? 90 : 0)).pixels >= 3; }, 20s);
     };
     const auto startTray = [&](bool item) { return item ? bus.StartTray(desktop) : Trayer(x); };
     // Each kind comes first, then the other: Kelvo moves from one to the other
@@ -168,8 +169,7 @@ TEST(TrayAndMenus, StartedBeforeAnyTrayKelvoMovesIntoEachTrayThatComesOfEitherKi
     trayer.reset();
     ASSERT_TRUE(kelvo.MainWindow()) << kelvo.Log();
     const auto host = startTray(true);
-    Found icon;
-    ASSERT_TRUE(WaitFor([&] { return (icon = Find(x.Screenshot(), panel, qRgb(0, 0, 255), 90)).pixels >= 3; }, 20s));
+    ASSERT_TRUE(iconShown(true)) << kelvo.Log();
     ASSERT_TRUE(WaitFor([&] { return !kelvo.MainWindow(0ms); }, 10s));
     EXPECT_TRUE(Retrying([&] { x.Click(icon.box.center(), 1); }, [&] { return kelvo.MainWindow(0ms).has_value(); }));
     EXPECT_TRUE(WaitFor([&] { return bus.RegisteredItems().empty(); }, 10s));
