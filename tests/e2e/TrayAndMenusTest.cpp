@@ -109,7 +109,7 @@ TEST(TrayAndMenus, TheTraceIsLiveUnderMenusAndBoxesASecondStartHandsOverAndAnInt
     ASSERT_TRUE(WaitFor([&] { return x.WindowsNamed("Invalid rate").empty(); }, 10s));
     type(prefs, "45");
     const long applied = rate(45);
-    EXPECT_TRUE(applied >= 18 && applied <= 22) << applied << " frames/s at 45 ms, the dialog still open";
+    EXPECT_TRUE(applied >= 18 && applied <= 23) << applied << " frames/s at 45 ms, the dialog still open";  // 23 ticks fit in one second
     x.Click(x.Geometry(prefs).topLeft() + QPoint(133, 153), 1);  // "Ok"
     EXPECT_TRUE(WaitFor([&] { return x.WindowsNamed("Kelvo Preferences").empty(); }, 10s));
 
