@@ -5,11 +5,53 @@
 #include "app/Artwork.h"
 #include "app/AppletIconPixels.h"
 
+#include <QIconEngine>
+#include <QPainter>
 #include <QPixmap>
 
 #include <algorithm>
 
 namespace kelvo {
+namespace {
+
+// Draws a picture each time one is asked for and keeps none: the window's
+// icon is read when the window is made (into its X property) and by the about
+// box, so seven pixmaps (100 kB) held for the whole run would be idle.
+class EmbeddedIconEngine final : public QIconEngine {
+public:
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+        painter->drawPixmap(rect, pixmap(rect.size() * ratio, mode, state));
+    }
+
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        const int side = std::min(size.width(), size.height());
+        if (side <= 0) return {};
+        QPixmap drawn = QPixmap::fromImage(IconImage(side));
+        // Disabled and selected looks come from the style, as for any icon.
+        return mode == QIcon::Normal ? drawn : QIcon(drawn).pixmap(drawn.size(), mode, state);
+    }
+
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override
+    {
+        const int side = std::max(std::min(size.width(), size.height()), 0);
+        return {side, side};
+    }
+
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
+    {
+        QList<QSize> sizes;
+        for (const EmbeddedIcon& icon : kIcons) sizes.append(QSize(icon.size, icon.size));
+        return sizes;
+    }
+
+    QIconEngine* clone() const override { return new EmbeddedIconEngine; }
+    QString key() const override { return QStringLiteral("KelvoEmbeddedIcon"); }
+};
+
+}  // namespace
 
 QImage IconImage(int size)
 {
@@ -34,9 +76,7 @@ QIcon AppletIcon()
 {
     // Each common size drawn from the SVG, so that none is a scaled copy of
     // another.
-    QIcon icon;
-    for (const EmbeddedIcon& embedded : kIcons) icon.addPixmap(QPixmap::fromImage(IconImage(embedded.size)));
-    return icon;
+    return QIcon(new EmbeddedIconEngine);
 }
 
 }  // namespace kelvo

@@ -18,6 +18,7 @@
 #include <QDBusVariant>
 #include <QDir>
 #include <QPalette>
+#include <QPixmap>
 #include <QScreen>
 #include <QtEndian>
 
@@ -199,4 +200,21 @@ TEST_F(HighDpiTest, TheTraceBackgroundIsTheButtonFaceOnlyWhereTheTraceStandsOutO
     QApplication::setPalette(before);
     EXPECT_NEAR(kelvo::ContrastRatio(RGB(0, 0, 255), RGB(0x20, 0x20, 0x20)), 1.90, 0.01) << "WCAG's own figures";
     EXPECT_NEAR(kelvo::ContrastRatio(RGB(255, 255, 255), RGB(0, 0, 0)), 21.0, 1e-9);
+}
+
+// The window icon offers every embedded size, each drawn at its own size
+// (never a 1x picture scaled), and the style's disabled look.
+TEST(AppletIconTest, EveryEmbeddedSizeIsOfferedDrawnAtItsOwnSize)
+{
+    const QIcon icon = kelvo::AppletIcon();
+    const QList<QSize> sizes = icon.availableSizes();
+    ASSERT_EQ(sizes.size(), 7);
+    for (const QSize& size : sizes) {
+        const QImage drawn = icon.pixmap(size, 1.0).toImage();
+        EXPECT_EQ(drawn, QPixmap::fromImage(kelvo::IconImage(size.width())).toImage()) << size.width();
+        EXPECT_EQ(icon.actualSize(size), size);
+    }
+    EXPECT_EQ(sizes.front(), QSize(16, 16));
+    EXPECT_EQ(sizes.back(), QSize(128, 128));
+    EXPECT_NE(icon.pixmap(QSize(32, 32), 1.0, QIcon::Disabled).toImage(), icon.pixmap(QSize(32, 32), 1.0).toImage());
 }
