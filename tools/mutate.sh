@@ -73,10 +73,12 @@ cmake -S "$scratch" -B "$out" -DKELVO_BENCH=OFF -DCMAKE_BUILD_TYPE=None -DCMAKE_
   cmake --build "$out" -j"$jobs" >>"$log" 2>&1 ||
   { echo "mutate: the unmutated tree does not build (see $log)" >&2; exit 2; }
 
-# Test name -> its program, and which tests are end-to-end or not wanted.
+# Test name -> its program (the last word after dbus-run-session), and which
+# tests are end-to-end or not wanted.
 declare -A program
 while read -r name path; do program[$name]=$path; done < <(
-  cd "$out" && ctest -N -V 2>/dev/null | awk '/^[0-9]+: Test command:/ { cmd = $4 } /Test +#[0-9]+:/ { print $3, cmd }')
+  cd "$out" && ctest -N -V 2>/dev/null | awk '/^[0-9]+: Test command:/ { cmd = $4; if (cmd ~ /dbus-run-session$/) { cmd = $NF; gsub(/"/, "", cmd) } }
+    /Test +#[0-9]+:/ { print $3, cmd }')
 mapfile -t e2e_tests < <(cd "$out" && ctest -N -L e2e | awk '/Test +#[0-9]+:/ { print $3 }')
 is_e2e() { local t; for t in "${e2e_tests[@]}"; do [ "$t" = "$1" ] && return 0; done; return 1; }
 
