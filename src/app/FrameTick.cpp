@@ -37,8 +37,6 @@ void frmMain::StartTick()
 {
     pacer_.TickStarted();
     work_.Start();
-    // The next event falls due when this tick's recording should end.
-    Timer->Restart();
     bool recording = false;
     try {
         kelvo::OwnWork::Part part(work_);

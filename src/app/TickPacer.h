@@ -1,7 +1,10 @@
-// When frame ticks run. The frame timer is restarted as a tick starts, so
-// its next event falls due when that tick's recording should end: an event
-// that finds the tick still waiting for its sound is kept and starts the next
-// tick as soon as this one has drawn (ticks run back to back). The interval backs off only
+// When frame ticks run. The frame timer keeps its own beat (it is not
+// restarted by the ticks): an event that finds a tick still waiting for its
+// sound is kept and starts the next tick as soon as this one has drawn (ticks
+// run back to back). A timer restarted at each tick would start every tick a
+// little later against the sound server's beat, until a tick starts just after
+// the chunk that should have filled its buffer and waits a whole chunk more:
+// a frame lost every few dozen on a busy machine. The interval backs off only
 // when the applet's own work for a tick takes longer than the interval; a
 // tick that is late because its sound came late, or because its thread
 // waited for its turn on a busy machine, lengthens nothing.

@@ -18,11 +18,6 @@ void TimerControl::SetEnabled(bool enabled)
     Apply();
 }
 
-void TimerControl::Restart()
-{
-    Apply();
-}
-
 void TimerControl::Apply()
 {
     // An interval of 0 or less never fires, as with a form timer.

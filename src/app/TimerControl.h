@@ -19,9 +19,9 @@ public:
     // Takes effect at once; a running timer counts the new interval from now.
     void SetInterval(std::int32_t interval);
     bool Enabled() const { return enabled_; }
+    // Milliseconds until the next event; -1 while stopped.
+    int RemainingTime() const { return timer_.remainingTime(); }
     void SetEnabled(bool enabled);
-    // Counts a whole interval from now.
-    void Restart();
 
     QString Tag;
 

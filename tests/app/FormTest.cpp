@@ -59,7 +59,7 @@ TEST_F(FormTest, TicksDrawTheirSoundSlowDrawingBacksOffOncePerTickLateSoundAndWo
     const int before = driver->Count("start");
     emit form.Timer->Timer();
     ASSERT_TRUE(form.InTick()) << "the tick returns while its sound comes";
-    emit form.Timer->Timer();  // due as the recording should end: kept
+    emit form.Timer->Timer();  // due while the sound still comes: kept
     emit form.Timer->Timer();  // a whole interval late: the sound is, not the applet
     EXPECT_EQ(driver->Count("start"), before + 1) << "never a second tick while one waits";
     Burn(40);  // other work while the tick waits
@@ -67,6 +67,22 @@ TEST_F(FormTest, TicksDrawTheirSoundSlowDrawingBacksOffOncePerTickLateSoundAndWo
     EXPECT_TRUE(Until([&] { return driver->Count("start") == before + 2; })) << "the kept event's tick follows at once";
     EXPECT_TRUE(form.InTick());
     EXPECT_EQ(form.RefreshInterval(), 30);
+    form.Unload();
+}
+
+// The frame timer keeps its own beat: restarted by each tick, it would drift
+// against the sound server's and lose frames.
+TEST_F(FormTest, ATickLeavesTheFrameTimersBeatAlone)
+{
+    frmMain form("");
+    ASSERT_TRUE(Load(form));
+    form.SetRefreshInterval(30000);
+    form.Timer->SetEnabled(true);
+    ASSERT_TRUE(Until([&] { return form.Timer->RemainingTime() < 29990; }));
+    const int before = form.Timer->RemainingTime();
+    emit form.Timer->Timer();
+    ASSERT_TRUE(form.InTick());
+    EXPECT_LE(form.Timer->RemainingTime(), before);
     form.Unload();
 }
 
