@@ -12,8 +12,18 @@
 #include <cstdio>
 #include <optional>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 int main(int argc, char* argv[])
 {
+#ifdef __GLIBC__
+    // One heap for all threads: the X event reader, D-Bus and the sound
+    // server's loop allocate little, and an arena of each thread's own (kept
+    // after the thread ends) holds its touched pages for good: about 130 kB.
+    mallopt(M_ARENA_MAX, 1);
+#endif
     kelvo::InstallTerminationSignals();
     if (const std::optional<int> status = kelvo::RunLinuxOption(argc, argv)) return *status;
     const std::string arguments = kelvo::ArgumentText(argc, argv);
