@@ -72,9 +72,9 @@ StatusNotifierPixmap ToStatusNotifierPixmap(const QImage& image)
     StatusNotifierPixmap pixmap{argb.width(), argb.height(), {}};
     pixmap.bytes.resize(static_cast<qsizetype>(argb.width()) * argb.height() * 4);
     auto* out = reinterpret_cast<uchar*>(pixmap.bytes.data());
-    for (int y = 0; y < argb.height(); ++y) {
+    for (int y = 0; y < pixmap.height; ++y) {
         const auto* row = reinterpret_cast<const quint32*>(argb.constScanLine(y));
-        for (int x = 0; x < argb.width(); ++x, out += 4) qToBigEndian(row[x], out);
+        for (int x = 0; x < pixmap.width; ++x, out += 4) qToBigEndian(row[x], out);
     }
     return pixmap;
 }
