@@ -109,8 +109,8 @@ TEST(TrayAndMenus, TheTraceIsLiveUnderMenusAndBoxesASecondStartHandsOverAndAnInt
     ASSERT_TRUE(WaitFor([&] { return x.WindowsNamed("Invalid rate").empty(); }, 10s));
     type(prefs, "45");
     const long applied = rate(45);
-    // A second may hold 23 ticks (at 0, 45, ..., 990 ms). A busy machine (other tests beside this one)
-    // stretches some, but 12 is more than 150 ms or every other tick would give.
+    // A second may hold 23 ticks (at 0, 45, ..., 990 ms). The seconds right after the change can fall
+    // short (16 seen once), but 12 is more than 150 ms or every other tick would give.
     EXPECT_TRUE(applied >= 12 && applied <= 23) << applied << " frames/s at 45 ms, the dialog still open";
     x.Click(x.Geometry(prefs).topLeft() + QPoint(133, 153), 1);  // "Ok"
     EXPECT_TRUE(WaitFor([&] { return x.WindowsNamed("Kelvo Preferences").empty(); }, 10s));
