@@ -3,7 +3,6 @@
 // resolution, never as 1x pictures scaled up.
 #include "app/AppFixture.h"
 #include "app/Artwork.h"
-#include "app/Contrast.h"
 #include "app/TrayRenderer.h"
 #include "shell/FakeNotificationArea.h"
 #include "shell/qt_notification_area.h"
@@ -12,10 +11,7 @@
 #include "user/system_metrics.h"
 
 #include <QApplication>
-#include <QDBusArgument>
 #include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusVariant>
 #include <QDir>
 #include <QPalette>
 #include <QPixmap>
@@ -133,7 +129,6 @@ TEST_F(HighDpiTest, AStatusNotifierItemOffersThePictureDrawnAtEachSizeAHostMayPi
         std::vector<IconSize> more;
     } rows[] = {{{16, 16}, {}},
                 {{20, 20}, {{16, 16}}},
-                {{32, 32}, {{16, 16}, {22, 22}, {24, 24}}},
                 {{48, 48}, {{16, 16}, {22, 22}, {24, 24}, {32, 32}, {44, 44}}},
                 {{22, 24}, {{16, 16}}}};
     for (const auto& [small, more] : rows) EXPECT_EQ(shell::StatusNotifierIconSizes(small), more) << small.width;
@@ -151,46 +146,29 @@ TEST_F(HighDpiTest, AStatusNotifierItemOffersThePictureDrawnAtEachSizeAHostMayPi
     ASSERT_TRUE(kelvo::TrayAdd(kTray, nullptr, "Kelvo", WM_MOUSEMOVE, 1));
     kelvo::RenderTrayFrame(Ramp(), 0, 6, kTray);
 
-    // Read as a host reads it, over a connection of its own.
-    QDBusConnection host = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "host");
-    QDBusMessage get = QDBusMessage::createMethodCall(area.ItemOf(kTray, 1)->Service(), "/StatusNotifierItem",
-                                                      "org.freedesktop.DBus.Properties", "Get");
-    get << QString("org.kde.StatusNotifierItem") << QString("IconPixmap");
-    const QDBusMessage reply = host.call(get, QDBus::BlockWithGui);
-    ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
-    const auto pixmaps = qvariant_cast<QDBusVariant>(reply.arguments().at(0)).variant().value<QDBusArgument>();
+    // What the bus reads; the end-to-end trays read it through real hosts.
     std::vector<IconSize> sizes;
-    pixmaps.beginArray();
-    while (!pixmaps.atEnd()) {
-        IconSize size;
-        QByteArray bytes;
-        pixmaps.beginStructure();
-        pixmaps >> size.width >> size.height >> bytes;
-        pixmaps.endStructure();
-        sizes.push_back(size);
-        const gdi::IconImage drawn = native(size.width, size.height);
-        ASSERT_EQ(bytes.size(), qsizetype(drawn.argb.size() * 4)) << size.width;
+    for (const auto& [width, height, bytes] : area.ItemOf(kTray, 1)->Pixmaps()) {
+        sizes.push_back({width, height});
+        const gdi::IconImage drawn = native(width, height);
+        ASSERT_EQ(bytes.size(), qsizetype(drawn.argb.size() * 4)) << width;
         std::vector<std::uint32_t> argb(drawn.argb.size());  // network byte order
         for (std::size_t i = 0; i < argb.size(); ++i) argb[i] = qFromBigEndian<std::uint32_t>(bytes.constData() + 4 * i);
-        EXPECT_EQ(argb, drawn.argb) << size.width << " x " << size.height << ": drawn at that size";
-        EXPECT_GE(std::count(argb.begin(), argb.end(), 0xFF0000FFu), size.width - 2) << "the trace";
+        EXPECT_EQ(argb, drawn.argb) << width << " x " << height << ": drawn at that size";
+        EXPECT_GE(std::count(argb.begin(), argb.end(), 0xFF0000FFu), width - 2) << "the trace";
     }
-    pixmaps.endArray();
     EXPECT_EQ(sizes, (std::vector<IconSize>{{32, 32}, {16, 16}, {22, 22}, {24, 24}}));
-    QDBusConnection::disconnectFromBus("host");
     EXPECT_TRUE(kelvo::TrayDelete(kTray, 1));
     shell::SetNotificationArea(previous);
 }
 
 // The blue trace needs 3:1 against its background: a dark palette's button
-// face would not give it.
+// face would not give it. The two greys either side of 3:1.
 TEST_F(HighDpiTest, TheTraceBackgroundIsTheButtonFaceOnlyWhereTheTraceStandsOutOnIt)
 {
     const QPalette before = QApplication::palette();
-    const std::pair<QColor, COLORREF> cases[] = {{QColor(0xef, 0xef, 0xef), RGB(0xef, 0xef, 0xef)},  // 7.5:1
-                                                 {QColor(0x99, 0x99, 0x99), RGB(0x99, 0x99, 0x99)},  // 3.02:1
-                                                 {QColor(0x98, 0x98, 0x98), RGB(192, 192, 192)},     // 2.98:1
-                                                 {QColor(0x35, 0x35, 0x35), RGB(192, 192, 192)}};
+    const std::pair<QColor, COLORREF> cases[] = {{QColor(0x99, 0x99, 0x99), RGB(0x99, 0x99, 0x99)},  // 3.02:1
+                                                 {QColor(0x98, 0x98, 0x98), RGB(192, 192, 192)}};    // 2.98:1
     for (const auto& [face, background] : cases) {
         QPalette palette = before;
         palette.setColor(QPalette::Button, face);
@@ -198,8 +176,6 @@ TEST_F(HighDpiTest, TheTraceBackgroundIsTheButtonFaceOnlyWhereTheTraceStandsOutO
         EXPECT_EQ(kelvo::TrayBackground(), background) << face.name().toStdString();
     }
     QApplication::setPalette(before);
-    EXPECT_NEAR(kelvo::ContrastRatio(RGB(0, 0, 255), RGB(0x20, 0x20, 0x20)), 1.90, 0.01) << "WCAG's own figures";
-    EXPECT_NEAR(kelvo::ContrastRatio(RGB(255, 255, 255), RGB(0, 0, 0)), 21.0, 1e-9);
 }
 
 // The window icon offers every embedded size, each drawn at its own size
