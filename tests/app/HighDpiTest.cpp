@@ -98,31 +98,12 @@ TEST_F(HighDpiTest, DirectDrawComposesInDevicePixelsOverThePictureMadeForTheRati
     form.Unload();
 }
 
-TEST_F(HighDpiTest, TheTrayIconIsAsLargeAsTheNotificationAreaAsksWithASampleForEveryDeviceColumn)
-{
-    kelvo::test::FakeNotificationArea area;
-    const auto render = [&] {
-        area.calls.clear();
-        kelvo::RenderTrayFrame(Ramp(), 0, 6, kTray);
-        return area.calls.empty() ? gdi::IconImage{} : area.calls[0].picture.value_or(gdi::IconImage{});
-    };
-    EXPECT_EQ(GetSystemMetrics(SM_CXSMICON), 32) << "the style's 16 at ratio 2";
-    gdi::IconImage picture = render();
-    ASSERT_EQ(QSize(picture.width, picture.height), QSize(32, 32));
-    QImage image(reinterpret_cast<const uchar*>(picture.argb.data()), 32, 32, QImage::Format_ARGB32);
-    EXPECT_FALSE(PixelDoubled(image, QRect(1, 1, 30, 30)));
-
-    SetNotificationIconSize(22, 24);  // an XEmbed slot
-    picture = render();
-    SetNotificationIconSize(0, 0);
-    EXPECT_EQ(QSize(picture.width, picture.height), QSize(22, 24));
-    EXPECT_EQ(GetSystemMetrics(SM_CYSMICON), 32);
-}
-
-// A StatusNotifierItem host picks one of the pictures it is given: the
-// small-icon size, the largest for a host that scales the largest, and the
-// common sizes below it, each as the renderer draws at that size.
-TEST_F(HighDpiTest, AStatusNotifierItemOffersThePictureDrawnAtEachSizeAHostMayPick)
+// The small icon at ratio 2 is 32 device pixels, an XEmbed slot's picture as
+// large as the slot. A StatusNotifierItem host picks one of the pictures it is
+// given: the small-icon size, the largest for a host that scales the largest,
+// and the common sizes below it, each as the renderer draws at that size, with
+// a sample for every device column.
+TEST_F(HighDpiTest, TheTrayIconIsDrawnAtEachSizeATrayAsksOrAStatusNotifierItemHostMayPick)
 {
     const struct {
         IconSize small;
@@ -133,7 +114,6 @@ TEST_F(HighDpiTest, AStatusNotifierItemOffersThePictureDrawnAtEachSizeAHostMayPi
                 {{22, 24}, {{16, 16}}}};
     for (const auto& [small, more] : rows) EXPECT_EQ(shell::StatusNotifierIconSizes(small), more) << small.width;
 
-    ASSERT_TRUE(QDBusConnection::sessionBus().isConnected()) << "runs under dbus-run-session";
     const auto native = [](int width, int height) {
         SetNotificationIconSize(width, height);
         kelvo::test::FakeNotificationArea fake;
@@ -141,6 +121,12 @@ TEST_F(HighDpiTest, AStatusNotifierItemOffersThePictureDrawnAtEachSizeAHostMayPi
         SetNotificationIconSize(0, 0);
         return fake.calls.at(0).picture.value();
     };
+    EXPECT_EQ(GetSystemMetrics(SM_CXSMICON), 32) << "the style's 16 at ratio 2";
+    const gdi::IconImage slot = native(22, 24);
+    EXPECT_EQ(QSize(slot.width, slot.height), QSize(22, 24));
+    EXPECT_EQ(GetSystemMetrics(SM_CYSMICON), 32);
+
+    ASSERT_TRUE(QDBusConnection::sessionBus().isConnected()) << "runs under dbus-run-session";
     shell::QtNotificationArea area([] { return shell::TrayHost::StatusNotifierItem; });
     shell::NotificationArea* previous = shell::SetNotificationArea(&area);
     ASSERT_TRUE(kelvo::TrayAdd(kTray, nullptr, "Kelvo", WM_MOUSEMOVE, 1));
@@ -156,6 +142,8 @@ TEST_F(HighDpiTest, AStatusNotifierItemOffersThePictureDrawnAtEachSizeAHostMayPi
         for (std::size_t i = 0; i < argb.size(); ++i) argb[i] = qFromBigEndian<std::uint32_t>(bytes.constData() + 4 * i);
         EXPECT_EQ(argb, drawn.argb) << width << " x " << height << ": drawn at that size";
         EXPECT_GE(std::count(argb.begin(), argb.end(), 0xFF0000FFu), width - 2) << "the trace";
+        const QImage image(reinterpret_cast<const uchar*>(drawn.argb.data()), width, height, QImage::Format_ARGB32);
+        EXPECT_FALSE(PixelDoubled(image, QRect(1, 1, width - 2, height - 2))) << width;
     }
     EXPECT_EQ(sizes, (std::vector<IconSize>{{32, 32}, {16, 16}, {22, 22}, {24, 24}}));
     EXPECT_TRUE(kelvo::TrayDelete(kTray, 1));

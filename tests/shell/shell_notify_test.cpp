@@ -111,7 +111,6 @@ TEST(QtNotificationArea, AddModifyDeleteKeyedByWindowAndIdentifier)
     EXPECT_EQ(Shell_NotifyIconA(NIM_DELETE, &remove), TRUE);
     EXPECT_EQ(Shell_NotifyIconA(NIM_DELETE, &remove), FALSE);
     EXPECT_EQ(Shell_NotifyIconA(NIM_MODIFY, &modify), FALSE);
-    EXPECT_EQ(Shell_NotifyIconA(3, &remove), FALSE);
     EXPECT_TRUE(DestroyIcon(icon));
 }
 
