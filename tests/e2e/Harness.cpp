@@ -1,17 +1,19 @@
 #include "e2e/Harness.h"
 
 #include <QDir>
+#include <QtCore/qtestsupport_core.h>
 
 #include <algorithm>
 #include <cmath>
 #include <csignal>
+#include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <regex>
 #include <spawn.h>
 #include <sstream>
 #include <stdexcept>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 extern char** environ;
@@ -33,22 +35,10 @@ TempDir::TempDir() : dir_(QDir::tempPath() + "/kelvo-e2e-XXXXXX"), path_(dir_.pa
 
 namespace {
 
-std::vector<char*> Pointers(std::vector<std::string>& strings)
+std::vector<std::string> Words(const std::string& text)
 {
-    std::vector<char*> p;
-    for (auto& s : strings) p.push_back(s.data());
-    p.push_back(nullptr);
-    return p;
-}
-
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> lines;
     std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty()) lines.push_back(line);
-    }
-    return lines;
+    return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
 }
 
 }  // namespace
@@ -61,7 +51,9 @@ Process::Process(std::vector<std::string> argv, const Environment& extraEnv, std
                                      log ? log->string() : "/dev/null", "env"};
     for (const auto& [name, value] : extraEnv) command.push_back(name + "=" + value);
     command.insert(command.end(), argv.begin(), argv.end());
-    auto argp = Pointers(command);
+    std::vector<char*> argp;
+    for (auto& word : command) argp.push_back(word.data());
+    argp.push_back(nullptr);
 
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
@@ -106,19 +98,12 @@ int Process::Stop(int signal, std::chrono::milliseconds grace)
 
 long Count(const std::string& text, const std::string& what)
 {
-    long n = 0;
-    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-    return n;
+    return QString::fromStdString(text).count(QString::fromStdString(what));
 }
 
 bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout)
 {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(20ms);
-    }
-    return true;
+    return QTest::qWaitFor(condition, static_cast<int>(timeout.count()));
 }
 
 bool Retrying(const std::function<void()>& act, const std::function<bool()>& done)
@@ -133,10 +118,8 @@ bool Retrying(const std::function<void()>& act, const std::function<bool()>& don
 CommandResult Run(const std::vector<std::string>& argv, const Environment& extraEnv)
 {
     TempDir dir;
-    CommandResult result;
-    result.code = Process(argv, extraEnv, dir.path() / "out").WaitExit(30s).value_or(-1);
-    result.output = ReadFile(dir.path() / "out");
-    return result;
+    // In order, as a braced list runs: the output is read once the command has ended.
+    return {Process(argv, extraEnv, dir.path() / "out").WaitExit(30s).value_or(-1), ReadFile(dir.path() / "out")};
 }
 
 void SoundServer::Start()
@@ -214,22 +197,20 @@ QImage XServer::Screenshot() const
 
 std::vector<std::string> XServer::WindowsNamed(const std::string& name) const
 {
-    return Lines(Xdotool({"search", "--onlyvisible", "--name", "^" + name + "$"}).output);
+    return Words(Xdotool({"search", "--onlyvisible", "--name", "^" + name + "$"}).output);
 }
 
 std::vector<std::string> XServer::WindowsOfPid(int pid) const
 {
-    return Lines(Xdotool({"search", "--onlyvisible", "--pid", std::to_string(pid)}).output);
+    return Words(Xdotool({"search", "--onlyvisible", "--pid", std::to_string(pid)}).output);
 }
 
 QRect XServer::Geometry(const std::string& windowId) const
 {
-    std::map<std::string, int> values;
-    for (const auto& line : Lines(Xdotool({"getwindowgeometry", "--shell", windowId}).output)) {
-        const auto eq = line.find('=');
-        if (eq != std::string::npos) values[line.substr(0, eq)] = std::atoi(line.c_str() + eq + 1);
-    }
-    return QRect(values["X"], values["Y"], values["WIDTH"], values["HEIGHT"]);
+    const std::string shell = Xdotool({"getwindowgeometry", "--shell", windowId}).output;
+    int x = 0, y = 0, width = 0, height = 0;
+    std::sscanf(shell.c_str(), "WINDOW=%*d X=%d Y=%d WIDTH=%d HEIGHT=%d", &x, &y, &width, &height);
+    return QRect(x, y, width, height);
 }
 
 CommandResult XServer::Xdotool(std::vector<std::string> arguments) const

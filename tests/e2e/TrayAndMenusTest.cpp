@@ -11,7 +11,7 @@
 
 using namespace e2e;
 
-TEST(TrayAndMenus, TheTraceIsLiveUnderMenusAndBoxesASecondStartHandsOverAndAnIntervalAppliedRunsAtOnceAndIsStored)
+TEST(TrayAndMenus, TheTraceIsLiveUnderMenusAndBoxesASecondStartHandsOverAndAnIntervalAppliedRunsAtOnce)
 {
     XServer x;
     SoundServer sound;
@@ -37,25 +37,13 @@ TEST(TrayAndMenus, TheTraceIsLiveUnderMenusAndBoxesASecondStartHandsOverAndAnInt
         x.Xdotool({"key", "Return"});
         return shown(title);
     };
-    // The frames of the second whole second from now, at `interval` ms.
+    // The frames of the second whole second from now (none if no report came), at `interval` ms.
     const auto rate = [&](long interval) {
         const std::size_t seen = FrameReports(kelvo.Log()).size();
         std::vector<Report> reports;
-        WaitFor([&] { return (reports = FrameReports(kelvo.Log())).size() >= seen + 2; }, 10s);
-        EXPECT_GE(reports.size(), seen + 2) << kelvo.Log();
-        if (reports.size() < seen + 2) return 0L;
+        if (!WaitFor([&] { return (reports = FrameReports(kelvo.Log())).size() >= seen + 2; }, 10s)) return 0L;
         EXPECT_EQ(reports.back().interval, interval);
         return reports.back().frames;
-    };
-    const auto about = [&](QPoint at, const char* key) {
-        ASSERT_TRUE(choose(at, 5, "Kelvo")) << kelvo.Log();  // past "Input"
-        const QRect g = x.Geometry(dialog);
-        EXPECT_EQ(g.topLeft(), QPoint((640 - g.width()) / 2, (480 - g.height()) / 2)) << "centred";
-        EXPECT_NE(e2e::Run({"xprop", "-id", dialog, "_NET_WM_STATE"}, {{"DISPLAY", x.Display()}}).output.find("SKIP_TASKBAR"),
-                  std::string::npos);
-        EXPECT_GE(rate(150), 5) << "the about box";
-        x.Xdotool({"windowfocus", "--sync", dialog, "key", key});
-        EXPECT_TRUE(WaitFor([&] { return x.WindowsNamed("Kelvo").empty(); }, 10s)) << key << " closes it";
     };
     // `text` into the open dialog's box, and "&Apply" (Alt+A).
     const auto type = [&](const std::string& prefs, const std::string& text) {
@@ -73,7 +61,15 @@ TEST(TrayAndMenus, TheTraceIsLiveUnderMenusAndBoxesASecondStartHandsOverAndAnInt
     EXPECT_GE(rate(150), 5) << "the tray's menu";
     x.Xdotool({"key", "Escape"});
     ASSERT_TRUE(WaitFor([&] { return kelvo.Windows() == windows; }, 10s));
-    about(icon, "Return");
+    // The about box from the icon's menu (the window's runs the same box).
+    ASSERT_TRUE(choose(icon, 5, "Kelvo")) << kelvo.Log();  // past "Input"
+    const QRect box = x.Geometry(dialog);
+    EXPECT_EQ(box.topLeft(), QPoint((640 - box.width()) / 2, (480 - box.height()) / 2)) << "centred";
+    EXPECT_NE(e2e::Run({"xprop", "-id", dialog, "_NET_WM_STATE"}, {{"DISPLAY", x.Display()}}).output.find("SKIP_TASKBAR"),
+              std::string::npos);
+    EXPECT_GE(rate(150), 5) << "the about box";
+    x.Xdotool({"windowfocus", "--sync", dialog, "key", "Return"});
+    EXPECT_TRUE(WaitFor([&] { return x.WindowsNamed("Kelvo").empty(); }, 10s)) << "Return closes it";
 
     // A second start hands over and ends: with /tray nothing changes; without,
     // the window comes up. One capture stream stays.
@@ -96,12 +92,10 @@ TEST(TrayAndMenus, TheTraceIsLiveUnderMenusAndBoxesASecondStartHandsOverAndAnInt
     EXPECT_GE(rate(150), 5) << "the window's menu";
     x.Xdotool({"key", "Escape"});
     ASSERT_TRUE(WaitFor([&] { return kelvo.Windows() == before; }, 10s));
-    about(window.center(), "Escape");
 
     // With the dialog open: 14 is refused, 45 runs at once.
     ASSERT_TRUE(choose(window.center(), 1, "Kelvo Preferences")) << kelvo.Log();
     const std::string prefs = dialog;
-    EXPECT_GE(rate(150), 5) << "the Preferences dialog";
     type(prefs, "14");
     ASSERT_TRUE(shown("Invalid rate")) << kelvo.Log();
     EXPECT_GE(rate(150), 5) << "the \"Invalid rate\" box";
@@ -110,19 +104,18 @@ TEST(TrayAndMenus, TheTraceIsLiveUnderMenusAndBoxesASecondStartHandsOverAndAnInt
     type(prefs, "45");
     const long applied = rate(45);
     // A second may hold 23 ticks (at 0, 45, ..., 990 ms). The seconds right after the change can fall
-    // short (16 seen once), but 12 is more than 150 ms or every other tick would give.
+    // short (16 seen once), but 12 is more than 150 ms or every other tick would give. Also the
+    // Preferences dialog's own live check.
     EXPECT_TRUE(applied >= 12 && applied <= 23) << applied << " frames/s at 45 ms, the dialog still open";
     x.Click(x.Geometry(prefs).topLeft() + QPoint(133, 153), 1);  // "Ok"
     EXPECT_TRUE(WaitFor([&] { return x.WindowsNamed("Kelvo Preferences").empty(); }, 10s));
 
-    // A left drag moves the window by as much as the mouse; Esc ends Kelvo,
-    // which stores 45.
+    // A left drag moves the window by as much as the mouse; Esc ends Kelvo
+    // (what it stores then is the unit tests').
     x.Drag(window.topLeft() + QPoint(100, 10), QPoint(40, 32));
     EXPECT_TRUE(WaitFor([&] { return x.Geometry(*id).topLeft() == window.topLeft() + QPoint(40, 32); }, 10s));
     x.Xdotool({"windowfocus", "--sync", *id, "key", "Escape"});
     EXPECT_EQ(kelvo.process().WaitExit(15s), std::optional<int>(0)) << kelvo.Log();
-    const std::string stored = ReadFile(kelvo.ConfigHome() / "kelvo" / "user.reg");
-    EXPECT_NE(stored.find("\"Frequency\"=dword:0000002d"), std::string::npos) << stored;
 }
 
 TEST(TrayAndMenus, StartedBeforeAnyTrayKelvoMovesIntoEachTrayThatComesOfEitherKindAndBackToItsWindowWhenItGoes)

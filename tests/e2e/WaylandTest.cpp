@@ -16,7 +16,6 @@ namespace {
 constexpr QRgb kIconTrace = qRgb(0, 0, 255);  // also the window's caption strip
 constexpr QRgb kWindowTrace = qRgb(128, 255, 255);
 constexpr QRgb kMessageBox = qRgb(239, 239, 239);
-constexpr QRgb kWhite = qRgb(255, 255, 255);
 const QRect kPanel(0, 0, 640, 24);
 
 TEST(Wayland, OnSwayWaybarsTrayShowsTheLiveTraceItsActivateBringsTheWindowBackAndItsMenusExitEnds)
@@ -84,9 +83,8 @@ TEST(Wayland, OnSwayWaybarsTrayShowsTheLiveTraceItsActivateBringsTheWindowBackAn
             EXPECT_TRUE(WaitFor([&] { return bus.RegisteredItems().empty(); }, 10s)) << kelvo.Log();
             continue;
         }
-        // The menu waybar shows is the window's own.
+        // The menu waybar shows is the window's own (its entries are the unit tests').
         const std::string menu = call("/MenuBar", {"com.canonical.dbusmenu.GetLayout", "int32:0", "int32:-1", "array:string:"});
-        EXPECT_NE(menu.find("\"Show\""), std::string::npos) << menu;
         std::smatch exit;
         ASSERT_TRUE(std::regex_search(menu, exit, std::regex("int32 (\\d+)\\s+array \\[[^\\]]*\"Exit\""))) << menu;
         call("/MenuBar",
@@ -96,7 +94,8 @@ TEST(Wayland, OnSwayWaybarsTrayShowsTheLiveTraceItsActivateBringsTheWindowBackAn
     }
 }
 
-TEST(Wayland, OnWestonTheWindowDrawsAndDragsAndWithoutATrayStaysSayingSoOnce)
+// That the user is told only once is the unit tests'.
+TEST(Wayland, OnWestonTheWindowDrawsAndDragsAndWithoutATrayStaysSayingSo)
 {
     XServer x;
     // weston with its desktop shell and no tray, 600 x 440 at the top left of
@@ -118,25 +117,18 @@ TEST(Wayland, OnWestonTheWindowDrawsAndDragsAndWithoutATrayStaysSayingSoOnce)
     Found trace;
     ASSERT_TRUE(WaitFor([&] { return (trace = Find(x.Screenshot(), desktop, kWindowTrace)).pixels > 20; }, 20s))
         << kelvo.Log();
-    QPoint canvas = trace.box.center();
+    const QPoint canvas = trace.box.center();
     const auto boxShown = [&] { return Find(x.Screenshot(), desktop, kMessageBox).pixels > 5000; };
 
     ASSERT_TRUE(Retrying([&] { x.Click(canvas, 1, 2); }, boxShown)) << kelvo.Log();
     x.Xdotool({"key", "Return"});
     ASSERT_TRUE(WaitFor([&] { return !boxShown(); }, 10s));
 
-    // A drag by the caption strip: weston moves the window.
+    // The window stays: a drag by its caption strip, and weston moves it.
     const auto caption = [&] { return Find(x.Screenshot(), desktop, kIconTrace).box; };
     const QRect before = caption();
     x.Drag(before.center(), QPoint(60, 40));
     EXPECT_TRUE(WaitFor([&] { return caption() == before.translated(60, 40); }, 10s));
-    canvas += caption().topLeft() - before.topLeft();
-
-    x.Click(canvas, 1, 2);
-    // The right button's menu opens once the double-click has been handled.
-    x.Click(canvas, 3);
-    ASSERT_TRUE(WaitFor([&] { return Find(x.Screenshot(), desktop, kWhite).pixels > 2000; }, 10s));
-    EXPECT_FALSE(boxShown()) << "told only once";
     EXPECT_GT(Find(x.Screenshot(), desktop, kWindowTrace).pixels, 20) << "the window stays";
     EXPECT_EQ(kelvo.process().Stop(SIGTERM), 0) << kelvo.Log();
     EXPECT_EQ(kelvo.Log(), "") << "nothing to say about placing the window";
