@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <tuple>
 
 namespace {
 
@@ -19,22 +20,19 @@ TEST(CommandLine, AnOptionWorksWithoutADisplayAnUnknownOneIsRefusedAndAWindowEnd
     const std::string cannotOpen = "^kelvo: cannot open the display: [^\n]*\n$";
     // What each option says and writes is pinned by the unit tests; here the
     // built program's status reaches the shell before any display is opened.
-    const struct {
-        std::vector<std::string> arguments;
-        int status;
-        std::string says;
-    } cases[] = {
+    // The words, the status, what the output says.
+    const std::tuple<std::vector<std::string>, int, std::string> cases[] = {
         {{"/tray", "--version"}, 0, "^kelvo \\d+\\.\\d+\n$"},
         {{"/tray", "--bogus"}, 2, "^kelvo: unknown option --bogus [^\n]*\n$"},
         {{}, 1, cannotOpen},
         {{"-platform", "xyz"}, 1, cannotOpen},
     };
-    for (const auto& c : cases) {
+    for (const auto& [arguments, status, says] : cases) {
         std::vector<std::string> argv{KelvoBinary().string()};
-        argv.insert(argv.end(), c.arguments.begin(), c.arguments.end());
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
         const CommandResult result = e2e::Run(argv, noDisplay);
-        EXPECT_EQ(result.code, c.status) << argv.back() << "\n" << result.output;
-        EXPECT_TRUE(std::regex_search(result.output, std::regex(c.says))) << argv.back() << "\n" << result.output;
+        EXPECT_EQ(result.code, status) << argv.back() << "\n" << result.output;
+        EXPECT_TRUE(std::regex_search(result.output, std::regex(says))) << argv.back() << "\n" << result.output;
     }
 }
 

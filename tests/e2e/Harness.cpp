@@ -96,11 +96,6 @@ int Process::Stop(int signal, std::chrono::milliseconds grace)
     return status_.value_or(-SIGKILL);
 }
 
-long Count(const std::string& text, const std::string& what)
-{
-    return QString::fromStdString(text).count(QString::fromStdString(what));
-}
-
 bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout)
 {
     return QTest::qWaitFor(condition, static_cast<int>(timeout.count()));
@@ -392,6 +387,8 @@ bool SessionBus::HostRegistered() const
 
 std::unique_ptr<Process> SessionBus::StartTray(const Desktop& desktop) const
 {
+    // A host that has just gone may still be registered for a moment.
+    WaitFor([this] { return !HostRegistered(); }, 10s);
     // On a busy machine this host at times trips over its own watcher as it
     // starts, and ends: it is started again then.
     std::unique_ptr<Process> tray;

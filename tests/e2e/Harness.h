@@ -57,9 +57,6 @@ private:
 // The whole of a file (empty when it cannot be read).
 std::string ReadFile(const std::filesystem::path& path);
 
-// How often `what` occurs in `text`.
-long Count(const std::string& text, const std::string& what);
-
 // Polls `condition` until it holds or `timeout` passes.
 bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
 
@@ -180,7 +177,8 @@ public:
     // The items the StatusNotifierWatcher lists.
     std::vector<std::string> RegisteredItems() const;
     bool HostRegistered() const;
-    // gtk-sni-tray-standalone on `desktop`, once its host is registered.
+    // gtk-sni-tray-standalone on `desktop`, once any earlier host has gone
+    // and its own is registered.
     std::unique_ptr<Process> StartTray(const Desktop& desktop) const;
 
 private:

@@ -11,7 +11,7 @@ using namespace e2e;
 
 namespace {
 
-const std::string kFallback = "is not there: recording from the default input";
+const QString kFallback = "is not there: recording from the default input";
 
 struct TwoSinks {
     explicit TwoSinks(SoundServer::Kind kind) : sound(kind)
@@ -100,10 +100,10 @@ TEST(InputChoice, TheMenuChoiceSwitchesTheTraceFallsBackAndComesBack)
     ExpectMovedToTone(sinks.sound, before);
     sinks.UnloadTone();
     EXPECT_TRUE(kelvo.WaitForTrace(kFlat)) << kelvo.Log();
-    EXPECT_EQ(Count(kelvo.Log(), kFallback), 1) << kelvo.Log();
+    EXPECT_EQ(QString::fromStdString(kelvo.Log()).count(kFallback), 1) << kelvo.Log();
     sinks.LoadTone();
     EXPECT_TRUE(kelvo.WaitForTrace(kSpans)) << "back to the stored choice" << kelvo.Log();
-    EXPECT_EQ(Count(kelvo.Log(), kFallback), 1) << kelvo.Log();
+    EXPECT_EQ(QString::fromStdString(kelvo.Log()).count(kFallback), 1) << kelvo.Log();
 }
 
 // Each switch of the trace is a frame drawn after it: the trace is live.
@@ -115,8 +115,7 @@ TEST(InputChoice, OnPipeWireTheTraceIsLiveTheMenuSwitchesItAndTheDefaultIsFollow
     environment["PULSE_SOURCE"] = "kelvo_test.monitor";  // the silent default, by name
     Kelvo kelvo(x.ForClients(), environment);
     ASSERT_TRUE(kelvo.WaitForTrace(kFlat)) << kelvo.Log();
-    EXPECT_TRUE(std::regex_search(sinks.sound.Pactl({"list", "source-outputs"}).output,
-                                  std::regex("media.name = \"Kelvo\"")));
+    EXPECT_NE(sinks.sound.Pactl({"list", "source-outputs"}).output.find("media.name = \"Kelvo\""), std::string::npos);
     ChooseInput(x, kelvo, 0);  // "Default input"
     sinks.sound.Pactl({"set-default-source", "kelvo_tone.monitor"});
     EXPECT_TRUE(kelvo.WaitForTrace(kSpans)) << "the new default" << kelvo.Log();

@@ -81,7 +81,7 @@ TEST(TrayAndMenus, TheTraceIsLiveUnderMenusAndBoxesASecondStartHandsOverAndAnInt
     EXPECT_EQ(plain.process().WaitExit(20s), std::optional<int>(0)) << plain.Log();
     ASSERT_TRUE(WaitFor([&] { return kelvo.MainWindow(0ms).has_value() && !traced(); }, 10s)) << kelvo.Log();
     const std::string streams = sound.Pactl({"list", "source-outputs"}).output;
-    EXPECT_EQ(Count(streams, "Source Output #"), 1) << streams;
+    EXPECT_EQ(QString::fromStdString(streams).count("Source Output #"), 1) << streams;
     EXPECT_NE(streams.find("application.icon_name = \"kelvo\""), std::string::npos) << streams;
     const auto id = kelvo.MainWindow();
     const QRect window = x.Geometry(*id);
@@ -145,9 +145,6 @@ TEST(TrayAndMenus, StartedBeforeAnyTrayKelvoMovesIntoEachTrayThatComesOfEitherKi
         EXPECT_TRUE(WaitFor([&] { return !kelvo.MainWindow(0ms); }, 10s)) << "the window hides";
         tray.reset();
         EXPECT_TRUE(kelvo.MainWindow()) << "the window comes back " << kelvo.Log();
-        if (item) {
-            EXPECT_TRUE(WaitFor([&] { return !bus.HostRegistered(); }, 10s));
-        }
     }
     // Both kinds at once: the icon moves to the StatusNotifierItem host as it
     // comes and back into the XEmbed tray as it goes; the window stays hidden.
@@ -157,7 +154,6 @@ TEST(TrayAndMenus, StartedBeforeAnyTrayKelvoMovesIntoEachTrayThatComesOfEitherKi
         auto host = startTray(true);
         EXPECT_TRUE(WaitFor([&] { return bus.RegisteredItems().size() == 1; }, 10s)) << kelvo.Log();
     }
-    EXPECT_TRUE(WaitFor([&] { return !bus.HostRegistered(); }, 10s));
     EXPECT_TRUE(iconShown(false)) << "back in the XEmbed tray " << kelvo.Log();
     EXPECT_FALSE(kelvo.MainWindow(0ms));
     // Alone, the StatusNotifierItem host's click on the icon brings the window back.
