@@ -28,14 +28,12 @@ TEST(HiveFormat, AwkwardNamesAndDataRoundTrip)
     key.SetValue("quote\"back\\slash", REG_SZ, Bytes(std::string_view("C:\\path \"x\"\0", 12)));
     key.SetValue("@", REG_SZ, Bytes(std::string_view("\0", 1)));
     key.SetValue("a=b", REG_SZ, Bytes("no terminator"));
-    key.SetValue("lines", REG_SZ, Bytes(std::string_view("one\r\ntwo\t\0", 11)));
     key.SetValue("inner nul", REG_SZ, Bytes(std::string_view("a\0b\0", 4)));
     key.SetValue("high \xe9\xff", REG_SZ, Bytes("caf\xe9\0"));
     key.SetValue("empty", REG_SZ, {});
     key.SetValue("long", REG_BINARY, std::vector<BYTE>(300, 0xAB));
     key.SetValue("type 0x12345678", 0x12345678, {0});
     key.SetValue("dword 3 bytes", REG_DWORD, {1, 2, 3});
-    key.SetValue("max", REG_DWORD, {0xff, 0xff, 0xff, 0xff});
     root.SetValue("at root", REG_DWORD, {1, 0, 0, 0});
 
     const std::string text = SerializeRegFile(root, "HKEY_CURRENT_USER");

@@ -24,16 +24,14 @@ TEST_F(StoredSettingsTest, IntervalsTheDialogCouldNeverSetAreNotAppliedAndSaidSo
 {
     auto dword = [](std::uint32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); };  // little-endian host
     const std::tuple<DWORD, std::string, std::int16_t, std::string> cases[] = {
-        {REG_DWORD, dword(15), 15, ""},
         {REG_DWORD, dword(32767), 32767, ""},
         {REG_DWORD, dword(14), 150, "\"Frequency\" 14 is"},
-        {REG_DWORD, dword(0), 150, "\"Frequency\" 0 is"},
         {REG_DWORD, dword(-45u), 150, "\"Frequency\" 4294967251 is"},
         {REG_DWORD, dword(100000), 150, "\"Frequency\" 100000 is"},
         {REG_BINARY, "12345678", 150, "\"Frequency\" of type 3, 8 bytes is"},
         {REG_SZ, std::string("45\0", 3), 150, "\"Frequency\" \"45\" is"},
-        {REG_DWORD, dword(45), 45, ""},
-        {REG_BINARY, dword(45), 150, "of type 3, 4 bytes"}};  // the same bytes: a change of type alone
+        {REG_DWORD, dword(15), 15, ""},
+        {REG_BINARY, dword(15), 150, "of type 3, 4 bytes"}};  // the same bytes: a change of type alone
     clsRegistry reg;
     ASSERT_TRUE(reg.CreateKey(kSettingsKey, true, HKEY_CURRENT_USER));
     for (const auto& [type, data, expected, told] : cases) {
