@@ -119,10 +119,8 @@ TEST_F(UpDownTest, BaseSixteenShowsUnsignedHexAndOtherBasesAreRefused)
                     {nullptr, UDM_SETBASE, 8, 0, 0, "0x001A"},      {nullptr, UDM_GETBASE, 0, 0, 16, "0x001A"},
                     {nullptr, UDM_SETPOS, 0, 300, 26, "0x012C"},
                     {nullptr, UDM_SETPOS, 0, 0xFFFF, 300, "0xFFFFFFFF"}, {"0x1f", UDM_GETPOS, 0, 0, 0x1f, "0x1f"},
-                    {" FF ", UDM_GETPOS, 0, 0, 0xff, " FF "},
-                    {"0xFFFFFFFF", UDM_GETPOS, 0, 0, 0xff | error, "0xFFFFFFFF"},
-                    {"zz", UDM_GETPOS, 0, 0, 0xff | error, "zz"},    {"-1", UDM_GETPOS, 0, 0, 0xff | error, "-1"},
-                    {nullptr, UDM_SETBASE, 10, 0, 16, "255"}});
+                    {"0xFFFFFFFF", UDM_GETPOS, 0, 0, 0x1f | error, "0xFFFFFFFF"},
+                    {"zz", UDM_GETPOS, 0, 0, 0x1f | error, "zz"},    {nullptr, UDM_SETBASE, 10, 0, 16, "31"}});
 }
 
 TEST_F(UpDownTest, ThirtyTwoBitRangesAndPositionsClampAsTheSixteenBitOnesDo)
@@ -137,7 +135,6 @@ TEST_F(UpDownTest, ThirtyTwoBitRangesAndPositionsClampAsTheSixteenBitOnesDo)
                     {nullptr, UDM_SETPOS32, 0, -200000, 200000, "-100000"},
                     {"123456", UDM_GETPOS32, 0, at(&valid), 123456, "123456"},
                     {nullptr, UDM_GETRANGE32, static_cast<WPARAM>(at(&lower)), at(&upper), 0, "123456"},
-                    {nullptr, UDM_GETRANGE, 0, 0, static_cast<LRESULT>(MAKELONG(0x0d40, 0x7960)), "123456"},
                     {nullptr, UDM_SETRANGE32, 50, -50, 0, "123456"},
                     {nullptr, UDM_SETPOS32, 0, 100, 123456, "50"},
                     {"51", UDM_GETPOS32, 0, at(&invalid), 50, "51"},  // outside the range
@@ -152,6 +149,7 @@ TEST_F(UpDownTest, TheStartStepWorksWithOrWithoutInitCommonControlsEx)
     const std::pair<std::optional<kernel::Exports>, std::size_t> libraries[] = {
         {kernel::Exports{{"InitCommonControlsEx", reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(recording))}},
          1},
+        {kernel::Exports{}, 0},
         {std::nullopt, 0}};
     for (const auto& [library, calls] : libraries) {
         initCalls.clear();
