@@ -13,26 +13,22 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QTemporaryDir>
+
 namespace kelvo::testing {
 
 class TempHive {
 public:
     TempHive()
     {
-        char pattern[] = "/tmp/kelvo-hive-XXXXXX";
-        EXPECT_NE(::mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        ::setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
+        EXPECT_TRUE(dir_.isValid());
+        ::setenv("XDG_CONFIG_HOME", dir().c_str(), 1);
     }
-    ~TempHive()
-    {
-        ::unsetenv("XDG_CONFIG_HOME");  // never one left pointing at a removed folder
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
-    }
+    ~TempHive() { ::unsetenv("XDG_CONFIG_HOME"); }  // never one left pointing at a removed folder
 
-    const std::string& dir() const { return dir_; }
-    std::string kelvoDir() const { return dir_ + "/kelvo"; }
+    std::string dir() const { return dir_.path().toStdString(); }
+    std::string kelvoDir() const { return dir() + "/kelvo"; }
     std::string file() const { return kelvoDir() + "/user.reg"; }
 
     // The hive file, or another file beside it.
@@ -57,7 +53,7 @@ public:
     }
 
 private:
-    std::string dir_;
+    QTemporaryDir dir_{QDir::tempPath() + "/kelvo-hive-XXXXXX"};
 };
 
 // RegSetValueExA with the data's own length.
