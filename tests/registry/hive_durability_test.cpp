@@ -44,8 +44,7 @@ namespace {
 TEST(HiveSave, TheNewTextIsOnTheDiskUnderAnotherNameBeforeItReplacesTheHiveAndTheReplacementIsMadeDurable)
 {
     kelvo::testing::TempHive hive;
-    const std::string old = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Kept]\n\"v\"=\"1\"\n\n";
-    hive.Write(old);
+    hive.Write("REGEDIT4\n\n[HKEY_CURRENT_USER\\Kept]\n\"v\"=\"1\"\n\n");
     kelvo::registry::UniqueKey key;
     ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Kept", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr),
               ERROR_SUCCESS);
