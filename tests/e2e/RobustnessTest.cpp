@@ -50,11 +50,9 @@ TEST(Robustness, SignalsEndKelvoWhateverIsOpenAndTheTraceFollowsTheSoundThroughS
     Kelvo kelvo(x.ForClients(), sound.ClientEnvironment(), {"/debug"}, &config.path());
     const auto id = kelvo.MainWindow();
     ASSERT_TRUE(id) << kelvo.Log();
-    Found t;  // the trace, as last seen
-    const auto waitForTrace = [&](const std::function<bool(const Found&)>& check) { return kelvo.WaitForTrace(check, &t); };
 
     // A tone spans many rows of the canvas.
-    EXPECT_TRUE(waitForTrace([](const Found& t) { return t.box.height() > 20; })) << kelvo.Log();
+    EXPECT_TRUE(kelvo.WaitForTrace([](const Found& t) { return t.box.height() > 20; })) << kelvo.Log();
 
     for (int stall = 0; stall < 3; ++stall) {
         ::kill(sound.pid(), SIGSTOP);
@@ -69,10 +67,10 @@ TEST(Robustness, SignalsEndKelvoWhateverIsOpenAndTheTraceFollowsTheSoundThroughS
     // resumes when the server is back.
     player.reset();
     sound.Stop();
-    EXPECT_TRUE(waitForTrace([](const Found& t) { return t.pixels == 0; }));
+    EXPECT_TRUE(kelvo.WaitForTrace([](const Found& t) { return t.pixels == 0; }));
     sound.Start();
     player = sound.Play(Tone(440, 0.8, 120));
-    EXPECT_TRUE(waitForTrace([](const Found& t) { return t.box.height() > 20; })) << kelvo.Log();
+    EXPECT_TRUE(kelvo.WaitForTrace([](const Found& t) { return t.box.height() > 20; })) << kelvo.Log();
 
     // The source goes, and the server hangs before Kelvo tries again (a
     // second after the loss): that reconnect waits for the server.
