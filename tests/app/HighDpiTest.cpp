@@ -131,6 +131,11 @@ TEST_F(HighDpiTest, TheTrayIconIsDrawnAtEachSizeATrayAsksOrAStatusNotifierItemHo
     shell::NotificationArea* previous = shell::SetNotificationArea(&area);
     ASSERT_TRUE(kelvo::TrayAdd(kTray, nullptr, "Kelvo", WM_MOUSEMOVE, 1));
     kelvo::RenderTrayFrame(Ramp(), 0, 6, kTray);
+    // Only a picture that changed is announced: a silent input costs the host nothing.
+    int announced = 0;
+    QObject::connect(area.ItemOf(kTray, 1), &shell::StatusNotifierItem::NewIcon, [&] { ++announced; });
+    for (const LONG style : {0, 0, 1, 0}) kelvo::RenderTrayFrame(Ramp(), style, 6, kTray);
+    EXPECT_EQ(announced, 2);
 
     // What the bus reads; the end-to-end trays read it through real hosts.
     std::vector<IconSize> sizes;

@@ -267,11 +267,17 @@ void QtNotificationArea::Apply(Entry& entry, const NOTIFYICONDATAA& data)
     if (data.uFlags & NIF_MESSAGE) entry.callbackMessage = data.uCallbackMessage;
     if (data.uFlags & NIF_ICON) {
         // The picture is copied now: the caller may destroy its icon next.
-        entry.image = IconQImage(data.hIcon);
-        entry.more = std::exchange(entry.pending, {});
-        if (entry.image.isNull()) entry.more.clear();
-        if (entry.icon) entry.icon->setIcon(entry.image.isNull() ? blankIcon() : QIcon(QPixmap::fromImage(entry.image)));
-        if (entry.item)
+        QImage image = IconQImage(data.hIcon);
+        std::vector<QImage> more = std::exchange(entry.pending, {});
+        if (image.isNull()) more.clear();
+        // A silent input draws the same picture frame after frame: the host
+        // need not fetch it again.
+        const bool same = image == entry.image && more == entry.more;
+        entry.image = std::move(image);
+        entry.more = std::move(more);
+        if (entry.icon && !same)
+            entry.icon->setIcon(entry.image.isNull() ? blankIcon() : QIcon(QPixmap::fromImage(entry.image)));
+        if (entry.item && !same)
             entry.item->SetImage(entry.image.isNull() ? blankIcon().pixmap(16, 16).toImage() : entry.image, entry.more);
     }
     if (data.uFlags & NIF_TIP) {
