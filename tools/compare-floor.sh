@@ -13,7 +13,8 @@
 #                  older commit's), beside this one; may be repeated
 #     -p PARTS     comma-separated: memory,start,fps,sway (default the first
 #                  three; sway also with --sway)
-#     --sway       the tray display's CPU on sway + waybar as well
+#     --sway       the tray display's CPU on sway + waybar as well, each
+#                  sample taken beside the XEmbed tray's over the same seconds
 #     --busy       frame rates beside one CPU-bound process
 #     --no-build   use the build folders as they are
 #
@@ -88,7 +89,9 @@ XDG_RUNTIME_DIR=$work/pulse-rt pulseaudio -n --daemonize=no --exit-idle-time=-1 
   --load=module-native-protocol-unix --load="module-null-sink sink_name=measure" >/dev/null 2>&1 & pids+=($!)
 export PULSE_SERVER=unix:$work/pulse-rt/pulse/native PULSE_SOURCE=measure.monitor
 for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-sox -n -r 8000 -c 1 -b 8 -e unsigned -t raw - synth 36000 sine 440 vol 0.8 2>/dev/null \
+# 437 Hz: no whole number of periods in 15, 45 or 150 ms (440 Hz has 66 in
+# 150 ms), so every frame draws a new picture, as live sound would.
+sox -n -r 8000 -c 1 -b 8 -e unsigned -t raw - synth 36000 sine 437 vol 0.8 2>/dev/null \
   | pacat --raw --format=u8 --rate=8000 --channels=1 -d measure 2>/dev/null & pids+=($!)
 export XDG_RUNTIME_DIR=$work/kelvo-rt
 
@@ -115,21 +118,25 @@ command_for() {
   echo "env XDG_CONFIG_HOME=$config $bin /debug $([ "$display" = tray ] && echo /tray)"
 }
 
+# cpu_ns PID: CPU time of the process's threads in ns; /proc/PID/stat counts
+# in 10 ms ticks, too coarse for a few seconds at under 1%.
+cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{s += $1} END {printf "%d", s}'; }
+percent() { echo "scale=3; 100 * ($2 - $1) / 1000000000 / $3" | bc; }
+
 # sample COMMAND...: runs it, lets it settle, then sets cpu (% of one core),
 # peak (MB), threads and the per-second frame counts of the sample (frames).
 sample() {
   local log=$work/log
   "$@" 2>"$log" & local pid=$!
   sleep 3
-  local hz; hz=$(getconf CLK_TCK)
   local t0 t1 s0 s1 lines0
-  t0=$(awk '{print $14 + $15}' "/proc/$pid/stat"); s0=$(date +%s.%N); lines0=$(grep -c 'frames=' "$log" || true)
+  t0=$(cpu_ns "$pid"); s0=$(date +%s.%N); lines0=$(grep -c 'frames=' "$log" || true)
   sleep "$seconds"
-  t1=$(awk '{print $14 + $15}' "/proc/$pid/stat"); s1=$(date +%s.%N)
+  t1=$(cpu_ns "$pid"); s1=$(date +%s.%N)
   peak=$(awk '/VmHWM/ {printf "%.1f", $2 / 1024}' "/proc/$pid/status")
   threads=$(awk '/^Threads/ {print $2}' "/proc/$pid/status")
   kill -TERM "$pid"; wait "$pid" || true
-  cpu=$(echo "scale=3; 100 * ($t1 - $t0) / $hz / ($s1 - $s0)" | bc)
+  cpu=$(percent "$t0" "$t1" "$(echo "$s1 - $s0" | bc)")
   # Whole seconds inside the sample only.
   frames=$(grep -o 'frames=[0-9]*' "$log" | cut -d= -f2 | sed -n "$((lines0 + 2)),$((lines0 + seconds - 1))p" | tr '\n' ' ')
   last_interval=$(grep -o 'interval=[0-9]*' "$log" | tail -1 | cut -d= -f2)
@@ -234,20 +241,34 @@ EOF
   }
   for _ in $(seq 200); do registered && break; sleep 0.1; done
   registered || { echo "compare-floor: waybar's tray did not come up" >&2; exit 1; }
+  # The two trays run at once and are sampled over the same seconds: the
+  # machine's state (caches, frequency, other work) then weighs on both alike.
   for _ in $(seq "$rounds"); do
     for i in "${!names[@]}"; do
-      read -ra cmd <<<"$(command_for "$i" tray 150)"
-      sample env -u DISPLAY WAYLAND_DISPLAY="$socket" QT_QPA_PLATFORM=wayland \
-        DBUS_SESSION_BUS_ADDRESS="unix:path=$home/bus" "${cmd[@]}"
+      read -ra xembed <<<"$(command_for "$i" tray 150)"
+      read -ra sni <<<"$(command_for "$i" tray 150)"
+      "${xembed[@]}" 2>/dev/null & xpid=$!
+      env -u DISPLAY WAYLAND_DISPLAY="$socket" QT_QPA_PLATFORM=wayland \
+        DBUS_SESSION_BUS_ADDRESS="unix:path=$home/bus" "${sni[@]}" 2>/dev/null & spid=$!
+      sleep 3
+      x0=$(cpu_ns "$xpid"); n0=$(cpu_ns "$spid"); s0=$(date +%s.%N)
+      sleep "$seconds"
+      x1=$(cpu_ns "$xpid"); n1=$(cpu_ns "$spid"); s1=$(date +%s.%N)
+      peak=$(awk '/VmHWM/ {printf "%.1f", $2 / 1024}' "/proc/$spid/status")
+      kill -TERM "$xpid" "$spid"; wait "$xpid" "$spid" || true
+      xcpu=$(percent "$x0" "$x1" "$(echo "$s1 - $s0" | bc)")
+      cpu=$(percent "$n0" "$n1" "$(echo "$s1 - $s0" | bc)")
       record cpu sni-tray "${names[$i]}" "$cpu"
+      record cpu xembed-beside "${names[$i]}" "$xcpu"
       record rss sni-tray "${names[$i]}" "$peak"
+      [ "$xcpu" != 0 ] && record ratio sni-xembed "${names[$i]}" "$(echo "scale=3; $cpu / $xcpu" | bc)"
     done
   done
 fi
 
 echo
 echo "Medians$( [ ${#names[@]} -gt 1 ] && echo ", ratio and difference to ${names[0]}"):"
-for what in window directdraw tray sni-tray; do
+for what in window directdraw tray sni-tray xembed-beside; do
   for part in cpu rss threads; do
     grep -q "^$part $what " "$results" && { echo " $part:"; summary "$part" "$what"; }
   done
@@ -260,12 +281,8 @@ for interval in 15 45 150; do
     summary fps-aim "${interval}ms" plain
   }
 done
-if grep -q '^cpu sni-tray ' "$results"; then
-  echo " StatusNotifierItem tray CPU against the XEmbed tray's:"
-  for s in "${names[@]}"; do
-    sni=$(awk -v s="$s" '$1=="cpu" && $2=="sni-tray" && $3==s {print $4}' "$results" | median)
-    xembed=$(awk -v s="$s" '$1=="cpu" && $2=="tray" && $3==s {print $4}' "$results" | median)
-    [ "$xembed" != - ] && [ "$xembed" != 0 ] && printf '  %-16s x%.2f\n' "$s" "$(echo "$sni / $xembed" | bc -l)"
-  done
+if grep -q '^ratio sni-xembed ' "$results"; then
+  echo " StatusNotifierItem tray CPU against the XEmbed tray's, sampled at the same time (median of the rounds):"
+  summary ratio sni-xembed plain
 fi
 echo "load at the end $(cut -d' ' -f1-3 /proc/loadavg); $(date -u +%H:%M) UTC"

@@ -46,7 +46,8 @@ else
     --load=module-native-protocol-unix --load="module-null-sink sink_name=measure" >/dev/null 2>&1 & server=$!
   for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
 fi
-sox -n -r 8000 -c 1 -b 8 -e unsigned -t raw - synth $(( seconds + 30 )) sine 440 vol 0.8 2>/dev/null \
+# 437 Hz: a new picture every frame (440 Hz repeats itself every 150 ms).
+sox -n -r 8000 -c 1 -b 8 -e unsigned -t raw - synth $(( seconds + 30 )) sine 437 vol 0.8 2>/dev/null \
   | pacat --raw --format=u8 --rate=8000 --channels=1 -d measure & pids+=($!)
 
 export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/kelvo-rt
