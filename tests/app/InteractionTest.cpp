@@ -85,7 +85,6 @@ TEST_F(InteractionTest, TheTraceMovesBetweenWindowAndIconByMenuAndDoubleClicksAn
     form.mnuExit->trigger();
     EXPECT_TRUE(form.IsUnloaded());
     EXPECT_EQ(area.calls.back().message, static_cast<DWORD>(NIM_DELETE)) << "the icon goes with the applet";
-    EXPECT_EQ(LoadStoredSettings().interval, 150);
     EXPECT_TRUE(boxes.empty());
 }
 

@@ -74,13 +74,8 @@ TEST_F(DeviceListTest, TheSourcesAreTheDevicesNamedAsWindowsCutsThem)
     EXPECT_EQ(Name(WAVE_MAPPER), "Built-in Microphone") << "the mapper names the device it stands for";
 
     WAVEINCAPSA caps{};
-    ASSERT_EQ(waveInGetDevCapsA(1, &caps, sizeof caps), MMSYSERR_NOERROR);
-    EXPECT_EQ(caps.wChannels, 2);
-    EXPECT_EQ(caps.dwFormats, WAVE_FORMAT_ALL_STANDARD);
-    caps = WAVEINCAPSA{};
     ASSERT_EQ(waveInGetDevCapsA(0, &caps, 6), MMSYSERR_NOERROR);
     EXPECT_EQ(caps.szPname[0], 0) << "a short record gets only what fits";
-    EXPECT_EQ(waveInGetDevCapsA(0, nullptr, sizeof caps), MMSYSERR_INVALPARAM);
 
     // Numbers follow the list at the time of the call.
     driver->list.sources.erase(driver->list.sources.begin());
