@@ -58,10 +58,9 @@ TEST_F(HighDpiTest, TheWindowIsDrawnInDevicePixelsWithAOneDevicePixelTrace)
     const QRect canvas(16, 48, 342, 122);
     const QRgb trace = qRgb(128, 255, 255);
     // Silence is device row round(128 / 256 x 122) = 61, and only that row.
-    for (int x = canvas.left() + 1; x < canvas.right(); x += 37) {
+    for (int x = canvas.left() + 1; x < canvas.right(); x += 37)
         for (int y = canvas.top(); y <= canvas.bottom(); ++y)
             EXPECT_EQ(shot.pixel(x, y) == trace, y == canvas.top() + 61) << x << "," << y;
-    }
     EXPECT_FALSE(PixelDoubled(shot, QRect(12, 12, 80, 16))) << "the title";
 
     driver->autoPattern = Ramp();
@@ -88,7 +87,6 @@ TEST_F(HighDpiTest, DirectDrawComposesInDevicePixelsOverThePictureMadeForTheRati
     for (int x = 0; x < sharp.width(); ++x) sharp.setPixel(x, 61, qRgb(128, 255, 255));
     EXPECT_EQ(WrongPixels(form, sharp, QRect(1, 0, 340, 122)), 0);
     const QImage shot = form.grab().toImage().convertToFormat(QImage::Format_RGB32);
-    ASSERT_EQ(shot.size(), QSize(376, 188));
     EXPECT_FALSE(PixelDoubled(shot, QRect(16, 48, 340, 120))) << "blitted one to one";
     // Stretched over the canvas's whole device rectangle, border included.
     int traced = 0;
