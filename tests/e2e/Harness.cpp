@@ -380,11 +380,6 @@ std::vector<std::string> SessionBus::RegisteredItems() const
     return items;
 }
 
-bool SessionBus::HostRegistered() const
-{
-    return WatcherProperty("IsStatusNotifierHostRegistered").find("boolean true") != std::string::npos;
-}
-
 std::unique_ptr<Process> SessionBus::StartTray(const Desktop& desktop) const
 {
     // A host that has just gone may still be registered for a moment.
@@ -458,11 +453,6 @@ bool Kelvo::WaitForTrace(const std::function<bool(const Found&)>& check, Found* 
     const bool held = WaitFor([&] { return check(seen = trace()); }, 20s);
     if (last) *last = seen;
     return held;
-}
-
-std::size_t Kelvo::Windows() const
-{
-    return x_->WindowsOfPid(process_->pid()).size();
 }
 
 bool Kelvo::OpenMenu(QPoint at) const

@@ -176,7 +176,7 @@ public:
     CommandResult Send(std::vector<std::string> arguments) const;
     // The items the StatusNotifierWatcher lists.
     std::vector<std::string> RegisteredItems() const;
-    bool HostRegistered() const;
+    bool HostRegistered() const { return WatcherProperty("IsStatusNotifierHostRegistered").find(" true") != std::string::npos; }
     // gtk-sni-tray-standalone on `desktop`, once any earlier host has gone
     // and its own is registered.
     std::unique_ptr<Process> StartTray(const Desktop& desktop) const;
@@ -211,7 +211,7 @@ public:
     // each `ratio` device pixels wide).
     std::optional<std::string> MainWindow(std::chrono::milliseconds timeout = 10s, double ratio = 1);
     // How many windows it shows on the X desktop (its own, menus, boxes).
-    std::size_t Windows() const;
+    std::size_t Windows() const { return x_->WindowsOfPid(process_->pid()).size(); }
     // Waits for the trace in its window's canvas to pass `check` (its box in
     // the canvas's device pixels); the last seen goes to `last`.
     bool WaitForTrace(const std::function<bool(const Found&)>& check, Found* last = nullptr, double ratio = 1);
