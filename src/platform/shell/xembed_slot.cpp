@@ -44,17 +44,39 @@ private:
     QWidget* window_;
 };
 
+void Fit(QObject* object)
+{
+    auto* window = qobject_cast<QWidget*>(object);
+    if (!window || window->objectName() != QLatin1String("QSystemTrayIconSys")) return;
+    if (window->property(kFitted).toBool()) return;
+    window->setProperty(kFitted, true);
+    new SlotFitter(window);
+}
+
+// Qt makes an icon's window when it learns of the tray: for a tray that has
+// just come, after the icon was shown.
+class SlotWatcher : public QObject {
+public:
+    explicit SlotWatcher(QObject* application) : QObject(application) { application->installEventFilter(this); }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show) Fit(watched);
+        return false;
+    }
+};
+
 }  // namespace
 
 void FitXEmbedSlot(QSystemTrayIcon* icon)
 {
-    if (!icon || !qobject_cast<QApplication*>(QCoreApplication::instance())) return;
-    for (QWidget* window : QApplication::topLevelWidgets()) {
-        if (window->objectName() != QLatin1String("QSystemTrayIconSys")) continue;
-        if (window->property(kFitted).toBool()) continue;
-        window->setProperty(kFitted, true);
-        new SlotFitter(window);
+    auto* application = qobject_cast<QApplication*>(QCoreApplication::instance());
+    if (!icon || !application) return;
+    if (!application->property(kFitted).toBool()) {
+        application->setProperty(kFitted, true);
+        new SlotWatcher(application);
     }
+    for (QWidget* window : QApplication::topLevelWidgets()) Fit(window);
 }
 
 void ForgetXEmbedSlot()

@@ -10,7 +10,8 @@ namespace shell {
 // gives it, and reports that size in device pixels as the small-icon size
 // (SM_CXSMICON, SM_CYSMICON), so that pictures are drawn to fill the slot.
 // Qt asks for 22 x 22 logical pixels, which at a ratio of 2 a 24-pixel panel
-// makes a 44 x 22 slot with the picture shrunk into its middle.
+// makes a 44 x 22 slot with the picture shrunk into its middle. A window Qt
+// makes later, for a tray that starts while the icon is shown, is fitted too.
 void FitXEmbedSlot(QSystemTrayIcon* icon);
 // The icon's window is gone: the small-icon size is the style's again.
 void ForgetXEmbedSlot();
