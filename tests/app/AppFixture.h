@@ -12,8 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QTimer>
-#include <qtestsupport_core.h>
 
 #include <functional>
 
@@ -45,7 +45,15 @@ protected:
     }
 
     // Runs events until `done` holds (or 10 s pass).
-    static bool Until(const std::function<bool()>& done) { return QTest::qWaitFor(done, 10000); }
+    static bool Until(const std::function<bool()>& done)
+    {
+        QDeadlineTimer deadline(10000);
+        QTimer look;  // also looks again when nothing else happens
+        look.start(20);
+        while (!done() && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        return done();
+    }
 
     // A frame-timer event, and events until its block is drawn.
     static void Frame(frmMain& form)
