@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  qt6-base-dev qt6-svg-dev libpulse-dev libxcb1-dev
+  qt6-base-dev qt6-svg-dev libpulse-dev libsystemd-dev libxcb1-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber
   xvfb xauth x11-xserver-utils trayer xdotool x11-utils imagemagick

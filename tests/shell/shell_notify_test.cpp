@@ -7,8 +7,14 @@
 
 #include <QActionGroup>
 #include <QApplication>
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusVariant>
 #include <QMenu>
 #include <QSystemTrayIcon>
+#include <QTest>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -112,9 +118,34 @@ TEST(QtNotificationArea, AddModifyDeleteKeyedByWindowAndIdentifier)
     EXPECT_TRUE(DestroyIcon(icon));
 }
 
-// What a StatusNotifierItem host reads and does: the menu as it is, submenus
-// and radio groups included, and the icon's bytes.
-TEST(DBusMenu, PublishesWhateverTheMenuHoldsAndRunsAChoiceOnceTheHostHasItsAnswer)
+// A host's call, answered by the item while this thread waits for it.
+QDBusMessage Call(const QString& service, const QString& path, const QString& method, const QVariantList& arguments)
+{
+    const qsizetype dot = method.lastIndexOf(u'.');
+    QDBusMessage call = QDBusMessage::createMethodCall(service, path, method.left(dot), method.mid(dot + 1));
+    call.setArguments(arguments);
+    return QDBusConnection::sessionBus().call(call, QDBus::BlockWithGui, 5000);
+}
+
+const QDBusArgument& operator>>(const QDBusArgument& argument, shell::DBusMenuLayout& layout)
+{
+    argument.beginStructure();
+    argument >> layout.id >> layout.properties;
+    argument.beginArray();
+    while (!argument.atEnd()) {
+        QDBusVariant child;
+        argument >> child;
+        child.variant().value<QDBusArgument>() >> layout.children.emplace_back();
+    }
+    argument.endArray();
+    argument.endStructure();
+    return argument;
+}
+
+// What a StatusNotifierItem host reads and does over the bus: the item's
+// properties, its icon's bytes, and the menu as it is, submenus and radio
+// groups included.
+TEST(StatusNotifierItem, AHostReadsTheItemAndItsMenuAndRunsAChoiceOnceItHasItsAnswer)
 {
     EXPECT_EQ(shell::DBusMenuLabel("&Preferences..."), "_Preferences...");
     EXPECT_EQ(shell::DBusMenuLabel("Save && go_on"), "Save & go__on");
@@ -134,8 +165,50 @@ TEST(DBusMenu, PublishesWhateverTheMenuHoldsAndRunsAChoiceOnceTheHostHasItsAnswe
     QAction* off = menu.addAction("Off");
     off->setEnabled(false);
 
-    shell::DBusMenu published(&menu);
-    const shell::DBusMenuLayout root = published.Layout(0, -1, {});
+    UINT requested = 0;
+    shell::StatusNotifierItem item(&menu, [&](UINT message) { requested = message; });
+    QImage image(2, 1, QImage::Format_ARGB32);
+    image.setPixel(0, 0, 0x80FF0102);
+    image.setPixel(1, 0, 0x00000000);
+    item.SetImage(image);
+    item.SetTip("Kelvo");
+    ASSERT_TRUE(item.Publish()) << "runs under dbus-run-session";
+    const QString service = item.Service();
+
+    const QDBusMessage all = Call(service, "/StatusNotifierItem", "org.freedesktop.DBus.Properties.GetAll",
+                                  {"org.kde.StatusNotifierItem"});
+    ASSERT_EQ(all.type(), QDBusMessage::ReplyMessage) << all.errorMessage().toStdString();
+    const QVariantMap properties = qdbus_cast<QVariantMap>(all.arguments().at(0));
+    EXPECT_EQ(properties.size(), 16);
+    EXPECT_EQ(properties.value("Title").toString(), "Kelvo");
+    EXPECT_EQ(properties.value("Menu").value<QDBusObjectPath>().path(), "/MenuBar");
+    const QDBusArgument pixmaps = properties.value("IconPixmap").value<QDBusArgument>();
+    int width = 0, height = 0;
+    QByteArray bytes;
+    pixmaps.beginArray();
+    pixmaps.beginStructure();
+    pixmaps >> width >> height >> bytes;
+    pixmaps.endStructure();
+    EXPECT_TRUE(pixmaps.atEnd());
+    EXPECT_EQ(QSize(width, height), QSize(2, 1));
+    EXPECT_EQ(bytes, QByteArray("\x80\xFF\x01\x02\0\0\0\0", 8)) << "ARGB, most significant byte first";
+
+    EXPECT_EQ(Call(service, "/StatusNotifierItem", "org.kde.StatusNotifierItem.Activate", {0, 0}).type(),
+              QDBusMessage::ReplyMessage);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(requested, shell::MouseMessageOfActivation(QSystemTrayIcon::Trigger, shell::TrayHost::StatusNotifierItem));
+
+    uint revision = 0;
+    const auto layout = [&](int id, int depth) {
+        const QDBusMessage reply =
+            Call(service, "/MenuBar", "com.canonical.dbusmenu.GetLayout", {id, depth, QStringList()});
+        shell::DBusMenuLayout read;
+        if (reply.arguments().size() != 2) return read;
+        revision = reply.arguments().at(0).toUInt();
+        reply.arguments().at(1).value<QDBusArgument>() >> read;
+        return read;
+    };
+    const shell::DBusMenuLayout root = layout(0, -1);
     ASSERT_EQ(root.children.size(), 4);
     EXPECT_EQ(root.children[0].properties.value("label").toString(), "_Preferences...");
     EXPECT_EQ(root.children[1].properties.value("type").toString(), "separator");
@@ -146,36 +219,44 @@ TEST(DBusMenu, PublishesWhateverTheMenuHoldsAndRunsAChoiceOnceTheHostHasItsAnswe
     EXPECT_EQ(submenu.children[0].properties.value("toggle-state").toInt(), 0);
     EXPECT_EQ(submenu.children[1].properties.value("toggle-state").toInt(), 1);
     EXPECT_EQ(root.children[3].properties.value("enabled"), QVariant(false));
-    EXPECT_TRUE(published.Layout(0, 0, {}).children.isEmpty()) << "depth 0: the item alone";
-    EXPECT_EQ(published.Properties(submenu.children[0].id, {"label"}), (QVariantMap{{"label", "First"}}));
+    EXPECT_TRUE(layout(0, 0).children.isEmpty()) << "depth 0: the item alone";
+    const QDBusMessage label = Call(service, "/MenuBar", "com.canonical.dbusmenu.GetProperty",
+                                    {submenu.children[0].id, "label"});
+    EXPECT_EQ(label.arguments().value(0).value<QDBusVariant>().variant(), QVariant("First"));
 
     // A choice runs after the call; a disabled one never.
     int chosen = 0;
     QObject::connect(prefs, &QAction::triggered, [&] { ++chosen; });
     QObject::connect(off, &QAction::triggered, [&] { chosen += 100; });
-    published.Event(root.children[0].id, "clicked");
-    published.Event(root.children[3].id, "clicked");
+    shell::DBusMenu direct(&menu);
+    direct.Event(direct.Layout(0, -1, {}).children[0].id, "clicked");
     EXPECT_EQ(chosen, 0);
+    for (const int id : {root.children[0].id, root.children[3].id}) {
+        Call(service, "/MenuBar", "com.canonical.dbusmenu.Event", {id, "clicked", QVariant::fromValue(QDBusVariant(0)), 0u});
+    }
     QCoreApplication::processEvents();
-    EXPECT_EQ(chosen, 1);
+    EXPECT_EQ(chosen, 2);
 
     // A submenu that fills itself as it opens, and a renamed entry: the host
     // hears of a new layout.
     QObject::connect(input, &QMenu::aboutToShow, [&] { input->addAction("Third"); });
-    const uint before = published.Revision();
-    std::vector<uint> revisions;
-    QObject::connect(&published, &shell::DBusMenu::LayoutUpdated, [&](uint revision, int) { revisions.push_back(revision); });
-    EXPECT_TRUE(published.AboutToShow(submenu.id));
-    prefs->setText("Options");
+    // ...and so of a new picture.
+    QAction newIcon, layoutUpdated;
+    int heard = 0;
+    for (QAction* signal : {&newIcon, &layoutUpdated}) QObject::connect(signal, &QAction::triggered, [&] { ++heard; });
+    QDBusConnection host = QDBusConnection::sessionBus();
+    host.connect(service, "/StatusNotifierItem", "org.kde.StatusNotifierItem", "NewIcon", &newIcon, SLOT(trigger()));
+    host.connect(service, "/MenuBar", "com.canonical.dbusmenu", "LayoutUpdated", &layoutUpdated, SLOT(trigger()));
+    item.SetImage(image);
+    const uint before = revision;
+    EXPECT_EQ(Call(service, "/MenuBar", "com.canonical.dbusmenu.AboutToShow", {submenu.id}).arguments().value(0),
+              QVariant(true));
     QCoreApplication::processEvents();
-    ASSERT_EQ(revisions.size(), 1u) << "one update for a burst";
-    EXPECT_EQ(revisions[0], before + 1);
-    EXPECT_EQ(published.Layout(submenu.id, -1, {}).children.size(), 3);
-
-    QImage image(2, 1, QImage::Format_ARGB32);
-    image.setPixel(0, 0, 0x80FF0102);
-    image.setPixel(1, 0, 0x00000000);
-    const shell::StatusNotifierPixmap pixmap = shell::ToStatusNotifierPixmap(image);
-    EXPECT_EQ(pixmap.width, 2);
-    EXPECT_EQ(pixmap.bytes, QByteArray("\x80\xFF\x01\x02\0\0\0\0", 8)) << "ARGB, most significant byte first";
+    EXPECT_EQ(layout(submenu.id, -1).children.size(), 3);
+    prefs->setText("Options");
+    first->setText("Premier");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(layout(0, 0).id, 0);
+    EXPECT_EQ(revision, before + 2) << "one update for a burst";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return heard == 3; }, 5000)) << heard;
 }

@@ -3,104 +3,18 @@
 #include <QAction>
 #include <QActionEvent>
 #include <QActionGroup>
-#include <QDBusAbstractAdaptor>
-#include <QDBusMetaType>
 #include <QMenu>
 #include <QTimer>
 
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
 namespace shell {
-
-const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuLayout& layout)
-{
-    argument.beginStructure();
-    argument >> layout.id >> layout.properties;
-    argument.beginArray();
-    layout.children.clear();
-    while (!argument.atEnd()) {
-        QDBusVariant child;
-        argument >> child;
-        layout.children.append(qdbus_cast<DBusMenuLayout>(child.variant()));
-    }
-    argument.endArray();
-    argument.endStructure();
-    return argument;
-}
-
-QDBusArgument& operator<<(QDBusArgument& argument, const DBusMenuLayout& layout)
-{
-    argument.beginStructure();
-    argument << layout.id << layout.properties;
-    argument.beginArray(qMetaTypeId<QDBusVariant>());
-    for (const DBusMenuLayout& child : layout.children) argument << QDBusVariant(QVariant::fromValue(child));
-    argument.endArray();
-    argument.endStructure();
-    return argument;
-}
-
-const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuItem& item)
-{
-    argument.beginStructure();
-    argument >> item.id >> item.properties;
-    argument.endStructure();
-    return argument;
-}
-
-QDBusArgument& operator<<(QDBusArgument& argument, const DBusMenuItem& item)
-{
-    argument.beginStructure();
-    argument << item.id << item.properties;
-    argument.endStructure();
-    return argument;
-}
-
-const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuItemKeys& keys)
-{
-    argument.beginStructure();
-    argument >> keys.id >> keys.names;
-    argument.endStructure();
-    return argument;
-}
-
-QDBusArgument& operator<<(QDBusArgument& argument, const DBusMenuItemKeys& keys)
-{
-    argument.beginStructure();
-    argument << keys.id << keys.names;
-    argument.endStructure();
-    return argument;
-}
-
-const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuEvent& event)
-{
-    argument.beginStructure();
-    argument >> event.id >> event.eventId >> event.data >> event.timestamp;
-    argument.endStructure();
-    return argument;
-}
-
-QDBusArgument& operator<<(QDBusArgument& argument, const DBusMenuEvent& event)
-{
-    argument.beginStructure();
-    argument << event.id << event.eventId << event.data << event.timestamp;
-    argument.endStructure();
-    return argument;
-}
-
 namespace {
 
-void RegisterTypes()
-{
-    static const bool registered = [] {
-        qDBusRegisterMetaType<DBusMenuLayout>();
-        qDBusRegisterMetaType<DBusMenuItem>();
-        qDBusRegisterMetaType<QList<DBusMenuItem>>();
-        qDBusRegisterMetaType<DBusMenuItemKeys>();
-        qDBusRegisterMetaType<QList<DBusMenuItemKeys>>();
-        qDBusRegisterMetaType<DBusMenuEvent>();
-        qDBusRegisterMetaType<QList<DBusMenuEvent>>();
-        return true;
-    }();
-    (void)registered;
-}
+constexpr const char* kInterface = "com.canonical.dbusmenu";
 
 QVariantMap Only(QVariantMap properties, const QStringList& names)
 {
@@ -111,71 +25,202 @@ QVariantMap Only(QVariantMap properties, const QStringList& names)
     return properties;
 }
 
-}  // namespace
+// What the calls carry. Each returns sd-bus's result: an error ends the call
+// with an error reply.
+int ReadStrings(sd_bus_message* m, QStringList& strings)
+{
+    int r = sd_bus_message_enter_container(m, SD_BUS_TYPE_ARRAY, "s");
+    if (r < 0) return r;
+    const char* string = nullptr;
+    while ((r = sd_bus_message_read_basic(m, SD_BUS_TYPE_STRING, &string)) > 0) strings.append(QString::fromUtf8(string));
+    return r < 0 ? r : sd_bus_message_exit_container(m);
+}
 
-// com.canonical.dbusmenu on the bus, answered by the DBusMenu it belongs to.
-class DBusMenuAdaptor : public QDBusAbstractAdaptor {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "com.canonical.dbusmenu")
-    // Types in signatures are named in full: the bus finds them by name.
-    Q_PROPERTY(uint Version READ Version)
-    Q_PROPERTY(QString TextDirection READ TextDirection)
-    Q_PROPERTY(QString Status READ Status)
-    Q_PROPERTY(QStringList IconThemePath READ IconThemePath)
+int ReadIds(sd_bus_message* m, QList<int>& ids)
+{
+    const void* data = nullptr;
+    size_t size = 0;
+    const int r = sd_bus_message_read_array(m, SD_BUS_TYPE_INT32, &data, &size);
+    const auto* first = static_cast<const std::int32_t*>(data);
+    for (size_t i = 0; r >= 0 && i < size / sizeof(std::int32_t); ++i) ids.append(first[i]);
+    return r;
+}
 
-public:
-    explicit DBusMenuAdaptor(DBusMenu* menu) : QDBusAbstractAdaptor(menu), menu_(menu)
-    {
-        setAutoRelaySignals(false);
-        connect(menu, &DBusMenu::LayoutUpdated, this, &DBusMenuAdaptor::LayoutUpdated);
+int AppendVariant(sd_bus_message* m, const QVariant& value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Bool: return sd_bus_message_append(m, "v", "b", int(value.toBool()));
+    case QMetaType::Int: return sd_bus_message_append(m, "v", "i", std::int32_t(value.toInt()));
+    case QMetaType::QString: return sd_bus_message_append(m, "v", "s", value.toString().toUtf8().constData());
+    default: return -EINVAL;  // no property of an item is of another kind
     }
-    uint Version() const { return 3; }
-    QString TextDirection() const { return QStringLiteral("ltr"); }
-    QString Status() const { return QStringLiteral("normal"); }
-    QStringList IconThemePath() const { return {}; }
+}
 
-public slots:
-    uint GetLayout(int parentId, int recursionDepth, const QStringList& propertyNames, shell::DBusMenuLayout& layout)
-    {
-        layout = menu_->Layout(parentId, recursionDepth, propertyNames);
-        return menu_->Revision();
+// a{sv}
+int AppendProperties(sd_bus_message* m, const QVariantMap& properties)
+{
+    int r = sd_bus_message_open_container(m, SD_BUS_TYPE_ARRAY, "{sv}");
+    for (auto it = properties.begin(); r >= 0 && it != properties.end(); ++it) {
+        r = sd_bus_message_open_container(m, SD_BUS_TYPE_DICT_ENTRY, "sv");
+        if (r >= 0) r = sd_bus_message_append_basic(m, SD_BUS_TYPE_STRING, it.key().toUtf8().constData());
+        if (r >= 0) r = AppendVariant(m, it.value());
+        if (r >= 0) r = sd_bus_message_close_container(m);
     }
-    QList<shell::DBusMenuItem> GetGroupProperties(const QList<int>& ids, const QStringList& propertyNames)
-    {
-        QList<shell::DBusMenuItem> items;
-        for (int id : ids) items.append({id, menu_->Properties(id, propertyNames)});
-        return items;
+    return r < 0 ? r : sd_bus_message_close_container(m);
+}
+
+// (ia{sv}av), each child in a variant
+int AppendLayout(sd_bus_message* m, const DBusMenuLayout& layout)
+{
+    int r = sd_bus_message_open_container(m, SD_BUS_TYPE_STRUCT, "ia{sv}av");
+    if (r >= 0) r = sd_bus_message_append_basic(m, SD_BUS_TYPE_INT32, &layout.id);
+    if (r >= 0) r = AppendProperties(m, layout.properties);
+    if (r >= 0) r = sd_bus_message_open_container(m, SD_BUS_TYPE_ARRAY, "v");
+    for (const DBusMenuLayout& child : layout.children) {
+        if (r >= 0) r = sd_bus_message_open_container(m, SD_BUS_TYPE_VARIANT, "(ia{sv}av)");
+        if (r >= 0) r = AppendLayout(m, child);
+        if (r >= 0) r = sd_bus_message_close_container(m);
     }
-    QDBusVariant GetProperty(int id, const QString& name)
-    {
-        return QDBusVariant(menu_->Properties(id, {name}).value(name));
-    }
-    void Event(int id, const QString& eventId, const QDBusVariant&, uint) { menu_->Event(id, eventId); }
-    QList<int> EventGroup(const QList<shell::DBusMenuEvent>& events)
-    {
-        for (const DBusMenuEvent& event : events) menu_->Event(event.id, event.eventId);
-        return {};
-    }
-    bool AboutToShow(int id) { return menu_->AboutToShow(id); }
-    QList<int> AboutToShowGroup(const QList<int>& ids, QList<int>& idErrors)
-    {
-        idErrors.clear();
-        QList<int> updates;
-        for (int id : ids) {
-            if (menu_->AboutToShow(id)) updates.append(id);
+    if (r >= 0) r = sd_bus_message_close_container(m);
+    return r < 0 ? r : sd_bus_message_close_container(m);
+}
+
+DBusMenu& Menu(void* userdata)
+{
+    return *static_cast<DBusMenu*>(userdata);
+}
+
+int GetLayout(sd_bus_message* m, void* userdata, sd_bus_error*)
+{
+    std::int32_t parent = 0;
+    std::int32_t depth = 0;
+    QStringList names;
+    int r = sd_bus_message_read(m, "ii", &parent, &depth);
+    if (r >= 0) r = ReadStrings(m, names);
+    if (r < 0) return r;
+    const DBusMenuLayout layout = Menu(userdata).Layout(parent, depth, names);
+    const std::uint32_t revision = Menu(userdata).Revision();
+    return Reply(m, [&](sd_bus_message* reply) {
+        const int r = sd_bus_message_append_basic(reply, SD_BUS_TYPE_UINT32, &revision);
+        return r < 0 ? r : AppendLayout(reply, layout);
+    });
+}
+
+int GetGroupProperties(sd_bus_message* m, void* userdata, sd_bus_error*)
+{
+    QList<int> ids;
+    QStringList names;
+    int r = ReadIds(m, ids);
+    if (r >= 0) r = ReadStrings(m, names);
+    if (r < 0) return r;
+    return Reply(m, [&](sd_bus_message* reply) {
+        int r = sd_bus_message_open_container(reply, SD_BUS_TYPE_ARRAY, "(ia{sv})");
+        for (const std::int32_t id : ids) {
+            if (r >= 0) r = sd_bus_message_open_container(reply, SD_BUS_TYPE_STRUCT, "ia{sv}");
+            if (r >= 0) r = sd_bus_message_append_basic(reply, SD_BUS_TYPE_INT32, &id);
+            if (r >= 0) r = AppendProperties(reply, Menu(userdata).Properties(id, names));
+            if (r >= 0) r = sd_bus_message_close_container(reply);
         }
-        return updates;
+        return r < 0 ? r : sd_bus_message_close_container(reply);
+    });
+}
+
+int GetProperty(sd_bus_message* m, void* userdata, sd_bus_error*)
+{
+    std::int32_t id = 0;
+    const char* name = nullptr;
+    const int r = sd_bus_message_read(m, "is", &id, &name);
+    if (r < 0) return r;
+    const QString key = QString::fromUtf8(name);
+    const QVariant value = Menu(userdata).Properties(id, {key}).value(key);
+    return Reply(m, [&](sd_bus_message* reply) { return AppendVariant(reply, value); });
+}
+
+// (isvu): the data and the time stamp mean nothing to a QAction.
+int ReadEvent(sd_bus_message* m, std::int32_t& id, QString& eventId)
+{
+    const char* name = nullptr;
+    int r = sd_bus_message_read(m, "is", &id, &name);
+    if (r >= 0) eventId = QString::fromUtf8(name);
+    if (r >= 0) r = sd_bus_message_skip(m, "vu");
+    return r;
+}
+
+int Event(sd_bus_message* m, void* userdata, sd_bus_error*)
+{
+    std::int32_t id = 0;
+    QString eventId;
+    const int r = ReadEvent(m, id, eventId);
+    if (r < 0) return r;
+    Menu(userdata).Event(id, eventId);
+    return sd_bus_reply_method_return(m, "");
+}
+
+int EventGroup(sd_bus_message* m, void* userdata, sd_bus_error*)
+{
+    int r = sd_bus_message_enter_container(m, SD_BUS_TYPE_ARRAY, "(isvu)");
+    while (r >= 0 && (r = sd_bus_message_enter_container(m, SD_BUS_TYPE_STRUCT, "isvu")) > 0) {
+        std::int32_t id = 0;
+        QString eventId;
+        r = ReadEvent(m, id, eventId);
+        if (r >= 0) r = sd_bus_message_exit_container(m);
+        if (r >= 0) Menu(userdata).Event(id, eventId);
     }
+    if (r >= 0) r = sd_bus_message_exit_container(m);
+    return r < 0 ? r : sd_bus_reply_method_return(m, "ai", 0);
+}
 
-signals:
-    void ItemsPropertiesUpdated(const QList<shell::DBusMenuItem>& updatedProps,
-                                const QList<shell::DBusMenuItemKeys>& removedProps);
-    void LayoutUpdated(uint revision, int parent);
-    void ItemActivationRequested(int id, uint timestamp);
+int AboutToShow(sd_bus_message* m, void* userdata, sd_bus_error*)
+{
+    std::int32_t id = 0;
+    const int r = sd_bus_message_read(m, "i", &id);
+    return r < 0 ? r : sd_bus_reply_method_return(m, "b", int(Menu(userdata).AboutToShow(id)));
+}
 
-private:
-    DBusMenu* menu_;
-};
+int AboutToShowGroup(sd_bus_message* m, void* userdata, sd_bus_error*)
+{
+    QList<int> ids;
+    const int r = ReadIds(m, ids);
+    if (r < 0) return r;
+    std::vector<std::int32_t> updates;
+    for (const int id : ids) {
+        if (Menu(userdata).AboutToShow(id)) updates.push_back(id);
+    }
+    return Reply(m, [&](sd_bus_message* reply) {
+        const int r = sd_bus_message_append_array(reply, SD_BUS_TYPE_INT32, updates.data(),
+                                                  updates.size() * sizeof(std::int32_t));
+        return r < 0 ? r : sd_bus_message_append(reply, "ai", 0);  // no id in error
+    });
+}
+
+int Property(sd_bus*, const char*, const char*, const char* property, sd_bus_message* reply, void*, sd_bus_error*)
+{
+    if (!std::strcmp(property, "Version")) return sd_bus_message_append(reply, "u", std::uint32_t(3));
+    if (!std::strcmp(property, "TextDirection")) return sd_bus_message_append(reply, "s", "ltr");
+    if (!std::strcmp(property, "Status")) return sd_bus_message_append(reply, "s", "normal");
+    return sd_bus_message_append(reply, "as", 0);  // IconThemePath
+}
+
+constexpr std::uint64_t kAnyone = SD_BUS_VTABLE_UNPRIVILEGED;
+const sd_bus_vtable kMenuVtable[] = {
+    SD_BUS_VTABLE_START(0),
+    SD_BUS_PROPERTY("Version", "u", Property, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("TextDirection", "s", Property, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("Status", "s", Property, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("IconThemePath", "as", Property, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_METHOD("GetLayout", "iias", "u(ia{sv}av)", GetLayout, kAnyone),
+    SD_BUS_METHOD("GetGroupProperties", "aias", "a(ia{sv})", GetGroupProperties, kAnyone),
+    SD_BUS_METHOD("GetProperty", "is", "v", GetProperty, kAnyone),
+    SD_BUS_METHOD("Event", "isvu", "", Event, kAnyone),
+    SD_BUS_METHOD("EventGroup", "a(isvu)", "ai", EventGroup, kAnyone),
+    SD_BUS_METHOD("AboutToShow", "i", "b", AboutToShow, kAnyone),
+    SD_BUS_METHOD("AboutToShowGroup", "ai", "aiai", AboutToShowGroup, kAnyone),
+    SD_BUS_SIGNAL("ItemsPropertiesUpdated", "a(ia{sv})a(ias)", 0),
+    SD_BUS_SIGNAL("LayoutUpdated", "ui", 0),
+    SD_BUS_SIGNAL("ItemActivationRequested", "iu", 0),
+    SD_BUS_VTABLE_END};
+
+}  // namespace
 
 QString DBusMenuLabel(const QString& text)
 {
@@ -201,8 +246,6 @@ QString DBusMenuLabel(const QString& text)
 
 DBusMenu::DBusMenu(QMenu* menu, QObject* parent) : QObject(parent), menu_(menu)
 {
-    RegisterTypes();
-    new DBusMenuAdaptor(this);
     if (menu) Watch(menu);
 }
 
@@ -211,20 +254,25 @@ DBusMenu::~DBusMenu()
     Withdraw();
 }
 
-bool DBusMenu::Publish(QDBusConnection bus, const QString& path)
+bool DBusMenu::Publish(SessionBus& bus, const char* path)
 {
     Withdraw();
-    if (!bus.registerObject(path, this, QDBusConnection::ExportAdaptors)) return false;
-    bus_ = bus;
+    sd_bus_slot* slot = nullptr;
+    if (BusFailure("sd_bus_add_object_vtable", sd_bus_add_object_vtable(bus.get(), &slot, path, kInterface,
+                                                                         kMenuVtable, this)) < 0) {
+        return false;
+    }
+    slot_.reset(slot);
+    bus_ = &bus;
     path_ = path;
     return true;
 }
 
 void DBusMenu::Withdraw()
 {
-    if (path_.isEmpty()) return;
-    bus_.unregisterObject(path_);
-    path_.clear();
+    slot_.reset();
+    bus_ = nullptr;
+    path_ = nullptr;
 }
 
 int DBusMenu::IdOf(QAction* action)
@@ -334,9 +382,12 @@ void DBusMenu::LayoutChanged()
         updatePending_ = false;
         ++revision_;
         emit LayoutUpdated(revision_, 0);
+        if (bus_) {
+            BusFailure("sd_bus_emit_signal", sd_bus_emit_signal(bus_->get(), path_, kInterface, "LayoutUpdated", "ui",
+                                                                 std::uint32_t(revision_), std::int32_t(0)));
+            bus_->Sent();
+        }
     });
 }
 
 }  // namespace shell
-
-#include "dbus_menu.moc"

@@ -4,9 +4,8 @@
 // date as actions come, go and change.
 #pragma once
 
-#include <QDBusArgument>
-#include <QDBusConnection>
-#include <QDBusVariant>
+#include "shell/session_bus.h"
+
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -27,24 +26,6 @@ struct DBusMenuLayout {
     QVariantMap properties;
     QList<DBusMenuLayout> children;
 };
-// (ia{sv})
-struct DBusMenuItem {
-    int id = 0;
-    QVariantMap properties;
-};
-// (ias)
-struct DBusMenuItemKeys {
-    int id = 0;
-    QStringList names;
-};
-// (isvu)
-struct DBusMenuEvent {
-    int id = 0;
-    QString eventId;
-    QDBusVariant data;
-    uint timestamp = 0;
-};
-
 // The label of `text` with its mnemonic in dbusmenu's form ('_' for Qt's '&').
 QString DBusMenuLabel(const QString& text);
 
@@ -56,7 +37,7 @@ public:
     ~DBusMenu() override;
 
     // Exports the menu at `path` on `bus`; false when the path is taken.
-    bool Publish(QDBusConnection bus, const QString& path);
+    bool Publish(SessionBus& bus, const char* path);
     void Withdraw();
 
     uint Revision() const { return revision_; }
@@ -84,8 +65,9 @@ private:
     void LayoutChanged();
 
     QPointer<QMenu> menu_;
-    QDBusConnection bus_{QString()};
-    QString path_;
+    SessionBus* bus_ = nullptr;
+    const char* path_ = nullptr;
+    BusSlot slot_;
     uint revision_ = 1;
     bool updatePending_ = false;
     int nextId_ = 1;
@@ -94,8 +76,3 @@ private:
 };
 
 }  // namespace shell
-
-Q_DECLARE_METATYPE(shell::DBusMenuLayout)
-Q_DECLARE_METATYPE(shell::DBusMenuItem)
-Q_DECLARE_METATYPE(shell::DBusMenuItemKeys)
-Q_DECLARE_METATYPE(shell::DBusMenuEvent)

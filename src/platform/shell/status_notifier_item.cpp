@@ -3,66 +3,110 @@
 #include "shell/notification_area.h"
 
 #include <QCoreApplication>
-#include <QDBusAbstractAdaptor>
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusMessage>
-#include <QDBusMetaType>
-#include <QDBusObjectPath>
 #include <QSystemTrayIcon>
 #include <QtEndian>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 namespace shell {
-
-const QDBusArgument& operator>>(const QDBusArgument& argument, StatusNotifierPixmap& pixmap)
-{
-    argument.beginStructure();
-    argument >> pixmap.width >> pixmap.height >> pixmap.bytes;
-    argument.endStructure();
-    return argument;
-}
-
-QDBusArgument& operator<<(QDBusArgument& argument, const StatusNotifierPixmap& pixmap)
-{
-    argument.beginStructure();
-    argument << pixmap.width << pixmap.height << pixmap.bytes;
-    argument.endStructure();
-    return argument;
-}
-
-const QDBusArgument& operator>>(const QDBusArgument& argument, StatusNotifierToolTip& tip)
-{
-    argument.beginStructure();
-    argument >> tip.iconName >> tip.icon >> tip.title >> tip.text;
-    argument.endStructure();
-    return argument;
-}
-
-QDBusArgument& operator<<(QDBusArgument& argument, const StatusNotifierToolTip& tip)
-{
-    argument.beginStructure();
-    argument << tip.iconName << tip.icon << tip.title << tip.text;
-    argument.endStructure();
-    return argument;
-}
-
 namespace {
 
-const QString kItemPath = QStringLiteral("/StatusNotifierItem");
-const QString kMenuPath = QStringLiteral("/MenuBar");
+constexpr const char* kInterface = "org.kde.StatusNotifierItem";
+constexpr const char* kItemPath = "/StatusNotifierItem";
+constexpr const char* kMenuPath = "/MenuBar";
 
-void RegisterTypes()
+StatusNotifierItem& Item(void* userdata)
 {
-    static const bool registered = [] {
-        qDBusRegisterMetaType<StatusNotifierPixmap>();
-        qDBusRegisterMetaType<StatusNotifierPixmaps>();
-        qDBusRegisterMetaType<StatusNotifierToolTip>();
-        return true;
-    }();
-    (void)registered;
+    return *static_cast<StatusNotifierItem*>(userdata);
 }
+
+// a(iiay)
+int AppendPixmaps(sd_bus_message* m, const StatusNotifierPixmaps& pixmaps)
+{
+    int r = sd_bus_message_open_container(m, SD_BUS_TYPE_ARRAY, "(iiay)");
+    for (const StatusNotifierPixmap& pixmap : pixmaps) {
+        if (r >= 0) r = sd_bus_message_open_container(m, SD_BUS_TYPE_STRUCT, "iiay");
+        if (r >= 0) r = sd_bus_message_append(m, "ii", std::int32_t(pixmap.width), std::int32_t(pixmap.height));
+        if (r >= 0) r = sd_bus_message_append_array(m, 'y', pixmap.bytes.constData(), size_t(pixmap.bytes.size()));
+        if (r >= 0) r = sd_bus_message_close_container(m);
+    }
+    return r < 0 ? r : sd_bus_message_close_container(m);
+}
+
+int Property(sd_bus*, const char*, const char*, const char* property, sd_bus_message* reply, void* userdata,
+             sd_bus_error*)
+{
+    const auto is = [property](const char* name) { return !std::strcmp(property, name); };
+    const QByteArray tip = Item(userdata).Tip().toUtf8();
+    if (is("Category")) return sd_bus_message_append(reply, "s", "ApplicationStatus");
+    if (is("Id")) return sd_bus_message_append(reply, "s", QCoreApplication::applicationName().toUtf8().constData());
+    if (is("Title")) return sd_bus_message_append(reply, "s", tip.constData());
+    if (is("Status")) return sd_bus_message_append(reply, "s", "Active");
+    if (is("WindowId")) return sd_bus_message_append(reply, "i", std::int32_t(0));
+    if (is("IconPixmap")) return AppendPixmaps(reply, Item(userdata).Pixmaps());
+    if (is("OverlayIconPixmap") || is("AttentionIconPixmap")) return AppendPixmaps(reply, {});
+    if (is("ToolTip")) return sd_bus_message_append(reply, "(sa(iiay)ss)", "", 0, tip.constData(), "");
+    if (is("ItemIsMenu")) return sd_bus_message_append(reply, "b", 0);
+    if (is("Menu")) return sd_bus_message_append(reply, "o", kMenuPath);
+    return sd_bus_message_append(reply, "s", "");  // the names of icons: none, the pixmaps say it all
+}
+
+template <UINT (*Message)()>
+int Request(sd_bus_message* m, void* userdata, sd_bus_error*)
+{
+    Item(userdata).Request(Message());
+    return sd_bus_reply_method_return(m, "");
+}
+UINT ContextMenuMessage()
+{
+    return WM_RBUTTONDOWN;
+}
+UINT ActivateMessage()
+{
+    return MouseMessageOfActivation(QSystemTrayIcon::Trigger, TrayHost::StatusNotifierItem);
+}
+UINT SecondaryActivateMessage()
+{
+    return WM_MBUTTONUP;
+}
+int Scroll(sd_bus_message* m, void*, sd_bus_error*)
+{
+    return sd_bus_reply_method_return(m, "");
+}
+
+constexpr std::uint64_t kAnyone = SD_BUS_VTABLE_UNPRIVILEGED;
+constexpr std::uint64_t kChanges = 0;  // announced by the item's own signals, not PropertiesChanged
+const sd_bus_vtable kItemVtable[] = {
+    SD_BUS_VTABLE_START(0),
+    SD_BUS_PROPERTY("Category", "s", Property, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("Id", "s", Property, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("Title", "s", Property, 0, kChanges),
+    SD_BUS_PROPERTY("Status", "s", Property, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("WindowId", "i", Property, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("IconThemePath", "s", Property, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("IconName", "s", Property, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("IconPixmap", "a(iiay)", Property, 0, kChanges),
+    SD_BUS_PROPERTY("OverlayIconName", "s", Property, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("OverlayIconPixmap", "a(iiay)", Property, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("AttentionIconName", "s", Property, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("AttentionIconPixmap", "a(iiay)", Property, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("AttentionMovieName", "s", Property, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("ToolTip", "(sa(iiay)ss)", Property, 0, kChanges),
+    SD_BUS_PROPERTY("ItemIsMenu", "b", Property, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("Menu", "o", Property, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_METHOD("ContextMenu", "ii", "", Request<ContextMenuMessage>, kAnyone),
+    SD_BUS_METHOD("Activate", "ii", "", Request<ActivateMessage>, kAnyone),
+    SD_BUS_METHOD("SecondaryActivate", "ii", "", Request<SecondaryActivateMessage>, kAnyone),
+    SD_BUS_METHOD("Scroll", "is", "", Scroll, kAnyone),
+    SD_BUS_SIGNAL("NewTitle", "", 0),
+    SD_BUS_SIGNAL("NewIcon", "", 0),
+    SD_BUS_SIGNAL("NewAttentionIcon", "", 0),
+    SD_BUS_SIGNAL("NewOverlayIcon", "", 0),
+    SD_BUS_SIGNAL("NewToolTip", "", 0),
+    SD_BUS_SIGNAL("NewStatus", "s", 0),
+    SD_BUS_VTABLE_END};
 
 }  // namespace
 
@@ -90,67 +134,9 @@ std::vector<IconSize> StatusNotifierIconSizes(IconSize small)
     return sizes;
 }
 
-// org.kde.StatusNotifierItem on the bus, answered by the item it belongs to.
-class StatusNotifierItemAdaptor : public QDBusAbstractAdaptor {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierItem")
-    Q_PROPERTY(QString Category READ Category)
-    Q_PROPERTY(QString Id READ Id)
-    Q_PROPERTY(QString Title READ Title)
-    Q_PROPERTY(QString Status READ Status)
-    Q_PROPERTY(int WindowId READ WindowId)
-    Q_PROPERTY(QString IconThemePath READ Empty)
-    Q_PROPERTY(QString IconName READ Empty)
-    Q_PROPERTY(shell::StatusNotifierPixmaps IconPixmap READ IconPixmap)
-    Q_PROPERTY(QString OverlayIconName READ Empty)
-    Q_PROPERTY(shell::StatusNotifierPixmaps OverlayIconPixmap READ NoPixmaps)
-    Q_PROPERTY(QString AttentionIconName READ Empty)
-    Q_PROPERTY(shell::StatusNotifierPixmaps AttentionIconPixmap READ NoPixmaps)
-    Q_PROPERTY(QString AttentionMovieName READ Empty)
-    Q_PROPERTY(shell::StatusNotifierToolTip ToolTip READ ToolTip)
-    Q_PROPERTY(bool ItemIsMenu READ ItemIsMenu)
-    Q_PROPERTY(QDBusObjectPath Menu READ Menu)
-
-public:
-    explicit StatusNotifierItemAdaptor(StatusNotifierItem* item) : QDBusAbstractAdaptor(item), item_(item)
-    {
-        setAutoRelaySignals(true);
-    }
-    QString Category() const { return QStringLiteral("ApplicationStatus"); }
-    QString Id() const { return QCoreApplication::applicationName(); }
-    QString Title() const { return item_->Tip(); }
-    QString Status() const { return QStringLiteral("Active"); }
-    int WindowId() const { return 0; }
-    QString Empty() const { return {}; }
-    StatusNotifierPixmaps IconPixmap() const { return item_->Pixmaps(); }
-    StatusNotifierPixmaps NoPixmaps() const { return {}; }
-    StatusNotifierToolTip ToolTip() const { return {{}, {}, item_->Tip(), {}}; }
-    bool ItemIsMenu() const { return false; }
-    QDBusObjectPath Menu() const { return QDBusObjectPath(kMenuPath); }
-
-public slots:
-    void ContextMenu(int, int) { item_->Request(WM_RBUTTONDOWN); }
-    void Activate(int, int) { item_->Request(MouseMessageOfActivation(QSystemTrayIcon::Trigger, TrayHost::StatusNotifierItem)); }
-    void SecondaryActivate(int, int) { item_->Request(WM_MBUTTONUP); }
-    void Scroll(int, const QString&) {}
-
-signals:
-    void NewTitle();
-    void NewIcon();
-    void NewAttentionIcon();
-    void NewOverlayIcon();
-    void NewToolTip();
-    void NewStatus(const QString& status);
-
-private:
-    StatusNotifierItem* item_;
-};
-
 StatusNotifierItem::StatusNotifierItem(QMenu* menu, std::function<void(UINT)> onMouse, QObject* parent)
     : QObject(parent), menu_(menu), onMouse_(std::move(onMouse))
 {
-    RegisterTypes();
-    new StatusNotifierItemAdaptor(this);
 }
 
 StatusNotifierItem::~StatusNotifierItem()
@@ -160,40 +146,48 @@ StatusNotifierItem::~StatusNotifierItem()
 
 bool StatusNotifierItem::Publish()
 {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (published_ || !bus.isConnected()) return published_;
+    if (bus_) return true;
+    bus_ = SessionBus::Open();
+    if (!bus_) return false;
     static int instances = 0;
     service_ = QStringLiteral("org.kde.StatusNotifierItem-%1-%2").arg(QCoreApplication::applicationPid()).arg(++instances);
-    if (!bus.registerObject(kItemPath, this, QDBusConnection::ExportAdaptors)) return false;
-    if (!menu_.Publish(bus, kMenuPath) || !bus.registerService(service_)) {
-        menu_.Withdraw();
-        bus.unregisterObject(kItemPath);
+    sd_bus_slot* object = nullptr;
+    const bool exported = BusFailure("sd_bus_add_object_vtable", sd_bus_add_object_vtable(bus_->get(), &object, kItemPath,
+                                                                                            kInterface, kItemVtable, this)) >= 0;
+    object_.reset(object);
+    if (!exported || !menu_.Publish(*bus_, kMenuPath) ||
+        BusFailure("sd_bus_request_name", sd_bus_request_name(bus_->get(), service_.toUtf8().constData(), 0)) < 0) {
+        Withdraw();
         return false;
     }
-    published_ = true;
-    QDBusMessage registration = QDBusMessage::createMethodCall(
-        QStringLiteral("org.kde.StatusNotifierWatcher"), QStringLiteral("/StatusNotifierWatcher"),
-        QStringLiteral("org.kde.StatusNotifierWatcher"), QStringLiteral("RegisterStatusNotifierItem"));
-    registration << service_;
-    bus.asyncCall(registration);
+    BusFailure("sd_bus_call_method_async",
+               sd_bus_call_method_async(bus_->get(), nullptr, "org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher",
+                                        "org.kde.StatusNotifierWatcher", "RegisterStatusNotifierItem", nullptr,
+                                        nullptr, "s", service_.toUtf8().constData()));
+    bus_->Sent();
     return true;
 }
 
 void StatusNotifierItem::Withdraw()
 {
-    if (!published_) return;
-    published_ = false;
-    // The watcher forgets an item whose name goes.
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    bus.unregisterService(service_);
+    // The watcher forgets an item whose connection closes.
     menu_.Withdraw();
-    bus.unregisterObject(kItemPath);
+    object_.reset();
+    bus_.reset();
+}
+
+void StatusNotifierItem::Announce(const char* signal)
+{
+    if (!bus_) return;
+    BusFailure("sd_bus_emit_signal", sd_bus_emit_signal(bus_->get(), kItemPath, kInterface, signal, ""));
+    bus_->Sent();
 }
 
 void StatusNotifierItem::SetImage(const QImage& image, std::span<const QImage> more)
 {
     pixmaps_ = {ToStatusNotifierPixmap(image)};
     for (const QImage& other : more) pixmaps_.append(ToStatusNotifierPixmap(other));
+    Announce("NewIcon");
     emit NewIcon();
 }
 
@@ -201,15 +195,14 @@ void StatusNotifierItem::SetTip(const QString& tip)
 {
     if (tip == tip_) return;
     tip_ = tip;
-    emit NewTitle();
-    emit NewToolTip();
+    Announce("NewTitle");
+    Announce("NewToolTip");
 }
 
 void StatusNotifierItem::Request(UINT mouseMessage)
 {
-    if (onMouse_ && mouseMessage) onMouse_(mouseMessage);
+    if (!onMouse_ || !mouseMessage) return;
+    QMetaObject::invokeMethod(this, [this, mouseMessage] { onMouse_(mouseMessage); }, Qt::QueuedConnection);
 }
 
 }  // namespace shell
-
-#include "status_notifier_item.moc"

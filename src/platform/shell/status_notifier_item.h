@@ -1,11 +1,12 @@
 // Kelvo's own StatusNotifierItem on the session bus: one icon, its tip and
-// the window's menu (over com.canonical.dbusmenu). The toolkit's tray icon
-// chooses between this protocol and XEmbed once per process; an item of our
-// own can come and go with the hosts.
+// the window's menu (over com.canonical.dbusmenu), on a connection of its
+// own. The toolkit's tray icon chooses between this protocol and XEmbed once
+// per process; an item of our own can come and go with the hosts.
 #pragma once
 
 #include "shell/dbus_menu.h"
 #include "shell/notification_area.h"
+#include "shell/session_bus.h"
 #include "shell/shellapi.h"
 
 #include <QByteArray>
@@ -15,6 +16,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -29,13 +31,6 @@ struct StatusNotifierPixmap {
     QByteArray bytes;
 };
 using StatusNotifierPixmaps = QList<StatusNotifierPixmap>;
-// (sa(iiay)ss)
-struct StatusNotifierToolTip {
-    QString iconName;
-    StatusNotifierPixmaps icon;
-    QString title;
-    QString text;
-};
 
 StatusNotifierPixmap ToStatusNotifierPixmap(const QImage& image);
 
@@ -53,8 +48,8 @@ public:
     StatusNotifierItem(QMenu* menu, std::function<void(UINT mouseMessage)> onMouse, QObject* parent = nullptr);
     ~StatusNotifierItem() override;
 
-    // Takes a name of its own on the session bus and registers with the
-    // watcher; false when the bus is not there or the paths are taken.
+    // Connects to the session bus, takes a name there and registers with
+    // the watcher; false when the bus is not there or refuses the name.
     bool Publish();
     const QString& Service() const { return service_; }
 
@@ -65,16 +60,19 @@ public:
     // What the bus reads.
     const StatusNotifierPixmaps& Pixmaps() const { return pixmaps_; }
     const QString& Tip() const { return tip_; }
+    // After the host has its answer: what the mouse message leads to may
+    // take the item away.
     void Request(UINT mouseMessage);
 
 signals:
     void NewIcon();
-    void NewToolTip();
-    void NewTitle();
 
 private:
     void Withdraw();
+    void Announce(const char* signal);
 
+    std::unique_ptr<SessionBus> bus_;  // outlives the objects below on it
+    BusSlot object_;
     DBusMenu menu_;
     std::function<void(UINT)> onMouse_;
     StatusNotifierPixmaps pixmaps_;
@@ -84,6 +82,3 @@ private:
 };
 
 }  // namespace shell
-
-Q_DECLARE_METATYPE(shell::StatusNotifierPixmap)
-Q_DECLARE_METATYPE(shell::StatusNotifierToolTip)
