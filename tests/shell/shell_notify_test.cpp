@@ -232,7 +232,8 @@ TEST(StatusNotifierItem, AHostReadsTheItemAndItsMenuAndRunsAChoiceOnceItHasItsAn
     direct.Event(direct.Layout(0, -1, {}).children[0].id, "clicked");
     EXPECT_EQ(chosen, 0);
     for (const int id : {root.children[0].id, root.children[3].id}) {
-        Call(service, "/MenuBar", "com.canonical.dbusmenu.Event", {id, "clicked", QVariant::fromValue(QDBusVariant(0)), 0u});
+        const QVariant data = QVariant::fromValue(QDBusVariant(0));
+        Call(service, "/MenuBar", "com.canonical.dbusmenu.Event", {id, "clicked", data, 0u});
     }
     QCoreApplication::processEvents();
     EXPECT_EQ(chosen, 2);

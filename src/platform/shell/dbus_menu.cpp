@@ -32,7 +32,9 @@ int ReadStrings(sd_bus_message* m, QStringList& strings)
     int r = sd_bus_message_enter_container(m, SD_BUS_TYPE_ARRAY, "s");
     if (r < 0) return r;
     const char* string = nullptr;
-    while ((r = sd_bus_message_read_basic(m, SD_BUS_TYPE_STRING, &string)) > 0) strings.append(QString::fromUtf8(string));
+    while ((r = sd_bus_message_read_basic(m, SD_BUS_TYPE_STRING, &string)) > 0) {
+        strings.append(QString::fromUtf8(string));
+    }
     return r < 0 ? r : sd_bus_message_exit_container(m);
 }
 
@@ -382,7 +384,7 @@ void DBusMenu::LayoutChanged()
         updatePending_ = false;
         ++revision_;
         emit LayoutUpdated(revision_, 0);
-        if (bus_) {
+        if (bus_ && bus_->Connected()) {
             BusFailure("sd_bus_emit_signal", sd_bus_emit_signal(bus_->get(), path_, kInterface, "LayoutUpdated", "ui",
                                                                  std::uint32_t(revision_), std::int32_t(0)));
             bus_->Sent();

@@ -31,6 +31,8 @@ public:
     ~SessionBus() override;
 
     sd_bus* get() const { return bus_.get(); }
+    // False once the bus has gone: there is no one left to tell anything.
+    bool Connected() const { return sd_bus_is_open(bus_.get()) > 0; }
     // After a send from outside a call's handler: what the socket could not
     // take at once goes out when it can.
     void Sent();

@@ -39,15 +39,16 @@ int Property(sd_bus*, const char*, const char*, const char* property, sd_bus_mes
              sd_bus_error*)
 {
     const auto is = [property](const char* name) { return !std::strcmp(property, name); };
-    const QByteArray tip = Item(userdata).Tip().toUtf8();
-    if (is("Category")) return sd_bus_message_append(reply, "s", "ApplicationStatus");
-    if (is("Id")) return sd_bus_message_append(reply, "s", QCoreApplication::applicationName().toUtf8().constData());
-    if (is("Title")) return sd_bus_message_append(reply, "s", tip.constData());
-    if (is("Status")) return sd_bus_message_append(reply, "s", "Active");
-    if (is("WindowId")) return sd_bus_message_append(reply, "i", std::int32_t(0));
     if (is("IconPixmap")) return AppendPixmaps(reply, Item(userdata).Pixmaps());
     if (is("OverlayIconPixmap") || is("AttentionIconPixmap")) return AppendPixmaps(reply, {});
-    if (is("ToolTip")) return sd_bus_message_append(reply, "(sa(iiay)ss)", "", 0, tip.constData(), "");
+    if (is("Title")) return sd_bus_message_append(reply, "s", Item(userdata).Tip().toUtf8().constData());
+    if (is("ToolTip")) {
+        return sd_bus_message_append(reply, "(sa(iiay)ss)", "", 0, Item(userdata).Tip().toUtf8().constData(), "");
+    }
+    if (is("Category")) return sd_bus_message_append(reply, "s", "ApplicationStatus");
+    if (is("Id")) return sd_bus_message_append(reply, "s", QCoreApplication::applicationName().toUtf8().constData());
+    if (is("Status")) return sd_bus_message_append(reply, "s", "Active");
+    if (is("WindowId")) return sd_bus_message_append(reply, "i", std::int32_t(0));
     if (is("ItemIsMenu")) return sd_bus_message_append(reply, "b", 0);
     if (is("Menu")) return sd_bus_message_append(reply, "o", kMenuPath);
     return sd_bus_message_append(reply, "s", "");  // the names of icons: none, the pixmaps say it all
@@ -152,10 +153,9 @@ bool StatusNotifierItem::Publish()
     static int instances = 0;
     service_ = QStringLiteral("org.kde.StatusNotifierItem-%1-%2").arg(QCoreApplication::applicationPid()).arg(++instances);
     sd_bus_slot* object = nullptr;
-    const bool exported = BusFailure("sd_bus_add_object_vtable", sd_bus_add_object_vtable(bus_->get(), &object, kItemPath,
-                                                                                            kInterface, kItemVtable, this)) >= 0;
+    const int exported = sd_bus_add_object_vtable(bus_->get(), &object, kItemPath, kInterface, kItemVtable, this);
     object_.reset(object);
-    if (!exported || !menu_.Publish(*bus_, kMenuPath) ||
+    if (BusFailure("sd_bus_add_object_vtable", exported) < 0 || !menu_.Publish(*bus_, kMenuPath) ||
         BusFailure("sd_bus_request_name", sd_bus_request_name(bus_->get(), service_.toUtf8().constData(), 0)) < 0) {
         Withdraw();
         return false;
@@ -178,7 +178,7 @@ void StatusNotifierItem::Withdraw()
 
 void StatusNotifierItem::Announce(const char* signal)
 {
-    if (!bus_) return;
+    if (!bus_ || !bus_->Connected()) return;
     BusFailure("sd_bus_emit_signal", sd_bus_emit_signal(bus_->get(), kItemPath, kInterface, signal, ""));
     bus_->Sent();
 }
