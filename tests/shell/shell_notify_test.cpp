@@ -190,6 +190,7 @@ TEST(StatusNotifierItem, AHostReadsTheItemAndItsMenuAndRunsAChoiceOnceItHasItsAn
     pixmaps >> width >> height >> bytes;
     pixmaps.endStructure();
     EXPECT_TRUE(pixmaps.atEnd());
+    pixmaps.endArray();
     EXPECT_EQ(QSize(width, height), QSize(2, 1));
     EXPECT_EQ(bytes, QByteArray("\x80\xFF\x01\x02\0\0\0\0", 8)) << "ARGB, most significant byte first";
 
@@ -220,9 +221,6 @@ TEST(StatusNotifierItem, AHostReadsTheItemAndItsMenuAndRunsAChoiceOnceItHasItsAn
     EXPECT_EQ(submenu.children[1].properties.value("toggle-state").toInt(), 1);
     EXPECT_EQ(root.children[3].properties.value("enabled"), QVariant(false));
     EXPECT_TRUE(layout(0, 0).children.isEmpty()) << "depth 0: the item alone";
-    const QDBusMessage label = Call(service, "/MenuBar", "com.canonical.dbusmenu.GetProperty",
-                                    {submenu.children[0].id, "label"});
-    EXPECT_EQ(label.arguments().value(0).value<QDBusVariant>().variant(), QVariant("First"));
 
     // A choice runs after the call; a disabled one never.
     int chosen = 0;
@@ -239,9 +237,8 @@ TEST(StatusNotifierItem, AHostReadsTheItemAndItsMenuAndRunsAChoiceOnceItHasItsAn
     EXPECT_EQ(chosen, 2);
 
     // A submenu that fills itself as it opens, and a renamed entry: the host
-    // hears of a new layout.
+    // hears of a new layout, as it does of a new picture.
     QObject::connect(input, &QMenu::aboutToShow, [&] { input->addAction("Third"); });
-    // ...and so of a new picture.
     QAction newIcon, layoutUpdated;
     int heard = 0;
     for (QAction* signal : {&newIcon, &layoutUpdated}) QObject::connect(signal, &QAction::triggered, [&] { ++heard; });
