@@ -67,7 +67,8 @@ public:
             // The rest of a chunk that arrived while a buffer was queued
             // belongs to the next buffer: sound servers cut their chunks
             // without regard to our buffers.
-            const std::size_t keep = std::min<std::size_t>(length, std::max<DWORD>(format_.nAvgBytesPerSec, 1));
+            const DWORD perSecond = format_.nAvgBytesPerSec;  // a packed field: std::max would bind it unaligned
+            const std::size_t keep = std::min<std::size_t>(length, std::max<DWORD>(perSecond, 1));
             carry_.assign(data + (length - keep), data + length);
         }
         if (completed) WakeWaiter();
