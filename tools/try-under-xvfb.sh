@@ -23,7 +23,9 @@ pulseaudio -n --daemonize=no --exit-idle-time=-1 --load=module-native-protocol-u
 export PULSE_SERVER=unix:$runtime/pulse/native
 for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
 pactl set-default-source kelvo_try.monitor
-sox -n -r 8000 -c 1 -b 8 -e unsigned -t raw - synth 600 sine 440 vol 0.8 2>/dev/null \
+# 437 Hz, not 440: 440 Hz has a whole number of periods in 150 ms, and the
+# tray's trace would stand still.
+sox -n -r 8000 -c 1 -b 8 -e unsigned -t raw - synth 600 sine 437 vol 0.8 2>/dev/null \
   | pacat --raw --format=u8 --rate=8000 --channels=1 -d kelvo_try & pids+=($!)
 
 echo "Kelvo on $display; stop with Ctrl+C"
