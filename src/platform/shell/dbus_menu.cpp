@@ -203,20 +203,19 @@ int Property(sd_bus*, const char*, const char*, const char* property, sd_bus_mes
     return sd_bus_message_append(reply, "as", 0);  // IconThemePath
 }
 
-constexpr std::uint64_t kAnyone = SD_BUS_VTABLE_UNPRIVILEGED;
 const sd_bus_vtable kMenuVtable[] = {
     SD_BUS_VTABLE_START(0),
     SD_BUS_PROPERTY("Version", "u", Property, 0, SD_BUS_VTABLE_PROPERTY_CONST),
     SD_BUS_PROPERTY("TextDirection", "s", Property, 0, SD_BUS_VTABLE_PROPERTY_CONST),
     SD_BUS_PROPERTY("Status", "s", Property, 0, SD_BUS_VTABLE_PROPERTY_CONST),
     SD_BUS_PROPERTY("IconThemePath", "as", Property, 0, SD_BUS_VTABLE_PROPERTY_CONST),
-    SD_BUS_METHOD("GetLayout", "iias", "u(ia{sv}av)", GetLayout, kAnyone),
-    SD_BUS_METHOD("GetGroupProperties", "aias", "a(ia{sv})", GetGroupProperties, kAnyone),
-    SD_BUS_METHOD("GetProperty", "is", "v", GetProperty, kAnyone),
-    SD_BUS_METHOD("Event", "isvu", "", Event, kAnyone),
-    SD_BUS_METHOD("EventGroup", "a(isvu)", "ai", EventGroup, kAnyone),
-    SD_BUS_METHOD("AboutToShow", "i", "b", AboutToShow, kAnyone),
-    SD_BUS_METHOD("AboutToShowGroup", "ai", "aiai", AboutToShowGroup, kAnyone),
+    SD_BUS_METHOD("GetLayout", "iias", "u(ia{sv}av)", GetLayout, kAnyCaller),
+    SD_BUS_METHOD("GetGroupProperties", "aias", "a(ia{sv})", GetGroupProperties, kAnyCaller),
+    SD_BUS_METHOD("GetProperty", "is", "v", GetProperty, kAnyCaller),
+    SD_BUS_METHOD("Event", "isvu", "", Event, kAnyCaller),
+    SD_BUS_METHOD("EventGroup", "a(isvu)", "ai", EventGroup, kAnyCaller),
+    SD_BUS_METHOD("AboutToShow", "i", "b", AboutToShow, kAnyCaller),
+    SD_BUS_METHOD("AboutToShowGroup", "ai", "aiai", AboutToShowGroup, kAnyCaller),
     SD_BUS_SIGNAL("ItemsPropertiesUpdated", "a(ia{sv})a(ias)", 0),
     SD_BUS_SIGNAL("LayoutUpdated", "ui", 0),
     SD_BUS_SIGNAL("ItemActivationRequested", "iu", 0),

@@ -10,6 +10,7 @@
 
 #include <systemd/sd-bus.h>
 
+#include <cstdint>
 #include <memory>
 
 namespace shell {
@@ -23,6 +24,9 @@ struct BusMessageRelease {
     void operator()(sd_bus_message* message) const { sd_bus_message_unref(message); }
 };
 using BusMessage = std::unique_ptr<sd_bus_message, BusMessageRelease>;
+
+// The methods of our objects answer any caller on the user's own bus.
+constexpr std::uint64_t kAnyCaller = SD_BUS_VTABLE_UNPRIVILEGED;
 
 class SessionBus : public QObject {
 public:

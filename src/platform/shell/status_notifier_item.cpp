@@ -77,7 +77,6 @@ int Scroll(sd_bus_message* m, void*, sd_bus_error*)
     return sd_bus_reply_method_return(m, "");
 }
 
-constexpr std::uint64_t kAnyone = SD_BUS_VTABLE_UNPRIVILEGED;
 constexpr std::uint64_t kChanges = 0;  // announced by the item's own signals, not PropertiesChanged
 const sd_bus_vtable kItemVtable[] = {
     SD_BUS_VTABLE_START(0),
@@ -97,10 +96,10 @@ const sd_bus_vtable kItemVtable[] = {
     SD_BUS_PROPERTY("ToolTip", "(sa(iiay)ss)", Property, 0, kChanges),
     SD_BUS_PROPERTY("ItemIsMenu", "b", Property, 0, SD_BUS_VTABLE_PROPERTY_CONST),
     SD_BUS_PROPERTY("Menu", "o", Property, 0, SD_BUS_VTABLE_PROPERTY_CONST),
-    SD_BUS_METHOD("ContextMenu", "ii", "", Request<ContextMenuMessage>, kAnyone),
-    SD_BUS_METHOD("Activate", "ii", "", Request<ActivateMessage>, kAnyone),
-    SD_BUS_METHOD("SecondaryActivate", "ii", "", Request<SecondaryActivateMessage>, kAnyone),
-    SD_BUS_METHOD("Scroll", "is", "", Scroll, kAnyone),
+    SD_BUS_METHOD("ContextMenu", "ii", "", Request<ContextMenuMessage>, kAnyCaller),
+    SD_BUS_METHOD("Activate", "ii", "", Request<ActivateMessage>, kAnyCaller),
+    SD_BUS_METHOD("SecondaryActivate", "ii", "", Request<SecondaryActivateMessage>, kAnyCaller),
+    SD_BUS_METHOD("Scroll", "is", "", Scroll, kAnyCaller),
     SD_BUS_SIGNAL("NewTitle", "", 0),
     SD_BUS_SIGNAL("NewIcon", "", 0),
     SD_BUS_SIGNAL("NewAttentionIcon", "", 0),
