@@ -78,7 +78,6 @@ private:
     StatusNotifierPixmaps pixmaps_;
     QString tip_;
     QString service_;
-    bool published_ = false;
 };
 
 }  // namespace shell
