@@ -54,23 +54,23 @@ int Property(sd_bus*, const char*, const char*, const char* property, sd_bus_mes
     return sd_bus_message_append(reply, "s", "");  // the names of icons: none, the pixmaps say it all
 }
 
-template <UINT (*Message)()>
-int Request(sd_bus_message* m, void* userdata, sd_bus_error*)
+// The host's answer goes first; the request runs after it.
+int Ask(sd_bus_message* m, void* userdata, UINT mouseMessage)
 {
-    Item(userdata).Request(Message());
+    Item(userdata).Request(mouseMessage);
     return sd_bus_reply_method_return(m, "");
 }
-UINT ContextMenuMessage()
+int ContextMenu(sd_bus_message* m, void* userdata, sd_bus_error*)
 {
-    return WM_RBUTTONDOWN;
+    return Ask(m, userdata, WM_RBUTTONDOWN);
 }
-UINT ActivateMessage()
+int Activate(sd_bus_message* m, void* userdata, sd_bus_error*)
 {
-    return MouseMessageOfActivation(QSystemTrayIcon::Trigger, TrayHost::StatusNotifierItem);
+    return Ask(m, userdata, MouseMessageOfActivation(QSystemTrayIcon::Trigger, TrayHost::StatusNotifierItem));
 }
-UINT SecondaryActivateMessage()
+int SecondaryActivate(sd_bus_message* m, void* userdata, sd_bus_error*)
 {
-    return WM_MBUTTONUP;
+    return Ask(m, userdata, WM_MBUTTONUP);
 }
 int Scroll(sd_bus_message* m, void*, sd_bus_error*)
 {
@@ -96,9 +96,9 @@ const sd_bus_vtable kItemVtable[] = {
     SD_BUS_PROPERTY("ToolTip", "(sa(iiay)ss)", Property, 0, kChanges),
     SD_BUS_PROPERTY("ItemIsMenu", "b", Property, 0, SD_BUS_VTABLE_PROPERTY_CONST),
     SD_BUS_PROPERTY("Menu", "o", Property, 0, SD_BUS_VTABLE_PROPERTY_CONST),
-    SD_BUS_METHOD("ContextMenu", "ii", "", Request<ContextMenuMessage>, kAnyCaller),
-    SD_BUS_METHOD("Activate", "ii", "", Request<ActivateMessage>, kAnyCaller),
-    SD_BUS_METHOD("SecondaryActivate", "ii", "", Request<SecondaryActivateMessage>, kAnyCaller),
+    SD_BUS_METHOD("ContextMenu", "ii", "", ContextMenu, kAnyCaller),
+    SD_BUS_METHOD("Activate", "ii", "", Activate, kAnyCaller),
+    SD_BUS_METHOD("SecondaryActivate", "ii", "", SecondaryActivate, kAnyCaller),
     SD_BUS_METHOD("Scroll", "is", "", Scroll, kAnyCaller),
     SD_BUS_SIGNAL("NewTitle", "", 0),
     SD_BUS_SIGNAL("NewIcon", "", 0),
