@@ -1,9 +1,10 @@
 // The frame tick: record one interval of sound, then draw it on the active
 // display.
-#include "app/EventGuard.h"
 #include "app/SampleMapping.h"
 #include "app/TrayRenderer.h"
 #include "app/frmMain.h"
+#include "base/EventGuard.h"
+#include "common/RuntimeError.h"
 
 #include <cstdio>
 #include <utility>

@@ -1,6 +1,6 @@
 // What Kelvo records from: the "Input" submenu and the stored choice.
-#include "app/EventGuard.h"
 #include "app/frmMain.h"
+#include "base/EventGuard.h"
 #include "settings/StoredSettings.h"
 #include "winmm/input_choice.h"
 

@@ -1,7 +1,7 @@
 // How the user acts on the applet: the two displays, the popup menu, the
 // drag, the double-clicks, Esc and the tray icon's notifications.
-#include "app/EventGuard.h"
 #include "app/frmMain.h"
+#include "base/EventGuard.h"
 #include "settings/frmPrefs.h"
 #include "shell/notification_area.h"
 #include "surfaces/TrayIcon.h"

@@ -3,7 +3,7 @@
 // it; a later start finds the lock taken and hands its wish over there.
 #pragma once
 
-#include "common/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 #include <QObject>
 

@@ -1,10 +1,10 @@
 #include "app/CommandLine.h"
 #include "app/DisplayOpening.h"
-#include "app/EventGuard.h"
 #include "app/LinuxOptions.h"
 #include "app/SessionInstance.h"
 #include "app/TerminationSignals.h"
 #include "app/frmMain.h"
+#include "base/EventGuard.h"
 #include "user/message_box.h"
 
 #include <QApplication>

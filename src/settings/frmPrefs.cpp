@@ -1,6 +1,6 @@
 #include "settings/frmPrefs.h"
 
-#include "app/EventGuard.h"
+#include "base/EventGuard.h"
 #include "common/LeadingNumber.h"
 #include "settings/FittingFont.h"
 #include "settings/StoredSettings.h"

@@ -1,6 +1,6 @@
 #include "registry/hive_store.h"
 
-#include "common/UniqueFd.h"
+#include "base/UniqueFd.h"
 #include "registry/hive_format.h"
 #include "registry/winreg.h"
 

@@ -1,8 +1,6 @@
 // No error may escape an event handler: it is logged and the applet runs on.
 #pragma once
 
-#include "common/RuntimeError.h"
-
 #include <cstdio>
 #include <exception>
 
