@@ -3,20 +3,28 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build run test bench fuzz clean install package
+.PHONY: all deps test-deps app build run test bench fuzz clean install package
 
 all: build
 
+# What building and running the applet needs; the test suite needs far more.
 deps:
-	@tools/install-deps.sh
+	@tools/install-deps.sh build
+test-deps:
+	@tools/install-deps.sh test
 
-build: deps
-	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+# The applet, kelvo-reg and the pictures, without the tests and benchmarks.
+app: deps
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DKELVO_TESTS=OFF -DKELVO_BENCH=OFF >/dev/null
 	cmake --build $(BUILD) -j$(JOBS)
 
-# Only the applet and what it reads (canvas.bmp), not the test suite.
+build: test-deps
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DKELVO_TESTS=ON -DKELVO_BENCH=ON >/dev/null
+	cmake --build $(BUILD) -j$(JOBS)
+
+# Only the applet and what it reads (canvas.bmp).
 run: deps
-	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DKELVO_TESTS=OFF -DKELVO_BENCH=OFF >/dev/null
 	cmake --build $(BUILD) -j$(JOBS) --target kelvo
 	@if [ -z "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
 	  echo "make run: no desktop session here (DISPLAY and WAYLAND_DISPLAY are empty)."; \
@@ -31,11 +39,11 @@ test: build
 
 # make install PREFIX=/opt/kelvo (default /usr/local; DESTDIR works too)
 PREFIX ?= /usr/local
-install: build
+install: app
 	cmake --install $(BUILD) --prefix $(PREFIX) --strip
 
 # A Debian package in $(BUILD): kelvo_<version>_<arch>.deb
-package: build
+package: app
 	cd $(BUILD) && cpack -G DEB
 
 bench: build

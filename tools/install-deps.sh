@@ -1,20 +1,35 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building, running and testing Kelvo
-# need; does nothing when they are all there already.
+# Installs the Debian 12 packages that Kelvo needs; does nothing when they are
+# all there already.
+#   tools/install-deps.sh        building, packaging and running the applet
+#   tools/install-deps.sh try    and tools/try-under-xvfb.sh's virtual desktop
+#   tools/install-deps.sh test   and the test suite, benchmarks and fuzzing
 set -euo pipefail
 
-packages=(
-  build-essential cmake pkg-config
-  qt6-base-dev qt6-svg-dev libpulse-dev libsystemd-dev libxcb1-dev
-  googletest libgtest-dev libgmock-dev libbenchmark-dev
-  pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber
-  xvfb xauth x11-xserver-utils trayer xdotool x11-utils imagemagick
-  qt6-wayland dbus sway waybar grim weston
-  haskell-gtk-sni-tray-utils
-  fonts-dejavu-core sox bc locales
-  clang libclang-rt-14-dev
-  dpkg-dev file desktop-file-utils appstream mandoc
+build=(
+  build-essential cmake pkg-config file
+  qt6-base-dev qt6-svg-dev qt6-wayland libpulse-dev libsystemd-dev libxcb1-dev
 )
+try=(
+  xvfb x11-utils trayer pulseaudio pulseaudio-utils sox imagemagick fonts-dejavu-core
+)
+test=(
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  pipewire pipewire-pulse wireplumber
+  xauth x11-xserver-utils xdotool
+  dbus sway waybar grim weston
+  haskell-gtk-sni-tray-utils
+  bc locales
+  clang libclang-rt-14-dev
+  dpkg-dev desktop-file-utils appstream mandoc
+)
+
+case "${1:-build}" in
+  build) packages=("${build[@]}") ;;
+  try) packages=("${build[@]}" "${try[@]}") ;;
+  test) packages=("${build[@]}" "${try[@]}" "${test[@]}") ;;
+  *) echo "usage: $0 [build|try|test]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

@@ -2,9 +2,11 @@
 # Tries Kelvo on a machine without a desktop: a virtual X server, a tray, a
 # private sound server playing a tone, then Kelvo with the given arguments
 # and a scratch configuration, so the user's own settings stay as they are.
+# KELVO_DISPLAY picks the virtual display (default :77).
 # Screenshots: DISPLAY=:77 import -window root shot.png
 set -euo pipefail
 cd "$(dirname "$0")/.."
+tools/install-deps.sh try
 display=${KELVO_DISPLAY:-:77}
 runtime=$(mktemp -d)
 pids=()
