@@ -62,6 +62,7 @@ TEST_F(KelvoReg, AddQueryDeleteExportImportAndErrorsOnTheLiveFile)
     // Nothing of a bad file is applied.
     std::ofstream(hive.dir() + "/bad.reg") << "REGEDIT4\n[HKCU\\New]\n\"v\"=\"1\"\nnonsense\n";
     Steps({{"import " + hive.dir() + "/bad.reg", 1, "line 4"}, {"--help", 0, "kelvo-reg add"},
+           {"--version", 0, "kelvo-reg " KELVO_VERSION "\n"},
            {R"(query '\\far\HKCU\x')", 1, "network path"}, {"", 1}, {"frobnicate", 1}, {R"(query HKLM\\SOFTWARE)", 1},
            {R"(add HKCU\\X /v n /t REG_DWORD /d 12abc /f)", 1}, {R"(add HKCU\\X /v n /t REG_DWORD /d 4294967296 /f)", 1},
            {R"(add HKCU\\X /v n /t REG_BINARY /d 0 /f)", 1}, {R"(add HKCU\\X /v n /t REG_MULTI_SZ /f)", 1},
@@ -71,22 +72,32 @@ TEST_F(KelvoReg, AddQueryDeleteExportImportAndErrorsOnTheLiveFile)
 }
 
 // Each kelvo-reg line of the README's code blocks, pasted into bash as it
-// stands, from a folder where build/kelvo-reg is the tool under test.
-TEST_F(KelvoReg, TheReadmesExamplesWorkPastedIntoBash)
+// stands: in the source folder after the README's PATH line (build/kelvo-reg
+// is the tool under test), and installed (no build folder, the tool on PATH).
+TEST_F(KelvoReg, TheReadmesExamplesWorkPastedIntoBashBeforeAndAfterInstalling)
 {
     hive.Write("REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Quennel\\Kelvo]\n\"Frequency\"=dword:00000096\n");  // as Kelvo leaves it
-    std::filesystem::create_directories(hive.dir() + "/build");
-    std::filesystem::create_symlink(KELVO_REG_PATH, hive.dir() + "/build/kelvo-reg");
-    std::ifstream readme(KELVO_README);
-    int pasted = 0;
-    for (std::string line; std::getline(readme, line);) {
-        if (line.rfind("    ", 0) != 0 || line.find("kelvo-reg ") == std::string::npos) continue;
-        std::ofstream(hive.dir() + "/pasted.sh") << line.substr(4) << "\n";
-        const int status = std::system(("cd " + hive.dir() + " && bash pasted.sh </dev/null >/dev/null").c_str());
-        EXPECT_EQ(status, 0) << line;
-        ++pasted;
+    const std::string source = hive.dir() + "/source", installed = hive.dir() + "/bin";
+    for (const std::string& dir : {source + "/build", installed}) {
+        std::filesystem::create_directories(dir);
+        std::filesystem::create_symlink(KELVO_REG_PATH, dir + "/kelvo-reg");
     }
-    EXPECT_GE(pasted, 4);
+    std::ifstream readme(KELVO_README);
+    std::string pathLine;
+    std::vector<std::string> examples;
+    for (std::string line; std::getline(readme, line);) {
+        if (line.rfind("    export PATH=", 0) == 0) pathLine = line.substr(4);
+        if (line.rfind("    ", 0) == 0 && line.find("kelvo-reg ") != std::string::npos) examples.push_back(line.substr(4));
+    }
+    for (const auto& [dir, prelude] : {std::pair{source, "PATH=/usr/bin:/bin\n" + pathLine},
+                                       std::pair{hive.dir(), "PATH=" + installed + ":/usr/bin:/bin"}}) {
+        for (const std::string& example : examples) {
+            std::ofstream(dir + "/pasted.sh") << prelude << "\n" << example << "\n";
+            EXPECT_EQ(std::system(("cd " + dir + " && bash pasted.sh </dev/null >/dev/null").c_str()), 0) << dir << ": " << example;
+        }
+    }
+    EXPECT_NE(pathLine, "");
+    EXPECT_GE(examples.size(), 4u);
     EXPECT_NE(hive.Read().find("\"Frequency\"=dword:0000002d"), std::string::npos) << hive.Read();
 }
 

@@ -16,6 +16,7 @@ constexpr const char* kUsage = R"(Usage:
   kelvo-reg delete KEY [/v NAME | /ve | /va] [/f]
   kelvo-reg export KEY FILE [/y]
   kelvo-reg import FILE
+  kelvo-reg --help | --version
 
 KEY is HKCU or HKEY_CURRENT_USER, followed by \SUBKEY\..., for example
   'HKCU\SOFTWARE\Quennel\Kelvo' (quoted, so that the shell keeps the \)
@@ -49,6 +50,10 @@ int main(int argc, char** argv)
     const std::string command = args[0];
     if (command == "--help" || command == "-h" || command == "/?" || command == "-?" || command == "help") {
         std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (command == "--version") {
+        std::fputs("kelvo-reg " KELVO_VERSION "\n", stdout);
         return 0;
     }
     args.erase(args.begin());
