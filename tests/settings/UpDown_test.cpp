@@ -82,17 +82,20 @@ TEST_F(UpDownTest, ArrowsAndKeysStepByOneWithinTheRangeFromTheBuddysNumber)
     EXPECT_EQ(SendMessageA(h, UDM_GETRANGE, 0, 0), static_cast<LRESULT>(MAKELONG(10, 20)));
 }
 
-TEST_F(UpDownTest, TheControlTakesItsDefaultWidthOrHeightWhateverIsGiven)
+TEST_F(UpDownTest, AVerticalControlTakesItsDefaultWidthAHorizontalOneKeepsItsHeight)
 {
-    const std::tuple<DWORD, int, int, QRect> cases[] = {
-        // style (right-aligned: with the buddy), width and height given; the control's place
-        {0, 0, 30, {5, 6, 16, 30}},        {0, 100, 30, {5, 6, 16, 30}},
-        {UDS_HORZ, 30, 0, {5, 6, 30, 16}}, {UDS_ALIGNRIGHT, 100, 30, {54, 10, 16, 20}}};
-    for (const auto& [style, cx, cy, place] : cases) {
+    const std::tuple<DWORD, int, int, QRect, LONG> cases[] = {
+        // style (right-aligned: with the buddy), width and height given; the control's place, its client height
+        {0, 0, 30, {5, 6, 16, 30}, 30},        {0, 100, 30, {5, 6, 16, 30}, 30},
+        {UDS_HORZ, 30, 0, {5, 6, 30, 0}, 0},   {UDS_HORZ | WS_BORDER, 30, 2, {5, 6, 30, 2}, 0},
+        {UDS_HORZ | WS_BORDER, 30, 0, {5, 6, 30, 0}, 0}, {UDS_ALIGNRIGHT, 100, 30, {54, 10, 16, 20}, 20}};
+    for (const auto& [style, cx, cy, place, clientHeight] : cases) {
         buddy->setGeometry(10, 10, 60, 20);
         const bool aligned = style & UDS_ALIGNRIGHT;
         const HWND h = CreateUpDownControl(WS_CHILD | style, 5, 6, cx, cy, user::RegisterWindow(parent.get()), 0,
                                            nullptr, aligned ? user::RegisterWindow(buddy) : nullptr, 100, 0, 0);
+        RECT client{1, 1, -1, -1};
+        EXPECT_TRUE(GetClientRect(h, &client) && client.top == 0 && client.bottom == clientHeight) << client.bottom;
         EXPECT_TRUE(Control(h)->geometry() == place && buddy->width() == (aligned ? 44 : 60)) << style << " " << cx;
         DestroyWindow(h);
     }
@@ -136,10 +139,20 @@ TEST_F(UpDownTest, ThirtyTwoBitRangesAndPositionsClampAsTheSixteenBitOnesDo)
                     {"123456", UDM_GETPOS32, 0, at(&valid), 123456, "123456"},
                     {nullptr, UDM_GETRANGE32, static_cast<WPARAM>(at(&lower)), at(&upper), 0, "123456"},
                     {nullptr, UDM_SETRANGE32, 50, -50, 0, "123456"},
-                    {nullptr, UDM_SETPOS32, 0, 100, 123456, "50"},
+                    {nullptr, UDM_SETPOS32, 0, 100, 50, "50"},  // the new range clamped the position
                     {"51", UDM_GETPOS32, 0, at(&invalid), 50, "51"},  // outside the range
                     {"abc", UDM_GETPOS32, 0, 0, 50, "abc"}});
     EXPECT_TRUE(valid == FALSE && invalid == TRUE && lower == -100000 && upper == 200000) << lower << " " << upper;
+}
+
+TEST_F(UpDownTest, ANewRangeClampsThePosition)
+{
+    const HWND h = CreateUpDownControl(WS_CHILD, 0, 0, 16, 30, user::RegisterWindow(parent.get()), 0, nullptr, nullptr,
+                                       100, 0, 50);
+    const LPARAM noBuddy = MAKELONG(0, 1);
+    Send(h, buddy, {{nullptr, UDM_SETRANGE, 0, MAKELONG(40, 1), 0, ""}, {nullptr, UDM_GETPOS, 0, 0, 40 | noBuddy, ""},
+                    {nullptr, UDM_SETPOS, 0, 10, 40, ""},                {nullptr, UDM_SETRANGE32, 20, 30, 0, ""},
+                    {nullptr, UDM_GETPOS32, 0, 0, 20, ""}});
 }
 
 TEST_F(UpDownTest, TheStartStepWorksWithOrWithoutInitCommonControlsEx)

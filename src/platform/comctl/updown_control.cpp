@@ -26,9 +26,9 @@ bool HasText(const QWidget* widget)
 
 UpDownControl::UpDownControl(QWidget* parent, DWORD style, QRect rect) : QWidget(parent), style_(style)
 {
-    if (style & UDS_HORZ) rect.setHeight(kDefaultSize);
-    else rect.setWidth(kDefaultSize);
+    if (!(style & UDS_HORZ)) rect.setWidth(kDefaultSize);
     setGeometry(rect);
+    if (style & WS_BORDER) setContentsMargins(1, 1, 1, 1);
     // Clicks on the arrows leave the keyboard with the buddy.
     setFocusPolicy(Qt::NoFocus);
     connect(&repeat_, &QTimer::timeout, this, [this] {
@@ -58,6 +58,7 @@ void UpDownControl::SetRange(int upper, int lower)
 {
     upper_ = upper;
     lower_ = lower;
+    pos_ = Clamped(pos_);
 }
 
 int UpDownControl::Clamped(qint64 value) const
@@ -151,8 +152,15 @@ LRESULT UpDownControl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 void UpDownControl::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    const int half = height() / 2;
-    const QRect halves[] = {QRect(0, 0, width(), half), QRect(0, half, width(), height() - half)};
+    const QRect client = contentsRect();
+    if (client != rect()) {
+        painter.setPen(palette().color(QPalette::WindowText));
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+    if (client.isEmpty()) return;
+    const int half = client.height() / 2;
+    const QRect halves[] = {QRect(client.x(), client.y(), client.width(), half),
+                            QRect(client.x(), client.y() + half, client.width(), client.height() - half)};
     for (int i = 0; i < 2; ++i) {
         const int arrow = i == 0 ? 1 : -1;
         QStyleOptionButton button;

@@ -17,8 +17,8 @@ class UpDownControl : public QWidget, public user::WindowProcedure {
     Q_OBJECT
 
 public:
-    // A vertical control takes its default width and a horizontal one its
-    // default height, whatever the rectangle says.
+    // A vertical control takes its default width whatever the rectangle
+    // says; a horizontal one keeps the rectangle, however flat.
     UpDownControl(QWidget* parent, DWORD style, QRect rect);
 
     static constexpr int kDefaultSize = 16;
@@ -28,7 +28,9 @@ public:
     // against the buddy's right edge, takes its height, and the buddy
     // narrows by the control's width.
     HWND SetBuddy(HWND buddy);
-    void SetRange(int upper, int lower);  // the 16-bit forms clamp each end first
+    // The 16-bit forms clamp each end first; the position is clamped into
+    // the new range.
+    void SetRange(int upper, int lower);
     // Clamped to the range; with UDS_SETBUDDYINT also written into the buddy.
     // Returns the previous position.
     int SetPos(int pos);

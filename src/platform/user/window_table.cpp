@@ -7,6 +7,8 @@
 #include <QWidget>
 #include <QCoreApplication>
 
+#include <algorithm>
+
 namespace user {
 namespace {
 
@@ -69,5 +71,17 @@ BOOL DestroyWindow(HWND hWnd)
         return FALSE;
     }
     delete widget;
+    return TRUE;
+}
+
+BOOL GetClientRect(HWND hWnd, LPRECT lpRect)
+{
+    const QWidget* widget = user::WindowFromHandle(hWnd);
+    if (!widget || !lpRect) {
+        SetLastError(widget ? ERROR_INVALID_PARAMETER : ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
+    }
+    const QRect client = widget->contentsRect();
+    *lpRect = {0, 0, std::max(0, client.width()), std::max(0, client.height())};
     return TRUE;
 }

@@ -48,3 +48,5 @@ public:
 // Deletes the widget behind `hWnd` (and its children) at once; FALSE with
 // ERROR_INVALID_WINDOW_HANDLE when it has already gone.
 BOOL DestroyWindow(HWND hWnd);
+// The area inside the window's border, from (0, 0); never negative.
+BOOL GetClientRect(HWND hWnd, LPRECT lpRect);

@@ -106,6 +106,7 @@ constexpr LONG ERROR_INVALID_WINDOW_HANDLE = 1400;
 // Window styles.
 constexpr DWORD WS_CHILD = 0x40000000;
 constexpr DWORD WS_VISIBLE = 0x10000000;
+constexpr DWORD WS_BORDER = 0x00800000;
 
 // Window messages used by the applet.
 constexpr UINT WM_MOUSEMOVE = 0x0200;
