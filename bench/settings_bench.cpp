@@ -105,4 +105,21 @@ void BM_EnumerateValues(benchmark::State& state)
 }
 BENCHMARK(BM_EnumerateValues)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond)->Complexity(benchmark::oN);
 
+// Every subkey of a key by index, as kelvo-reg query /s walks them.
+void BM_EnumerateSubkeys(benchmark::State& state)
+{
+    PrivateHive hive;
+    std::string text = "REGEDIT4\n\n";
+    for (int i = 0; i < state.range(0); ++i) text += "[HKEY_CURRENT_USER\\Many\\k" + std::to_string(i) + "]\n\n";
+    std::ofstream(std::string(std::getenv("XDG_CONFIG_HOME")) + "/kelvo/user.reg") << text;
+    for (auto _ : state) {
+        kelvo::registry::UniqueKey key;
+        RegOpenKeyExA(HKEY_CURRENT_USER, "Many", 0, KEY_READ, key.put());
+        char name[64];
+        for (DWORD i = 0; RegEnumKeyA(key.get(), i, name, sizeof name) == ERROR_SUCCESS; ++i) benchmark::DoNotOptimize(name);
+    }
+    state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_EnumerateSubkeys)->Arg(1000)->Arg(30000)->Unit(benchmark::kMillisecond)->Complexity(benchmark::oN);
+
 }  // namespace

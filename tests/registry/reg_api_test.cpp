@@ -66,6 +66,18 @@ TEST_F(RegApi, BadPathsAreRefusedAndNoBufferIsOverrun)
     char name[8] = "xxxxxxx";
     EXPECT_EQ(RegEnumKeyA(Create("E").get(), 0, name, 5), ERROR_MORE_DATA) << "\"Alpha\" needs 6 with its NUL";
     EXPECT_EQ(name[5], 'x');
+
+    // Listing keeps its place between calls: backwards, from another handle, after a change.
+    const UniqueKey e = Create("E"), again = Create("E");
+    Create("E\\Beta");
+    const std::tuple<HKEY, DWORD, const char*, bool> steps[] = {
+        {e.get(), 0, "Alpha", false}, {e.get(), 1, "Beta", false}, {again.get(), 0, "Alpha", false},
+        {e.get(), 1, "Azure", true},  {e.get(), 2, "Beta", false},  {e.get(), 0, "Alpha", false}};
+    for (const auto& [key, index, expected, addAzure] : steps) {
+        if (addAzure) Create("E\\Azure");
+        EXPECT_TRUE(RegEnumKeyA(key, index, name, sizeof name) == ERROR_SUCCESS && std::string(name) == expected) << index;
+    }
+    EXPECT_EQ(RegEnumKeyA(e.get(), 3, name, sizeof name), ERROR_NO_MORE_ITEMS);
 }
 
 TEST_F(HiveStore, TwoProcessesNeverLoseEachOthersChanges)
@@ -244,19 +256,23 @@ TEST_F(RegApi, DeletingTheEmptySubkeyDeletesTheHandlesOwnKey)
     for (std::size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(cases[i].first, cases[i].second) << i;
 }
 
-TEST_F(RegApi, OpenAndCreateLeaveTheCallersHandleOnANullOrInvalidKey)
+TEST_F(RegApi, FailedOpensAndCreatesSetTheCallersHandleToNull)
 {
     const HKEY closed = Create("O").release(), mark = reinterpret_cast<HKEY>(std::uintptr_t{0x1234});
     RegCloseKey(closed);
-    const std::tuple<HKEY, const char*, LONG, HKEY> cases[] = {  // parent, subkey; status, the handle after
-        {nullptr, "O", ERROR_INVALID_HANDLE, mark}, {closed, "O", ERROR_INVALID_HANDLE, mark},
-        {HKEY_CURRENT_USER, "\\O", ERROR_BAD_PATHNAME, nullptr}};
-    for (const auto& [parent, sub, status, after] : cases) {
+    const std::tuple<HKEY, const char*, LONG> cases[] = {  // parent, subkey; status
+        {nullptr, "O", ERROR_INVALID_HANDLE}, {closed, "O", ERROR_INVALID_HANDLE},
+        {HKEY_CURRENT_USER, "\\O", ERROR_BAD_PATHNAME}, {HKEY_CURRENT_USER, nullptr, ERROR_INVALID_PARAMETER}};
+    for (const auto& [parent, sub, status] : cases) {
         HKEY opened = mark, created = mark;
-        EXPECT_TRUE(RegOpenKeyExA(parent, sub, 0, KEY_READ, &opened) == status &&
-                    RegCreateKeyExA(parent, sub, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &created, nullptr) == status &&
-                    opened == after && created == after) << parent;
+        if (sub) {
+            EXPECT_TRUE(RegOpenKeyExA(parent, sub, 0, KEY_READ, &opened) == status && opened == nullptr) << parent;
+        }
+        EXPECT_TRUE(RegCreateKeyExA(parent, sub, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &created, nullptr) == status &&
+                    created == nullptr) << parent;
     }
+    HKEY missing = mark;
+    EXPECT_TRUE(RegOpenKeyExA(HKEY_CURRENT_USER, "Missing", 0, KEY_READ, &missing) == ERROR_FILE_NOT_FOUND && !missing);
 }
 
 TEST_F(RegApi, QueryInfoKeyCountsStringDataAsUtf16)

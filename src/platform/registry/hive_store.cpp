@@ -140,6 +140,8 @@ public:
         return read(snapshot_.root);
     }
 
+    std::uint64_t generation() const { return generation_; }
+
     LONG Modify(const HiveStore::Writer& write)
     {
         std::lock_guard lock(mutex_);
@@ -156,6 +158,7 @@ public:
         Refresh(path);
         if (snapshot_.unreadable) return ERROR_ACCESS_DENIED;
         bool changed = false;
+        ++generation_;
         LONG status = write(snapshot_.root, changed);
         if (status != ERROR_SUCCESS || !changed) return status;
 
@@ -240,6 +243,7 @@ private:
     {
         snapshot_ = Snapshot{};
         snapshot_.path = path;
+        ++generation_;
     }
 
     LONG WriteFile(const std::string& path, const std::string& dir)
@@ -273,6 +277,7 @@ private:
 
     std::mutex mutex_;
     Snapshot snapshot_;
+    std::uint64_t generation_ = 1;
     std::string refused_;
 };
 
@@ -318,6 +323,11 @@ LONG HiveStore::Read(const Reader& read)
 LONG HiveStore::Modify(const Writer& write)
 {
     return TheStore().Modify(write);
+}
+
+std::uint64_t HiveStore::Generation() const
+{
+    return TheStore().generation();
 }
 
 HiveStore& CurrentUserHive()

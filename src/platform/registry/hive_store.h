@@ -4,6 +4,7 @@
 
 #include "registry/hive_tree.h"
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -30,6 +31,10 @@ public:
     // Locks the file, re-reads it, runs `write`, and stores the result before
     // it returns; another process's change is never lost.
     LONG Modify(const Writer& write);
+    // Goes up whenever the tree is read anew or handed to a writer: what a
+    // reader kept of the tree (an iterator, say) holds while it stays the
+    // same. Asked from inside Read or Modify only.
+    std::uint64_t Generation() const;
 };
 
 HiveStore& CurrentUserHive();

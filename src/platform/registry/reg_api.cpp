@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <iterator>
+#include <map>
 #include <mutex>
 #include <unordered_map>
 #include <variant>
@@ -170,6 +171,31 @@ void CopyData(const RegValue& value, LPBYTE out, DWORD capacity)
     if (IsString(value.type) && size > 0 && value.data.back() != 0 && capacity > size) out[size] = 0;
 }
 
+// The name of a key's subkey by index. Callers count 0, 1, 2, ...: each key
+// keeps where the last call left off, so that listing n subkeys takes n
+// steps, not n * n / 2. Runs under the hive's lock; forgotten when the tree
+// is read anew or changed.
+const std::string* SubkeyAt(const KeyNode& key, DWORD index)
+{
+    struct Cursor {
+        DWORD index;
+        std::map<std::string, KeyNode, NameLess>::const_iterator at;
+    };
+    static std::uint64_t generation = 0;
+    static std::unordered_map<const KeyNode*, Cursor> cursors;
+    if (index >= key.subkeys.size()) return nullptr;
+    if (generation != CurrentUserHive().Generation()) {
+        cursors.clear();
+        generation = CurrentUserHive().Generation();
+    }
+    auto [it, added] = cursors.try_emplace(&key, Cursor{0, key.subkeys.begin()});
+    Cursor& cursor = it->second;
+    if (cursor.index > index) cursor = {0, key.subkeys.begin()};
+    cursor.at = std::next(cursor.at, index - cursor.index);
+    cursor.index = index;
+    return &cursor.at->first;
+}
+
 // Generic rights and MAXIMUM_ALLOWED as key rights; the user has full control of their own hive.
 REGSAM KeyRights(REGSAM sam)
 {
@@ -187,9 +213,9 @@ using namespace kelvo::registry;
 LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD /*ulOptions*/, REGSAM samDesired, PHKEY phkResult)
 {
     if (phkResult == nullptr) return ERROR_INVALID_PARAMETER;
+    *phkResult = nullptr;  // whatever fails below
     auto found = Handles().Find(hKey);
-    if (auto* code = std::get_if<LONG>(&found)) return *code;  // the caller's handle is left as it was
-    *phkResult = nullptr;
+    if (auto* code = std::get_if<LONG>(&found)) return *code;
     Path sub;
     if (LONG status = SplitSubKey(lpSubKey, sub); status != ERROR_SUCCESS) return status;
     KeyHandle parent = std::get<KeyHandle>(found);
@@ -215,10 +241,11 @@ LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD /*Reserved*/, LPSTR /*lpC
                      REGSAM samDesired, const LPSECURITY_ATTRIBUTES /*lpSecurityAttributes*/, PHKEY phkResult,
                      LPDWORD lpdwDisposition)
 {
-    if (phkResult == nullptr || lpSubKey == nullptr) return ERROR_INVALID_PARAMETER;
+    if (phkResult == nullptr) return ERROR_INVALID_PARAMETER;
+    *phkResult = nullptr;  // whatever fails below
+    if (lpSubKey == nullptr) return ERROR_INVALID_PARAMETER;
     auto found = Handles().Find(hKey);
-    if (auto* code = std::get_if<LONG>(&found)) return *code;  // the caller's handle is left as it was
-    *phkResult = nullptr;
+    if (auto* code = std::get_if<LONG>(&found)) return *code;
     // A file-backed hive cannot hold keys that vanish at restart.
     if (dwOptions & REG_OPTION_VOLATILE) return ERROR_INVALID_PARAMETER;
     Path sub;
@@ -371,8 +398,9 @@ LONG RegEnumKeyA(HKEY hKey, DWORD dwIndex, LPSTR lpName, DWORD cchName)
 {
     if (lpName == nullptr) return ERROR_INVALID_PARAMETER;
     return ReadKey(hKey, KEY_ENUMERATE_SUB_KEYS, [&](const KeyNode& key) -> LONG {
-        if (dwIndex >= key.subkeys.size()) return ERROR_NO_MORE_ITEMS;
-        const std::string& name = std::next(key.subkeys.begin(), dwIndex)->first;
+        const std::string* at = SubkeyAt(key, dwIndex);
+        if (at == nullptr) return ERROR_NO_MORE_ITEMS;
+        const std::string& name = *at;
         if (name.size() + 1 > cchName) return ERROR_MORE_DATA;
         CopyName(name, lpName);
         return ERROR_SUCCESS;
@@ -386,8 +414,9 @@ LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LP
         (lpClass != nullptr && lpcchClass == nullptr))
         return ERROR_INVALID_PARAMETER;
     return ReadKey(hKey, KEY_ENUMERATE_SUB_KEYS, [&](const KeyNode& key) -> LONG {
-        if (dwIndex >= key.subkeys.size()) return ERROR_NO_MORE_ITEMS;
-        const std::string& name = std::next(key.subkeys.begin(), dwIndex)->first;
+        const std::string* at = SubkeyAt(key, dwIndex);
+        if (at == nullptr) return ERROR_NO_MORE_ITEMS;
+        const std::string& name = *at;
         if (name.size() + 1 > *lpcchName) return ERROR_MORE_DATA;
         CopyName(name, lpName);
         *lpcchName = static_cast<DWORD>(name.size());
