@@ -55,7 +55,9 @@ std::optional<VersionAnswer> SystemVersion()
 
 BOOL GetVersionExA(LPOSVERSIONINFOA lpVersionInformation)
 {
-    if (!lpVersionInformation || lpVersionInformation->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA)) return FALSE;
+    if (!lpVersionInformation) return FALSE;
+    const DWORD size = lpVersionInformation->dwOSVersionInfoSize;
+    if (size != sizeof(OSVERSIONINFOA) && size != sizeof(OSVERSIONINFOEXA)) return FALSE;
     const kernel::VersionSource& source = kernel::installedSource();
     const std::optional<kernel::VersionAnswer> answer = source ? source() : kernel::SystemVersion();
     if (!answer) return FALSE;
@@ -68,5 +70,11 @@ BOOL GetVersionExA(LPOSVERSIONINFOA lpVersionInformation)
     std::memset(info.szCSDVersion, 0, sizeof info.szCSDVersion);
     const std::size_t length = std::min(answer->csdVersion.size(), sizeof info.szCSDVersion - 1);
     std::memcpy(info.szCSDVersion, answer->csdVersion.data(), length);
+    if (size == sizeof(OSVERSIONINFOEXA)) {
+        auto& ex = static_cast<OSVERSIONINFOEXA&>(info);
+        ex.wServicePackMajor = ex.wServicePackMinor = ex.wSuiteMask = 0;
+        ex.wProductType = answer->platformId == VER_PLATFORM_WIN32_NT ? VER_NT_WORKSTATION : 0;
+        ex.wReserved = 0;
+    }
     return TRUE;
 }

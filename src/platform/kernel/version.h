@@ -18,6 +18,18 @@ struct OSVERSIONINFOA {
 using LPOSVERSIONINFOA = OSVERSIONINFOA*;
 static_assert(sizeof(OSVERSIONINFOA) == 148);
 
+struct OSVERSIONINFOEXA : OSVERSIONINFOA {
+    WORD wServicePackMajor;
+    WORD wServicePackMinor;
+    WORD wSuiteMask;
+    BYTE wProductType;
+    BYTE wReserved;
+};
+using LPOSVERSIONINFOEXA = OSVERSIONINFOEXA*;
+static_assert(sizeof(OSVERSIONINFOEXA) == 156);
+
+constexpr BYTE VER_NT_WORKSTATION = 1;
+
 constexpr DWORD VER_PLATFORM_WIN32s = 0;
 constexpr DWORD VER_PLATFORM_WIN32_WINDOWS = 1;
 constexpr DWORD VER_PLATFORM_WIN32_NT = 2;
@@ -25,8 +37,9 @@ constexpr DWORD VER_PLATFORM_WIN32_NT = 2;
 // Windows CE), so this value is none of them.
 constexpr DWORD VER_PLATFORM_KELVO_POSIX = 0x100;
 
-// Fills the record (dwOSVersionInfoSize must be 148); FALSE when the size is
-// wrong or no version can be obtained. On a system that is not Windows the
+// Fills the record (dwOSVersionInfoSize 148, or 156 for the extended one,
+// whose service pack and suite are 0); FALSE when the size is wrong or no
+// version can be obtained. On a system that is not Windows the
 // major, minor and build numbers are those of the kernel release (uname),
 // dwPlatformId is VER_PLATFORM_KELVO_POSIX and szCSDVersion names the system.
 BOOL GetVersionExA(LPOSVERSIONINFOA lpVersionInformation);
