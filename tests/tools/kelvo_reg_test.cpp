@@ -69,6 +69,13 @@ TEST_F(KelvoReg, AddQueryDeleteExportImportAndErrorsOnTheLiveFile)
            {R"(add HKCU\\X /v)", 1}, {R"(add HKCU\\X /bogus)", 1}, {R"(delete HKCU /f)", 1},
            {"import /nonexistent/file.reg", 1}});
     EXPECT_EQ(hive.Read().find("New"), std::string::npos);
+
+    // Nor of one whose second key cannot be stored (a value over 16 MiB): the line is named.
+    std::string big = "REGEDIT4\n\n[HKCU\\First]\n\"a\"=\"1\"\n\n[HKCU\\Big]\n\"v\"=hex:";
+    for (int i = 0; i < (16 << 20); ++i) big += "0,";
+    std::ofstream(hive.dir() + "/big.reg") << big << "0\n";
+    Steps({{"import " + hive.dir() + "/big.reg", 1, "line 6"}});
+    EXPECT_EQ(hive.Read().find("First"), std::string::npos);
 }
 
 // Each kelvo-reg line of the README's code blocks, pasted into bash as it

@@ -5,6 +5,7 @@
 #include "registry/hive_store.h"
 #include "settings/StoredSettings.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <cstdio>
@@ -179,13 +180,6 @@ LONG OpenKeyName(const KeyName& name, REGSAM sam, UniqueKey& key)
 
 // Stores exactly these bytes: the registry would also keep a NUL found right
 // after a string that lacks one, so the bytes are followed by one that is not.
-LONG SetExactValue(HKEY hKey, const std::string& name, DWORD type, std::vector<BYTE> data)
-{
-    const auto size = static_cast<DWORD>(data.size());
-    data.push_back(0xFF);
-    return RegSetValueExA(hKey, name.c_str(), 0, type, data.data(), size);
-}
-
 std::optional<std::vector<BYTE>> ParseData(DWORD type, const std::string& data)
 {
     std::vector<BYTE> bytes;
@@ -409,43 +403,29 @@ int Import(const std::vector<std::string>& args)
     for (const auto& section : parsed.sections) {
         if (!registry::IsCurrentUserRoot(section.root))
             parsed.problems.push_back({section.line, "a key outside HKEY_CURRENT_USER"});
+        for (const auto& value : section.values) {
+            if (value.data.size() > registry::kMaxValueBytes)
+                parsed.problems.push_back({section.line, "a value of this key holds more than 16 MiB"});
+        }
     }
+    std::sort(parsed.problems.begin(), parsed.problems.end(),
+              [](const auto& a, const auto& b) { return a.line < b.line; });
     if (!parsed.problems.empty()) {
         for (const auto& problem : parsed.problems)
             std::cerr << "ERROR: " << file << " line " << problem.line << ": " << problem.what << "\n";
         return Fail("Nothing was imported.");
     }
-    for (const auto& section : parsed.sections) {
-        std::string path;
-        for (const auto& part : section.path) path += (path.empty() ? "" : "\\") + part;
-        LONG status = ERROR_SUCCESS;
-        if (section.remove) {
-            std::string parentPath, last = path;
-            if (std::size_t slash = path.rfind('\\'); slash != std::string::npos) {
-                parentPath = path.substr(0, slash);
-                last = path.substr(slash + 1);
-            }
-            UniqueKey parent;
-            status = RegOpenKeyExA(HKEY_CURRENT_USER, parentPath.c_str(), 0, KEY_ALL_ACCESS, parent.put());
-            if (status == ERROR_SUCCESS) status = DeleteTree(parent.get(), last);
-            if (status == ERROR_FILE_NOT_FOUND) status = ERROR_SUCCESS;
-        } else {
-            UniqueKey key;
-            status = RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                     KEY_ALL_ACCESS, nullptr, key.put(), nullptr);
-            for (const auto& value : section.values) {
-                if (status != ERROR_SUCCESS) break;
-                if (value.remove) {
-                    status = RegDeleteValueA(key.get(), value.name.c_str());
-                    if (status == ERROR_FILE_NOT_FOUND) status = ERROR_SUCCESS;
-                } else {
-                    status = SetExactValue(key.get(), value.name, value.type, value.data);
-                }
-            }
-        }
-        if (status != ERROR_SUCCESS)
-            return Fail(file + " line " + std::to_string(section.line) + ": " + DescribeError(status));
-    }
+    // All of it in one change of the hive, written whole or not at all.
+    const LONG status = registry::CurrentUserHive().Modify([&](registry::KeyNode& root, bool& changed) -> LONG {
+        registry::KeyNode imported = root;
+        std::vector<registry::RegFileProblem> problems;
+        registry::ApplyRegFile(parsed, imported, problems);
+        if (!problems.empty()) return ERROR_INVALID_PARAMETER;
+        changed = !(imported == root);
+        if (changed) root = std::move(imported);
+        return ERROR_SUCCESS;
+    });
+    if (status != ERROR_SUCCESS) return Fail(DescribeError(status) + " Nothing was imported.");
     std::cout << kDone << "\n";
     return 0;
 }

@@ -15,6 +15,8 @@ namespace kelvo::registry {
 // Longest key name component and value name the registry accepts.
 constexpr std::size_t kMaxKeyNameLength = 255;
 constexpr std::size_t kMaxValueNameLength = 16383;
+// Largest value data accepted; the whole file is kept below kMaxHiveBytes.
+constexpr std::size_t kMaxValueBytes = 16u << 20;
 
 bool NamesEqual(std::string_view a, std::string_view b);
 

@@ -17,9 +17,6 @@
 namespace kelvo::registry {
 namespace {
 
-// Largest value data accepted; the whole file is kept below kMaxHiveBytes.
-constexpr DWORD kMaxValueBytes = 16u << 20;
-
 using Path = std::vector<std::string>;
 
 // Only the low 32 bits of a predefined root count, so a root kept in a 32-bit
