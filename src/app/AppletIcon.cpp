@@ -68,7 +68,8 @@ QImage IconImage(int size)
         pixel = std::fill_n(pixel, std::min<std::size_t>(best->runs[i], end - pixel), best->runs[i + 1]);
     }
     std::fill(pixel, end, 0u);
-    if (best->size != size) image = image.scaled(size, size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    // Sampled, not blended: the strokes stay sharp at sizes the build did not draw.
+    if (best->size != size) image = image.scaled(size, size, Qt::IgnoreAspectRatio, Qt::FastTransformation);
     return image;
 }
 

@@ -3,6 +3,7 @@
 // resolution, never as 1x pictures scaled up.
 #include "app/AppFixture.h"
 #include "app/Artwork.h"
+#include "app/Contrast.h"
 #include "app/TrayRenderer.h"
 #include "shell/FakeNotificationArea.h"
 #include "shell/qt_notification_area.h"
@@ -17,6 +18,8 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QtEndian>
+
+#include <map>
 
 namespace {
 
@@ -184,4 +187,25 @@ TEST(AppletIconTest, EveryEmbeddedSizeIsOfferedDrawnAtItsOwnSize)
     EXPECT_EQ(sizes.front(), QSize(16, 16));
     EXPECT_EQ(sizes.back(), QSize(128, 128));
     EXPECT_NE(icon.pixmap(QSize(32, 32), 1.0, QIcon::Disabled).toImage(), icon.pixmap(QSize(32, 32), 1.0).toImage());
+}
+
+// At every device pixel ratio the icon is cyan and dark-cyan strokes on
+// nothing, unblended; on a light panel the dark ones stand out 3:1, on a dark
+// panel all of them.
+TEST(AppletIconTest, CyanAndDarkCyanStrokesSharpAtEveryRatioAndLegibleOnLightAndDarkPanels)
+{
+    for (const int size : {16, 20, 24, 32, 40}) {
+        const QImage image = kelvo::IconImage(size);
+        std::map<QRgb, int> colours;
+        for (int y = 0; y < size; ++y)
+            for (int x = 0; x < size; ++x) ++colours[qAlpha(image.pixel(x, y)) ? image.pixel(x, y) : 0];
+        ASSERT_EQ(colours.size(), 3u) << size << ": transparent, cyan and dark cyan, nothing in between";
+        const int cyan = colours[qRgb(0, 255, 255)], darkCyan = colours[qRgb(0, 128, 128)];
+        EXPECT_TRUE(cyan > size && darkCyan > size && colours[0] > size * size / 2) << size;
+        for (const COLORREF panel : {RGB(240, 240, 240), RGB(32, 32, 32)}) {
+            const int standingOut = (kelvo::ContrastRatio(RGB(0, 255, 255), panel) >= 3 ? cyan : 0) +
+                                    (kelvo::ContrastRatio(RGB(0, 128, 128), panel) >= 3 ? darkCyan : 0);
+            EXPECT_GE(standingOut * 5, (cyan + darkCyan) * 2) << size << " on " << std::hex << panel;
+        }
+    }
 }

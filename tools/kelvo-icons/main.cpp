@@ -22,14 +22,19 @@
 
 namespace {
 
+// The icon's strokes lie on a 16-unit grid: drawn where a unit is many
+// pixels, then sampled (never blended) down, every size is sharp, 24 pixels
+// (a ratio of 1.5) too, and holds only the drawing's own colours.
 QImage DrawnIcon(int size)
 {
-    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    constexpr int kFine = 256;
+    QImage image(kFine, kFine, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QSvgRenderer svg{QByteArray(kelvo::kIconSvg)};
     QPainter p(&image);
-    svg.render(&p, QRectF(0, 0, size, size));
+    svg.render(&p, QRectF(0, 0, kFine, kFine));
     p.end();
+    if (size != kFine) image = image.scaled(size, size, Qt::IgnoreAspectRatio, Qt::FastTransformation);
     return image.convertToFormat(QImage::Format_ARGB32);
 }
 
