@@ -141,18 +141,9 @@ TEST_F(UpDownTest, ThirtyTwoBitRangesAndPositionsClampAsTheSixteenBitOnesDo)
                     {nullptr, UDM_SETRANGE32, 50, -50, 0, "123456"},
                     {nullptr, UDM_SETPOS32, 0, 100, 50, "50"},  // the new range clamped the position
                     {"51", UDM_GETPOS32, 0, at(&invalid), 50, "51"},  // outside the range
-                    {"abc", UDM_GETPOS32, 0, 0, 50, "abc"}});
+                    {"abc", UDM_GETPOS32, 0, 0, 50, "abc"},
+                    {nullptr, UDM_SETRANGE, 0, MAKELONG(40, 1), 0, "abc"}, {nullptr, UDM_SETPOS, 0, 10, 40, "10"}});
     EXPECT_TRUE(valid == FALSE && invalid == TRUE && lower == -100000 && upper == 200000) << lower << " " << upper;
-}
-
-TEST_F(UpDownTest, ANewRangeClampsThePosition)
-{
-    const HWND h = CreateUpDownControl(WS_CHILD, 0, 0, 16, 30, user::RegisterWindow(parent.get()), 0, nullptr, nullptr,
-                                       100, 0, 50);
-    const LPARAM noBuddy = MAKELONG(0, 1);
-    Send(h, buddy, {{nullptr, UDM_SETRANGE, 0, MAKELONG(40, 1), 0, ""}, {nullptr, UDM_GETPOS, 0, 0, 40 | noBuddy, ""},
-                    {nullptr, UDM_SETPOS, 0, 10, 40, ""},                {nullptr, UDM_SETRANGE32, 20, 30, 0, ""},
-                    {nullptr, UDM_GETPOS32, 0, 0, 20, ""}});
 }
 
 TEST_F(UpDownTest, TheStartStepWorksWithOrWithoutInitCommonControlsEx)
