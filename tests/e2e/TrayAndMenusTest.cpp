@@ -154,6 +154,14 @@ TEST(TrayAndMenus, StartedBeforeAnyTrayKelvoMovesIntoEachTrayThatComesOfEitherKi
     const auto player = sound.Play(Tone(440, 0.8, 120));
     Kelvo kelvo(desktop, sound.ClientEnvironment(), {"/tray"});
     ASSERT_TRUE(kelvo.MainWindow()) << "the window while no tray is there " << kelvo.Log();
+    // A panel killed while the icon sits in the other kind of tray, before any
+    // icon of the toolkit's watched it: with neither left, the window comes back.
+    {
+        const auto host = bus.StartTray(desktop);
+        ASSERT_TRUE(WaitFor([&] { return !kelvo.MainWindow(0ms); }, 10s)) << kelvo.Log();
+        Trayer(x)->Stop(SIGKILL);
+    }
+    ASSERT_TRUE(kelvo.MainWindow()) << "neither tray is left " << kelvo.Log();
 
     // A StatusNotifierItem host (it scales icons: their colours blur) or trayer.
     const QRect panel(0, 0, 640, 24);
