@@ -60,10 +60,10 @@ TEST(HighDpi, TheWindowIsDrawnInDevicePixelsAtOneAndAHalfAndTheTrayTraceStandsOu
         // steep strokes of the tone are one pixel wide, which no picture
         // scaled up from half the size has.
         int thin = 0;
+        const auto traced = [&](int x, int y) { return shot.pixel(x, y) == kIconTrace; };
         for (int y = box.top(); y <= box.bottom(); ++y)
             for (int x = box.left() + 1; x < box.right(); ++x)
-                thin += shot.pixel(x, y) == kIconTrace && shot.pixel(x - 1, y) != kIconTrace &&
-                        shot.pixel(x + 1, y) != kIconTrace;
+                thin += traced(x, y) && !traced(x - 1, y) && !traced(x + 1, y);
         EXPECT_GE(thin, box.height()) << panel << ": one-pixel strokes";
     };
     measure("dark");

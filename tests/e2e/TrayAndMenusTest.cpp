@@ -10,6 +10,7 @@
 
 #include <csignal>
 #include <fstream>
+#include <unistd.h>
 
 using namespace e2e;
 
@@ -19,17 +20,12 @@ TEST(TrayAndMenus, TheTraceIsLiveUnderMenusAndBoxesASecondStartHandsOverAndAnInt
     SoundServer sound;
     const auto player = sound.Play(Tone(437, 0.8, 120));  // not 440 Hz, whose 150 ms frames all look alike
     auto trayer = Trayer(x);  // up first: Kelvo started before it would stay in its window
-    // The desktop's opener (xdg-open) is a browser that notes what it was
-    // given and stays, as a real one may after Kelvo ends.
+    // The desktop's opener (xdg-open) is a browser that notes the files it
+    // holds and stays open until the test ends, as a real one may after Kelvo.
     TempDir browser;
-    const std::filesystem::path fds = browser.path() / "fds", pid = browser.path() / "pid";
-    std::ofstream(browser.path() / "xdg-open") << "#!/bin/sh\nls -l /proc/$$/fd >" << fds << "\necho $$ >" << pid
-                                               << "\nexec sleep 300\n";
-    std::filesystem::permissions(browser.path() / "xdg-open", std::filesystem::perms::owner_all);
-    const struct Ender {
-        std::filesystem::path pid;
-        ~Ender() { if (const int id = std::atoi(ReadFile(pid).c_str()); id > 0) ::kill(id, SIGKILL); }
-    } ender{pid};
+    const std::filesystem::path fds = browser.path() / "fds", opener = browser.path() / "xdg-open";
+    std::ofstream(opener) << "#!/bin/sh\nls -l /proc/$$/fd >" << fds << "\nexec tail -f /dev/null --pid=" << ::getpid();
+    std::filesystem::permissions(opener, std::filesystem::perms::owner_all);
     Desktop desktop = x.ForClients();
     desktop.environment["PATH"] = browser.path().string() + ":" + std::getenv("PATH");
     Kelvo kelvo(desktop, sound.ClientEnvironment(), {"/tray", "/debug"});
@@ -86,7 +82,7 @@ TEST(TrayAndMenus, TheTraceIsLiveUnderMenusAndBoxesASecondStartHandsOverAndAnInt
     // Its address link opens the browser, which gets nothing of Kelvo's: not
     // the one-instance lock, its socket or the record stream.
     x.Click(box.topLeft() + QPoint(120, 78), 1);
-    EXPECT_TRUE(WaitFor([&] { return !ReadFile(pid).empty(); }, 10s)) << kelvo.Log();
+    EXPECT_TRUE(WaitFor([&] { return !ReadFile(fds).empty(); }, 10s)) << kelvo.Log();
     for (const char* held : {"socket:", ".lock", "memfd:", "pulse"})
         EXPECT_EQ(ReadFile(fds).find(held), std::string::npos) << held << " in the browser:\n" << ReadFile(fds);
     x.Xdotool({"windowfocus", "--sync", dialog, "key", "Return"});
