@@ -1,7 +1,8 @@
 // Kelvo on screens with more device pixels than logical ones, against a real
 // X server, a real XEmbed tray and a real sound server: the window at
 // QT_SCALE_FACTOR=1.5, then Xft.dpi 192 (a ratio of 2) with the tray on a dark
-// and a light panel. The window at a ratio of 2 is the unit tests'.
+// and a light panel, in device pixels. The window at a ratio of 2 is the unit
+// tests'.
 #include "e2e/Harness.h"
 
 #include <gtest/gtest.h>
@@ -55,6 +56,15 @@ TEST(HighDpi, TheWindowIsDrawnInDevicePixelsAtOneAndAHalfAndTheTrayTraceStandsOu
         EXPECT_EQ(box.width(), box.height()) << panel << ": square";
         // trayer gives an icon that was there before it one pixel more.
         EXPECT_GE(box.width(), strip.width() - 3) << panel << ": no empty space at the sides";
+        // Drawn in the slot's device pixels, a sample to each column: the
+        // steep strokes of the tone are one pixel wide, which no picture
+        // scaled up from half the size has.
+        int thin = 0;
+        const auto traced = [&](int x, int y) { return shot.pixel(x, y) == kIconTrace; };
+        for (int y = box.top(); y <= box.bottom(); ++y)
+            for (int x = box.left() + 1; x < box.right(); ++x)
+                thin += traced(x, y) && !traced(x - 1, y) && !traced(x + 1, y);
+        EXPECT_GE(thin, box.height()) << panel << ": one-pixel strokes";
     };
     measure("dark");
     // The panel starts again, light, while Kelvo's icon is shown.

@@ -1,13 +1,16 @@
-// The tray icon, the about box from both menus, the preferences dialog, the
-// user's mouse and keyboard, and a second start that hands over, against a real
-// X server, a real XEmbed tray host and a real sound server. The trace stays
-// live whatever of these is open. Trays of both kinds that come late, go and
-// come back; a click on either icon.
+// The tray icon, the about box from both menus and the browser its link
+// opens, the preferences dialog, the user's mouse and keyboard, and a second
+// start that hands over, against a real X server, a real XEmbed tray host and
+// a real sound server. The trace stays live whatever of these is open. Trays
+// of both kinds that come late, are killed and come back; a click on either
+// icon.
 #include "e2e/Harness.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fstream>
+#include <unistd.h>
 
 using namespace e2e;
 
@@ -15,9 +18,17 @@ TEST(TrayAndMenus, TheTraceIsLiveUnderMenusAndBoxesASecondStartHandsOverAndAnInt
 {
     XServer x;
     SoundServer sound;
-    const auto player = sound.Play(Tone(440, 0.8, 120));
+    const auto player = sound.Play(Tone(437, 0.8, 120));  // not 440 Hz, whose 150 ms frames all look alike
     auto trayer = Trayer(x);  // up first: Kelvo started before it would stay in its window
-    Kelvo kelvo(x.ForClients(), sound.ClientEnvironment(), {"/tray", "/debug"});
+    // The desktop's opener (xdg-open) is a browser that notes the files it
+    // holds and stays open until the test ends, as a real one may after Kelvo.
+    TempDir browser;
+    const std::filesystem::path fds = browser.path() / "fds", opener = browser.path() / "xdg-open";
+    std::ofstream(opener) << "#!/bin/sh\nls -l /proc/$$/fd >" << fds << "\nexec tail -f /dev/null --pid=" << ::getpid();
+    std::filesystem::permissions(opener, std::filesystem::perms::owner_all);
+    Desktop desktop = x.ForClients();
+    desktop.environment["PATH"] = browser.path().string() + ":" + std::getenv("PATH");
+    Kelvo kelvo(desktop, sound.ClientEnvironment(), {"/tray", "/debug"});
     const QRect panel(0, 0, 64, 24);  // the strip across the top where the icon sits
     QPoint icon;                      // the middle of its blue trace
     const auto traced = [&] {
@@ -68,6 +79,12 @@ TEST(TrayAndMenus, TheTraceIsLiveUnderMenusAndBoxesASecondStartHandsOverAndAnInt
     EXPECT_NE(e2e::Run({"xprop", "-id", dialog, "_NET_WM_STATE"}, {{"DISPLAY", x.Display()}}).output.find("SKIP_TASKBAR"),
               std::string::npos);
     EXPECT_GE(rate(150), 5) << "the about box";
+    // Its address link opens the browser, which gets nothing of Kelvo's: not
+    // the one-instance lock, its socket or the record stream.
+    x.Click(box.topLeft() + QPoint(120, 78), 1);
+    EXPECT_TRUE(WaitFor([&] { return !ReadFile(fds).empty(); }, 10s)) << kelvo.Log();
+    for (const char* held : {"socket:", ".lock", "memfd:", "pulse"})
+        EXPECT_EQ(ReadFile(fds).find(held), std::string::npos) << held << " in the browser:\n" << ReadFile(fds);
     x.Xdotool({"windowfocus", "--sync", dialog, "key", "Return"});
     EXPECT_TRUE(WaitFor([&] { return x.WindowsNamed("Kelvo").empty(); }, 10s)) << "Return closes it";
 
@@ -116,6 +133,10 @@ TEST(TrayAndMenus, TheTraceIsLiveUnderMenusAndBoxesASecondStartHandsOverAndAnInt
     EXPECT_TRUE(WaitFor([&] { return x.Geometry(*id).topLeft() == window.topLeft() + QPoint(40, 32); }, 10s));
     x.Xdotool({"windowfocus", "--sync", *id, "key", "Escape"});
     EXPECT_EQ(kelvo.process().WaitExit(15s), std::optional<int>(0)) << kelvo.Log();
+    // With the browser still open, the next start is a first one again.
+    Kelvo next(session, {}, {}, &kelvo.ConfigHome());
+    EXPECT_TRUE(next.MainWindow()) << next.Log();
+    EXPECT_EQ(next.process().Stop(SIGTERM), 0) << next.Log();
 }
 
 TEST(TrayAndMenus, StartedBeforeAnyTrayKelvoMovesIntoEachTrayThatComesOfEitherKindAndBackToItsWindowWhenItGoes)
@@ -129,6 +150,14 @@ TEST(TrayAndMenus, StartedBeforeAnyTrayKelvoMovesIntoEachTrayThatComesOfEitherKi
     const auto player = sound.Play(Tone(440, 0.8, 120));
     Kelvo kelvo(desktop, sound.ClientEnvironment(), {"/tray"});
     ASSERT_TRUE(kelvo.MainWindow()) << "the window while no tray is there " << kelvo.Log();
+    // A panel killed while the icon sits in the other kind of tray, before any
+    // icon of the toolkit's watched it: with neither left, the window comes back.
+    {
+        const auto host = bus.StartTray(desktop);
+        ASSERT_TRUE(WaitFor([&] { return !kelvo.MainWindow(0ms); }, 10s)) << kelvo.Log();
+        Trayer(x)->Stop(SIGKILL);
+    }
+    ASSERT_TRUE(kelvo.MainWindow()) << "neither tray is left " << kelvo.Log();
 
     // A StatusNotifierItem host (it scales icons: their colours blur) or trayer.
     const QRect panel(0, 0, 640, 24);
@@ -143,7 +172,7 @@ TEST(TrayAndMenus, StartedBeforeAnyTrayKelvoMovesIntoEachTrayThatComesOfEitherKi
         auto tray = startTray(item);
         EXPECT_TRUE(iconShown(item)) << (item ? "StatusNotifierItem " : "XEmbed ") << kelvo.Log();
         EXPECT_TRUE(WaitFor([&] { return !kelvo.MainWindow(0ms); }, 10s)) << "the window hides";
-        tray.reset();
+        tray->Stop(SIGKILL);  // as a panel that crashes ends
         EXPECT_TRUE(kelvo.MainWindow()) << "the window comes back " << kelvo.Log();
     }
     // Both kinds at once: the icon moves to the StatusNotifierItem host as it

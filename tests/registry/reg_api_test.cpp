@@ -186,7 +186,7 @@ TEST_F(RegApi, EnumValueAnswersTypeAndSizeWhenTheNameOrTheDataDoesNotFit)
     const std::tuple<DWORD, DWORD, LONG, std::string, std::string> cases[] = {
         // name and data capacity; status, name and data after
         {4, 16, ERROR_MORE_DATA, "-", "abcdef"}, {32, 3, ERROR_MORE_DATA, "-", "-"},
-        {32, 16, ERROR_SUCCESS, "longname", "abcdef"}};
+        {32, 16, ERROR_SUCCESS, "longname", "abcdef"}, {9, 7, ERROR_SUCCESS, "longname", "abcdef"}};
     for (auto [nameSize, size, status, name, data] : cases) {
         char nameOut[32] = "-", dataOut[16] = "-";
         DWORD type = 0;

@@ -49,6 +49,15 @@ TEST_F(KelvoReg, AddQueryDeleteExportImportAndErrorsOnTheLiveFile)
     EXPECT_EQ(hive.Read().find("Quennel"), std::string::npos);
 
     const std::string file = hive.dir() + "/out.reg";
+    // Values just under, at and over the 256 bytes the tool reads at first
+    // are shown whole, and exported and imported whole below.
+    for (const std::string size : {"255", "256", "257"}) {
+        std::string hex;
+        for (int i = 0; i < std::stoi(size); ++i) hex += "0123456789ABCDEF"[i % 16] + std::string("0");
+        Steps({{"add 'HKCU\\Soft' /v b" + size + " /t REG_BINARY /d " + hex, 0},
+               {"query 'HKCU\\Soft'", 0, "    b" + size + "    REG_BINARY    " + hex + "\n"},
+               {"query 'HKCU\\Soft' /v b" + size, 0, "    b" + size + "    REG_BINARY    " + hex + "\n"}});
+    }
     Steps({{R"(add 'HKCU\Soft\A B' /v 'we"ird\name' /d 'C:\dir "q"' /f)", 0},
          {R"(add 'HKCU\Soft\A B\C' /ve /t REG_DWORD /d 4294967295 /f)", 0}});
     // A text stored without its NUL (as Kelvo stores "DirectX") comes back without one.
