@@ -162,10 +162,10 @@ TEST_F(InteractionTest, WithNoTrayWithinTheWaitAStartWithTrayStaysInTheWindowAnd
     EXPECT_TRUE(boxes.empty());
 }
 
-// The "Input" submenu's entries as "text" or "[x] text", separators as "-".
+// The "Input" submenu's entries as "text" or "[x] text", separators as "-",
+// as they are before it ever opens.
 std::vector<std::string> InputEntries(frmMain& form)
 {
-    emit form.mnuInput->aboutToShow();
     std::vector<std::string> entries;
     for (QAction* action : form.mnuInput->actions()) {
         entries.push_back(action->isSeparator() ? "-"
@@ -174,7 +174,7 @@ std::vector<std::string> InputEntries(frmMain& form)
     return entries;
 }
 
-TEST_F(InteractionTest, TheInputMenuListsTheSourcesWhenItOpensAndAChoiceMovesTheRecordingAndIsStored)
+TEST_F(InteractionTest, TheInputMenuListsTheSourcesAsTheServerHasThemAndAChoiceMovesTheRecordingAndIsStored)
 {
     driver->list = {{{"mic", "Microphone", 1}, {"out.monitor", "Monitor of Speakers & Phones", 2}}, "mic", "out.monitor"};
     std::vector<std::string> items;
@@ -202,8 +202,13 @@ TEST_F(InteractionTest, TheInputMenuListsTheSourcesWhenItOpensAndAChoiceMovesThe
         ASSERT_TRUE(form.Form_Load());
         for (QAction* action : form.mnuPopup->actions()) items.push_back(action->text().toStdString());
 
-        driver->list.sources.push_back({"usb", "USB Headset", 1});
-        EXPECT_EQ(InputEntries(form).back(), "USB Headset") << "read again when it opens";
+        QAction* microphone = form.mnuInput->actions().at(3);
+        winmm::SourceList changed = driver->list;
+        changed.sources.push_back({"usb", "Microphone", 1});
+        driver->ChangeSources(changed);
+        EXPECT_TRUE(Until([&] { return form.mnuInput->actions().size() == 6; })) << "the server told of it";
+        EXPECT_EQ(InputEntries(form).back(), "Microphone (usb)") << "told apart from the other microphone";
+        EXPECT_EQ(form.mnuInput->actions().at(3), microphone) << "the same entry";
         form.mnuInput->actions().at(1)->trigger();  // "What is playing"
         EXPECT_EQ(driver->Count("retarget @DEFAULT_MONITOR@"), 1);
         EXPECT_EQ(InputEntries(form)[1], "[x] What is playing");

@@ -13,6 +13,7 @@
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QMenu>
+#include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTest>
 #include <QWidget>
@@ -236,25 +237,40 @@ TEST(StatusNotifierItem, AHostReadsTheItemAndItsMenuAndRunsAChoiceOnceItHasItsAn
     QCoreApplication::processEvents();
     EXPECT_EQ(chosen, 2);
 
-    // A submenu that fills itself as it opens, and a renamed entry: the host
-    // hears of a new layout, as it does of a new picture.
-    QObject::connect(input, &QMenu::aboutToShow, [&] { input->addAction("Third"); });
-    QAction newIcon, layoutUpdated;
+    // A host keeps what it shows: an entry that comes is a new layout of its
+    // submenu alone, a renamed or checked one only new properties, an
+    // opening with nothing new asks for no update, and the ids stay.
+    QSignalSpy layouts(&direct, &shell::DBusMenu::LayoutUpdated);
+    QSignalSpy changedItems(&direct, &shell::DBusMenu::ItemsPropertiesUpdated);
+    const shell::DBusMenuLayout mine = direct.Layout(0, -1, {});
+    QAction newIcon, layoutUpdated, propertiesUpdated;
     int heard = 0;
-    for (QAction* signal : {&newIcon, &layoutUpdated}) QObject::connect(signal, &QAction::triggered, [&] { ++heard; });
+    for (QAction* signal : {&newIcon, &layoutUpdated, &propertiesUpdated}) {
+        QObject::connect(signal, &QAction::triggered, [&] { ++heard; });
+    }
     QDBusConnection host = QDBusConnection::sessionBus();
     host.connect(service, "/StatusNotifierItem", "org.kde.StatusNotifierItem", "NewIcon", &newIcon, SLOT(trigger()));
     host.connect(service, "/MenuBar", "com.canonical.dbusmenu", "LayoutUpdated", &layoutUpdated, SLOT(trigger()));
+    host.connect(service, "/MenuBar", "com.canonical.dbusmenu", "ItemsPropertiesUpdated", &propertiesUpdated,
+                 SLOT(trigger()));
     item.SetImage(image);
     const uint before = revision;
     EXPECT_EQ(Call(service, "/MenuBar", "com.canonical.dbusmenu.AboutToShow", {submenu.id}).arguments().value(0),
-              QVariant(true));
-    QCoreApplication::processEvents();
-    EXPECT_EQ(layout(submenu.id, -1).children.size(), 3);
+              QVariant(false));
+    input->addAction("Third");
+    EXPECT_TRUE(direct.AboutToShow(mine.children[2].id)) << "opened before the host heard of it";
     prefs->setText("Options");
-    first->setText("Premier");
+    first->setChecked(true);
     QCoreApplication::processEvents();
-    EXPECT_EQ(layout(0, 0).id, 0);
-    EXPECT_EQ(revision, before + 2) << "one update for a burst";
+    ASSERT_EQ(layouts.size(), 1);
+    EXPECT_EQ(layouts[0][1].toInt(), mine.children[2].id);
+    ASSERT_EQ(changedItems.size(), 1);
+    EXPECT_EQ(changedItems[0][0].value<QList<int>>(),
+              (QList<int>{mine.children[0].id, mine.children[2].children[0].id, mine.children[2].children[1].id}));
+    const shell::DBusMenuLayout now = layout(0, -1);
+    EXPECT_EQ(revision, before + 1) << "one update for a burst";
+    ASSERT_EQ(now.children[2].children.size(), 3);
+    EXPECT_EQ(now.children[2].children[1].id, submenu.children[1].id);
+    EXPECT_EQ(now.children[0].properties.value("label").toString(), "Options");
     EXPECT_TRUE(QTest::qWaitFor([&] { return heard == 3; }, 5000)) << heard;
 }

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace shell {
@@ -299,9 +300,18 @@ QMenu* DBusMenu::MenuOf(int id) const
     return action ? action->menu() : nullptr;
 }
 
+int DBusMenu::IdOfMenu(QMenu* menu)
+{
+    return menu == menu_ ? 0 : IdOf(menu->menuAction());
+}
+
+// The whole tree: a submenu changes before any host has opened it too.
 void DBusMenu::Watch(QMenu* menu)
 {
     menu->installEventFilter(this);
+    for (QAction* action : menu->actions()) {
+        if (action->menu()) Watch(action->menu());
+    }
 }
 
 QVariantMap DBusMenu::Properties(int id, const QStringList& names)
@@ -334,7 +344,6 @@ DBusMenuLayout DBusMenu::Layout(int id, int depth, const QStringList& names)
     DBusMenuLayout layout{id, Properties(id, names), {}};
     QMenu* menu = MenuOf(id);
     if (!menu || depth == 0) return layout;
-    Watch(menu);
     for (QAction* action : menu->actions()) {
         layout.children.append(Layout(IdOf(action), depth < 0 ? -1 : depth - 1, names));
     }
@@ -358,37 +367,81 @@ bool DBusMenu::AboutToShow(int id)
 {
     QMenu* menu = MenuOf(id);
     if (!menu) return false;
-    const bool pendingBefore = updatePending_;
     emit menu->aboutToShow();
-    return updatePending_ && !pendingBefore;
+    return changedParents_.contains(id) || changedParents_.contains(0);
 }
 
 bool DBusMenu::eventFilter(QObject* watched, QEvent* event)
 {
-    switch (event->type()) {
+    auto* menu = qobject_cast<QMenu*>(watched);
+    switch (menu ? event->type() : QEvent::None) {
     case QEvent::ActionAdded:
-    case QEvent::ActionRemoved:
-    case QEvent::ActionChanged: LayoutChanged(); break;
+        if (QMenu* submenu = static_cast<QActionEvent*>(event)->action()->menu()) Watch(submenu);
+        Changed(IdOfMenu(menu), nullptr);
+        break;
+    case QEvent::ActionRemoved: Changed(IdOfMenu(menu), nullptr); break;
+    case QEvent::ActionChanged: Changed(-1, static_cast<QActionEvent*>(event)->action()); break;
     default: break;
     }
     return QObject::eventFilter(watched, event);
 }
 
-void DBusMenu::LayoutChanged()
+void DBusMenu::Changed(int parent, QAction* changed)
 {
+    if (parent >= 0) changedParents_.insert(parent);
+    if (changed) changedItems_.insert(IdOf(changed));
     if (updatePending_) return;
     updatePending_ = true;
     // One update for a burst of changes, once they are all made.
-    QTimer::singleShot(0, this, [this] {
-        updatePending_ = false;
+    QTimer::singleShot(0, this, &DBusMenu::Announce);
+}
+
+// Children that came or went are a new layout; a changed label or check
+// mark is only new properties, so a host keeps the menu it shows.
+void DBusMenu::Announce()
+{
+    updatePending_ = false;
+    const std::set<int> parents = std::exchange(changedParents_, {});
+    const std::set<int> items = std::exchange(changedItems_, {});
+    const bool connected = bus_ && bus_->Connected();
+    if (!parents.empty()) {
         ++revision_;
-        emit LayoutUpdated(revision_, 0);
-        if (bus_ && bus_->Connected()) {
+        const int parent = parents.size() == 1 ? *parents.begin() : 0;
+        emit LayoutUpdated(revision_, parent);
+        if (connected) {
             BusFailure("sd_bus_emit_signal", sd_bus_emit_signal(bus_->get(), path_, kInterface, "LayoutUpdated", "ui",
-                                                                 std::uint32_t(revision_), std::int32_t(0)));
-            bus_->Sent();
+                                                                 std::uint32_t(revision_), std::int32_t(parent)));
         }
-    });
+    }
+    if (!items.empty()) {
+        const QList<int> ids(items.begin(), items.end());
+        emit ItemsPropertiesUpdated(ids);
+        if (connected) BusFailure("sd_bus_send", EmitProperties(ids));
+    }
+    if (connected) bus_->Sent();
+}
+
+// a(ia{sv})a(ias): each item with all its properties, those left at their
+// defaults spelled out, since a host keeps what it was last told.
+int DBusMenu::EmitProperties(const QList<int>& ids)
+{
+    sd_bus_message* raw = nullptr;
+    int r = sd_bus_message_new_signal(bus_->get(), &raw, path_, kInterface, "ItemsPropertiesUpdated");
+    if (r < 0) return r;
+    const BusMessage signal(raw);
+    r = sd_bus_message_open_container(raw, SD_BUS_TYPE_ARRAY, "(ia{sv})");
+    for (const std::int32_t id : ids) {
+        QVariantMap properties = Properties(id, {});
+        properties.insert(QStringLiteral("enabled"), properties.value(QStringLiteral("enabled"), true));
+        properties.insert(QStringLiteral("visible"), properties.value(QStringLiteral("visible"), true));
+        if (r >= 0) r = sd_bus_message_open_container(raw, SD_BUS_TYPE_STRUCT, "ia{sv}");
+        if (r >= 0) r = sd_bus_message_append_basic(raw, SD_BUS_TYPE_INT32, &id);
+        if (r >= 0) r = AppendProperties(raw, properties);
+        if (r >= 0) r = sd_bus_message_close_container(raw);
+    }
+    if (r >= 0) r = sd_bus_message_close_container(raw);
+    if (r >= 0) r = sd_bus_message_append(raw, "a(ias)", 0);
+    return r < 0 ? r : sd_bus_send(bus_->get(), raw, nullptr);
 }
 
 }  // namespace shell

@@ -14,6 +14,7 @@
 #include <QVariantMap>
 
 #include <map>
+#include <set>
 
 class QAction;
 class QMenu;
@@ -48,11 +49,16 @@ public:
     // A "clicked" runs the action once the caller has had its answer;
     // "opened" (and AboutToShow) let a submenu fill itself.
     void Event(int id, const QString& eventId);
-    // Whether the layout changed while the submenu `id` was told it opens.
+    // Whether the children of `id` changed since the host last heard of it,
+    // once the submenu has been told it opens.
     bool AboutToShow(int id);
 
 signals:
+    // Each burst of changes: one new revision, the item whose children
+    // changed (0: more than one, or the menu itself), and the items whose
+    // own properties changed.
     void LayoutUpdated(uint revision, int parent);
+    void ItemsPropertiesUpdated(const QList<int>& ids);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -61,8 +67,11 @@ private:
     int IdOf(QAction* action);
     QAction* ActionOf(int id) const;
     QMenu* MenuOf(int id) const;
+    int IdOfMenu(QMenu* menu);
     void Watch(QMenu* menu);
-    void LayoutChanged();
+    void Changed(int parent, QAction* changed);
+    void Announce();
+    int EmitProperties(const QList<int>& ids);
 
     QPointer<QMenu> menu_;
     SessionBus* bus_ = nullptr;
@@ -70,6 +79,8 @@ private:
     BusSlot slot_;
     uint revision_ = 1;
     bool updatePending_ = false;
+    std::set<int> changedParents_;  // of this burst
+    std::set<int> changedItems_;
     int nextId_ = 1;
     std::map<QAction*, int> ids_;
     QHash<int, QPointer<QAction>> actions_;
