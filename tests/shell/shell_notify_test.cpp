@@ -273,4 +273,10 @@ TEST(StatusNotifierItem, AHostReadsTheItemAndItsMenuAndRunsAChoiceOnceItHasItsAn
     EXPECT_EQ(now.children[2].children[1].id, submenu.children[1].id);
     EXPECT_EQ(now.children[0].properties.value("label").toString(), "Options");
     EXPECT_TRUE(QTest::qWaitFor([&] { return heard == 3; }, 5000)) << heard;
+
+    // A host that reads one level hears at once of the submenu it left out.
+    direct.Layout(0, 1, {});
+    direct.TellLeftOut();
+    ASSERT_EQ(layouts.size(), 2);
+    EXPECT_EQ(layouts[1][1].toInt(), mine.children[2].id);
 }

@@ -103,10 +103,12 @@ int GetLayout(sd_bus_message* m, void* userdata, sd_bus_error*)
     if (r < 0) return r;
     const DBusMenuLayout layout = Menu(userdata).Layout(parent, depth, names);
     const std::uint32_t revision = Menu(userdata).Revision();
-    return Reply(m, [&](sd_bus_message* reply) {
+    r = Reply(m, [&](sd_bus_message* reply) {
         const int r = sd_bus_message_append_basic(reply, SD_BUS_TYPE_UINT32, &revision);
         return r < 0 ? r : AppendLayout(reply, layout);
     });
+    if (r >= 0) Menu(userdata).TellLeftOut();
+    return r;
 }
 
 int GetGroupProperties(sd_bus_message* m, void* userdata, sd_bus_error*)
@@ -341,13 +343,38 @@ QVariantMap DBusMenu::Properties(int id, const QStringList& names)
 
 DBusMenuLayout DBusMenu::Layout(int id, int depth, const QStringList& names)
 {
+    leftOut_.clear();
+    return LayoutOf(id, depth, names, true);
+}
+
+DBusMenuLayout DBusMenu::LayoutOf(int id, int depth, const QStringList& names, bool top)
+{
     DBusMenuLayout layout{id, Properties(id, names), {}};
     QMenu* menu = MenuOf(id);
-    if (!menu || depth == 0) return layout;
+    if (!menu) return layout;
+    if (depth == 0) {
+        if (!top && !menu->isEmpty()) leftOut_.insert(id);
+        return layout;
+    }
     for (QAction* action : menu->actions()) {
-        layout.children.append(Layout(IdOf(action), depth < 0 ? -1 : depth - 1, names));
+        layout.children.append(LayoutOf(IdOf(action), depth < 0 ? -1 : depth - 1, names, false));
     }
     return layout;
+}
+
+// A host that reads one level at a time (libdbusmenu-qt) would read a
+// submenu only as it opens, after placing it by its empty size: it hears at
+// once of each submenu it left out, and reads it before it opens.
+void DBusMenu::TellLeftOut()
+{
+    const std::set<int> ids = std::exchange(leftOut_, {});
+    for (const int id : ids) emit LayoutUpdated(revision_, id);
+    if (!bus_ || !bus_->Connected()) return;
+    for (const int id : ids) {
+        BusFailure("sd_bus_emit_signal", sd_bus_emit_signal(bus_->get(), path_, kInterface, "LayoutUpdated", "ui",
+                                                             std::uint32_t(revision_), std::int32_t(id)));
+    }
+    bus_->Sent();
 }
 
 void DBusMenu::Event(int id, const QString& eventId)
@@ -421,8 +448,8 @@ void DBusMenu::Announce()
     if (connected) bus_->Sent();
 }
 
-// a(ia{sv})a(ias): each item with all its properties, those left at their
-// defaults spelled out, since a host keeps what it was last told.
+// a(ia{sv})a(ias): what may change on an entry a host keeps, those left at
+// their defaults spelled out, since a host keeps what it was last told.
 int DBusMenu::EmitProperties(const QList<int>& ids)
 {
     sd_bus_message* raw = nullptr;
@@ -431,7 +458,9 @@ int DBusMenu::EmitProperties(const QList<int>& ids)
     const BusMessage signal(raw);
     r = sd_bus_message_open_container(raw, SD_BUS_TYPE_ARRAY, "(ia{sv})");
     for (const std::int32_t id : ids) {
-        QVariantMap properties = Properties(id, {});
+        static const QStringList kChanging{QStringLiteral("label"), QStringLiteral("enabled"),
+                                           QStringLiteral("visible"), QStringLiteral("toggle-state")};
+        QVariantMap properties = Properties(id, kChanging);
         properties.insert(QStringLiteral("enabled"), properties.value(QStringLiteral("enabled"), true));
         properties.insert(QStringLiteral("visible"), properties.value(QStringLiteral("visible"), true));
         if (r >= 0) r = sd_bus_message_open_container(raw, SD_BUS_TYPE_STRUCT, "ia{sv}");

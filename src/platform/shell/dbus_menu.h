@@ -45,6 +45,9 @@ public:
     // The item `id` (0: the menu itself) with `depth` levels of children
     // (-1: all); only `names` among its properties, or all when empty.
     DBusMenuLayout Layout(int id, int depth, const QStringList& names);
+    // After a host's read of the layout: the submenus with children that
+    // its depth left out.
+    void TellLeftOut();
     QVariantMap Properties(int id, const QStringList& names);
     // A "clicked" runs the action once the caller has had its answer;
     // "opened" (and AboutToShow) let a submenu fill itself.
@@ -67,6 +70,7 @@ private:
     int IdOf(QAction* action);
     QAction* ActionOf(int id) const;
     QMenu* MenuOf(int id) const;
+    DBusMenuLayout LayoutOf(int id, int depth, const QStringList& names, bool top);
     int IdOfMenu(QMenu* menu);
     void Watch(QMenu* menu);
     void Changed(int parent, QAction* changed);
@@ -81,6 +85,7 @@ private:
     bool updatePending_ = false;
     std::set<int> changedParents_;  // of this burst
     std::set<int> changedItems_;
+    std::set<int> leftOut_;  // by the last layout read
     int nextId_ = 1;
     std::map<QAction*, int> ids_;
     QHash<int, QPointer<QAction>> actions_;
