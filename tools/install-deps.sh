@@ -10,7 +10,7 @@ packages=(
   pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber
   xvfb xauth x11-xserver-utils trayer xdotool x11-utils imagemagick
   qt6-wayland dbus sway waybar grim weston
-  haskell-gtk-sni-tray-utils
+  haskell-gtk-sni-tray-utils xfce4-panel
   fonts-dejavu-core sox bc locales
   clang libclang-rt-14-dev
   dpkg-dev file desktop-file-utils appstream mandoc
