@@ -42,15 +42,13 @@ public:
         return MMSYSERR_NOERROR;
     }
 
-    // The sources change: the list is `changed`, and whoever watches hears of it.
+    // The server's sources become `changed`, and whoever watches hears of it.
     void ChangeSources(const winmm::SourceList& changed)
     {
-        std::function<void()> tell;
-        {
-            std::lock_guard lock(mutex_);
-            list = changed;
-            tell = watcher_;
-        }
+        std::unique_lock lock(mutex_);
+        list = changed;
+        const std::function<void()> tell = watcher_;
+        lock.unlock();
         if (tell) tell();
     }
     std::unique_ptr<winmm::SourceWatch> WatchSources(std::function<void()> changed) override
@@ -94,11 +92,7 @@ private:
 
     struct Watch : winmm::SourceWatch {
         explicit Watch(std::shared_ptr<FakeCaptureDriver> driver) : driver(std::move(driver)) {}
-        ~Watch() override
-        {
-            std::lock_guard lock(driver->mutex_);
-            driver->watcher_ = nullptr;
-        }
+        ~Watch() override { const std::lock_guard lock(driver->mutex_); driver->watcher_ = nullptr; }
         std::shared_ptr<FakeCaptureDriver> driver;
     };
 
