@@ -34,7 +34,7 @@ void frmMain::WatchInputs()
         if (inputsChanged_.exchange(true)) return;
         QMetaObject::invokeMethod(this, [this] {
             inputsChanged_ = false;
-            kelvo::GuardEvent("Input", [this] { FillInputMenu(); });
+            if (!unloaded_) kelvo::GuardEvent("Input", [this] { FillInputMenu(); });
         }, Qt::QueuedConnection);
     });
 }

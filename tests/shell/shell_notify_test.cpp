@@ -253,8 +253,10 @@ TEST(StatusNotifierItem, AHostReadsTheItemAndItsMenuAndRunsAChoiceOnceItHasItsAn
                  SLOT(trigger()));
     item.SetImage(image);
     const uint before = revision;
-    EXPECT_EQ(Call(service, "/MenuBar", "com.canonical.dbusmenu.AboutToShow", {submenu.id}).arguments().value(0),
-              QVariant(false));
+    const QDBusMessage opening = Call(service, "/MenuBar", "com.canonical.dbusmenu.AboutToShowGroup",
+                                      {QVariant::fromValue(QList<int>{submenu.id, 999})});
+    EXPECT_EQ(qdbus_cast<QList<int>>(opening.arguments().value(0)), QList<int>()) << "nothing new";
+    EXPECT_EQ(qdbus_cast<QList<int>>(opening.arguments().value(1)), QList<int>{999}) << "no such entry";
     input->addAction("Third");
     EXPECT_TRUE(direct.AboutToShow(mine.children[2].id)) << "opened before the host heard of it";
     prefs->setText("Options");

@@ -188,13 +188,15 @@ int AboutToShowGroup(sd_bus_message* m, void* userdata, sd_bus_error*)
     const int r = ReadIds(m, ids);
     if (r < 0) return r;
     std::vector<std::int32_t> updates;
+    std::vector<std::int32_t> unknown;
     for (const int id : ids) {
-        if (Menu(userdata).AboutToShow(id)) updates.push_back(id);
+        if (!Menu(userdata).Knows(id)) unknown.push_back(id);
+        else if (Menu(userdata).AboutToShow(id)) updates.push_back(id);
     }
     return Reply(m, [&](sd_bus_message* reply) {
-        const int r = sd_bus_message_append_array(reply, SD_BUS_TYPE_INT32, updates.data(),
-                                                  updates.size() * sizeof(std::int32_t));
-        return r < 0 ? r : sd_bus_message_append(reply, "ai", 0);  // no id in error
+        int r = sd_bus_message_append_array(reply, SD_BUS_TYPE_INT32, updates.data(), updates.size() * sizeof(std::int32_t));
+        if (r >= 0) r = sd_bus_message_append_array(reply, SD_BUS_TYPE_INT32, unknown.data(), unknown.size() * sizeof(std::int32_t));
+        return r;
     });
 }
 

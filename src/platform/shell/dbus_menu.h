@@ -49,6 +49,8 @@ public:
     // its depth left out.
     void TellLeftOut();
     QVariantMap Properties(int id, const QStringList& names);
+    // Whether `id` is the menu or one of its entries now.
+    bool Knows(int id) const { return id == 0 || ActionOf(id); }
     // A "clicked" runs the action once the caller has had its answer;
     // "opened" (and AboutToShow) let a submenu fill itself.
     void Event(int id, const QString& eventId);
