@@ -61,7 +61,8 @@ public:
 signals:
     // Each burst of changes: one new revision, the item whose children
     // changed (0: more than one, or the menu itself), and the items whose
-    // own properties changed.
+    // own properties changed. A submenu a read left out comes at the same
+    // revision.
     void LayoutUpdated(uint revision, int parent);
     void ItemsPropertiesUpdated(const QList<int>& ids);
 
