@@ -18,7 +18,7 @@ test=(
   pipewire pipewire-pulse wireplumber
   xauth x11-xserver-utils xdotool
   dbus sway waybar grim weston
-  haskell-gtk-sni-tray-utils
+  haskell-gtk-sni-tray-utils xfce4-panel
   bc locales
   clang libclang-rt-14-dev
   dpkg-dev desktop-file-utils appstream mandoc

@@ -72,6 +72,9 @@ std::string WriteAutostart(const fs::path& program)
                "Type=Application\n"
                "Name=Kelvo\n"
                "Comment=Watch the sound arriving at the recording input as a live waveform\n"
+               "TryExec="
+            << Escaped(program.string())
+            << "\n"  // desktops skip the entry once the program is removed
                "Exec="
             << ExecValue(program.string(), "/tray")
             << "\n"

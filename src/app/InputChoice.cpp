@@ -6,6 +6,10 @@
 
 #include <QActionGroup>
 
+#include <algorithm>
+#include <map>
+#include <utility>
+
 namespace {
 
 struct Entry {
@@ -23,34 +27,70 @@ void frmMain::LoadInputChoice()
     if (winmm::waveInGetPreferred().empty()) winmm::waveInSetPreferred(inputToSave_);
 }
 
+void frmMain::WatchInputs()
+{
+    // A burst of server events is read once.
+    winmm::waveInWatchSources([this] {
+        if (inputsChanged_.exchange(true)) return;
+        QMetaObject::invokeMethod(this, [this] {
+            inputsChanged_ = false;
+            if (!unloaded_) kelvo::GuardEvent("Input", [this] { FillInputMenu(); });
+        }, Qt::QueuedConnection);
+    });
+}
+
+// The entries stay the same actions while their sources stay: a tray host
+// that shows the menu knows each by the same id all along.
 void frmMain::FillInputMenu()
 {
-    qDeleteAll(mnuInput->findChildren<QActionGroup*>(Qt::FindDirectChildrenOnly));
-    mnuInput->clear();
     std::string current = winmm::waveInGetPreferred();
     if (current.empty()) current = winmm::kDefaultInput;
 
     std::vector<Entry> entries{{QStringLiteral("Default input"), winmm::kDefaultInput},
                                {QStringLiteral("What is playing"), winmm::kWhatIsPlaying},
                                {}};
-    for (const winmm::SourceInfo& source : winmm::waveInSources()) {
-        // A description is shown as it is: "&" is no mnemonic here.
-        entries.push_back({QString::fromStdString(source.description).replace('&', QStringLiteral("&&")), source.name});
-    }
-    auto* group = new QActionGroup(mnuInput);
-    for (const Entry& entry : entries) {
-        if (entry.choice.empty()) {
-            mnuInput->addSeparator();
-            continue;
-        }
-        QAction* action = mnuInput->addAction(entry.text);
-        action->setCheckable(true);
-        action->setChecked(entry.choice == current);
-        group->addAction(action);
-        connect(action, &QAction::triggered, this, [this, choice = entry.choice] {
-            kelvo::GuardEvent("Input", [&] { ChooseInput(choice); });
+    const std::vector<winmm::SourceInfo> sources = winmm::waveInSources();
+    for (const winmm::SourceInfo& source : sources) {
+        const auto same = std::count_if(sources.begin(), sources.end(), [&](const winmm::SourceInfo& other) {
+            return other.description == source.description;
         });
+        // Sources that share a description are told apart by their names.
+        std::string text = source.description;
+        if (same > 1) text += " (" + source.name + ")";
+        // A description is shown as it is: "&" is no mnemonic here.
+        entries.push_back({QString::fromStdString(text).replace('&', QStringLiteral("&&")), source.name});
     }
+
+    auto* group = mnuInput->findChild<QActionGroup*>(QString(), Qt::FindDirectChildrenOnly);
+    if (!group) group = new QActionGroup(mnuInput);
+    std::map<std::string, QAction*> old;
+    for (QAction* action : mnuInput->actions()) old[action->data().toString().toStdString()] = action;
+    QList<QAction*> wanted;
+    for (const Entry& entry : entries) {
+        QAction*& action = old[entry.choice];
+        if (!action) {
+            action = new QAction(mnuInput);
+            if (entry.choice.empty()) {
+                action->setSeparator(true);
+            } else {
+                action->setData(QString::fromStdString(entry.choice));
+                action->setCheckable(true);
+                group->addAction(action);
+                connect(action, &QAction::triggered, this, [this, choice = entry.choice] {
+                    kelvo::GuardEvent("Input", [&] { ChooseInput(choice); });
+                });
+            }
+        }
+        if (!entry.choice.empty()) {
+            action->setText(entry.text);
+            action->setChecked(entry.choice == current);
+        }
+        wanted.append(std::exchange(action, nullptr));
+    }
+    for (const auto& [choice, action] : old) delete action;  // the sources that went
+    if (mnuInput->actions() == wanted) return;
+    for (QAction* action : wanted) mnuInput->removeAction(action);
+    mnuInput->addActions(wanted);
 }
 
 void frmMain::ChooseInput(const std::string& choice)

@@ -30,7 +30,13 @@ The settings: kelvo-reg --help.
 std::filesystem::path OwnBinary()
 {
     std::error_code ec;
-    return std::filesystem::read_symlink("/proc/self/exe", ec);
+    std::filesystem::path path = std::filesystem::read_symlink("/proc/self/exe", ec);
+    // An upgrade replaced the file under a running binary: the new one is
+    // where the old one was.
+    const std::string deleted = " (deleted)";
+    const std::string text = path.string();
+    if (text.ends_with(deleted)) path = text.substr(0, text.size() - deleted.size());
+    return path;
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "user/message_pump.h"
 #include "user/window_table.h"
 #include "winmm/capture_driver.h"
+#include "winmm/input_choice.h"
 #include "winmm/mmsystem.h"
 
 #include <QCloseEvent>
@@ -84,9 +85,6 @@ frmMain::frmMain(std::string argumentText, QWidget* parent)
     mnuPopup->setDefaultAction(mnuShowHide);
     connect(mnuPrefs, &QAction::triggered, this,
             [this] { kelvo::GuardEvent("Preferences...", [this] { mnuPrefs_Click(); }); });
-    // Read when it opens, from the window's menu or a tray host's.
-    connect(mnuInput, &QMenu::aboutToShow, this,
-            [this] { kelvo::GuardEvent("Input", [this] { FillInputMenu(); }); });
     connect(mnuExit, &QAction::triggered, this, [this] { kelvo::GuardEvent("Exit", [this] { Unload(); }); });
     connect(mnuAbout, &QAction::triggered, this,
             [this] { kelvo::GuardEvent("About...", [this] { frmAbout::ShowModal(windowIcon()); }); });
@@ -110,6 +108,7 @@ frmMain::frmMain(std::string argumentText, QWidget* parent)
 
 frmMain::~frmMain()
 {
+    winmm::waveInWatchSources(nullptr);
     state.oRecorder.reset();  // closes the device while the wakeup is still valid
     winmm::SetWaveInWakeup(nullptr);
 }
@@ -152,6 +151,9 @@ bool frmMain::Form_Load()
         return false;
     }
     if (stopped()) return false;
+    // Whole before any menu opens, and kept so as the server changes.
+    FillInputMenu();
+    WatchInputs();
 
     SetTrayStyle(0);
     state.iFullScale = state.lBitsPerSample == 8 ? 256 : 32767;
@@ -182,6 +184,7 @@ void frmMain::Unload()
 void frmMain::Form_Unload()
 {
     Timer->SetEnabled(false);
+    winmm::waveInWatchSources(nullptr);
     user::DoEvents();
     if (state.oRecorder) {
         state.oRecorder->Cancel();

@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <cstdint>
@@ -112,6 +113,7 @@ private:
     void ShowPopupMenu();
     void mnuPrefs_Click();
     void LoadInputChoice();
+    void WatchInputs();
     void FillInputMenu();
     void ChooseInput(const std::string& choice);
     void NotificationAreaChanged(bool available);
@@ -131,6 +133,7 @@ private:
     std::chrono::steady_clock::time_point lastOpenAttempt_{};
     bool unloaded_ = false;
     bool intervalToSave_ = false;
+    std::atomic<bool> inputsChanged_ = false;  // a fill of the "Input" menu is on its way
     std::string inputToSave_;  // the stored choice until the user makes one; empty: none
     bool userApplied_ = false;  // an interval or an input of the user's, worth a box when its save fails
     bool bInTrayEvent = false;

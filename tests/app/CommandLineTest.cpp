@@ -61,7 +61,8 @@ TEST(LinuxOptions, EachOptionDoesItsWorkAndEndsOtherWordsLetKelvoRun)
         std::fclose(out);
         std::fclose(err);
         if (entryAfter) {
-            const std::string exec = "\nExec=" + kelvo::ExecValue(fs::read_symlink("/proc/self/exe"), "/tray") + "\n";
+            const fs::path self = fs::read_symlink("/proc/self/exe");
+            const std::string exec = "\nTryExec=" + self.string() + "\nExec=" + kelvo::ExecValue(self, "/tray") + "\n";
             EXPECT_NE(config.Read(entry).find(exec), std::string::npos) << config.Read(entry);
             EXPECT_EQ(std::system(("desktop-file-validate " + entry.string()).c_str()), 0);
             EXPECT_EQ(std::distance(fs::directory_iterator(entry.parent_path()), fs::directory_iterator()), 1);

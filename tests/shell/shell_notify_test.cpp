@@ -13,6 +13,7 @@
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QMenu>
+#include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTest>
 #include <QWidget>
@@ -236,25 +237,42 @@ TEST(StatusNotifierItem, AHostReadsTheItemAndItsMenuAndRunsAChoiceOnceItHasItsAn
     QCoreApplication::processEvents();
     EXPECT_EQ(chosen, 2);
 
-    // A submenu that fills itself as it opens, and a renamed entry: the host
-    // hears of a new layout, as it does of a new picture.
-    QObject::connect(input, &QMenu::aboutToShow, [&] { input->addAction("Third"); });
-    QAction newIcon, layoutUpdated;
+    // A host keeps what it shows: an entry that comes is a new layout of its
+    // submenu alone, a renamed or checked one only new properties, an
+    // opening with nothing new asks for no update, and the ids stay.
+    QSignalSpy layouts(&direct, &shell::DBusMenu::LayoutUpdated);
+    QSignalSpy changedItems(&direct, &shell::DBusMenu::ItemsPropertiesUpdated);
+    const shell::DBusMenuLayout mine = direct.Layout(0, -1, {});
+    QAction newIcon, layoutUpdated, propertiesUpdated;
     int heard = 0;
-    for (QAction* signal : {&newIcon, &layoutUpdated}) QObject::connect(signal, &QAction::triggered, [&] { ++heard; });
+    for (QAction* signal : {&newIcon, &layoutUpdated, &propertiesUpdated}) QObject::connect(signal, &QAction::triggered, [&] { ++heard; });
     QDBusConnection host = QDBusConnection::sessionBus();
     host.connect(service, "/StatusNotifierItem", "org.kde.StatusNotifierItem", "NewIcon", &newIcon, SLOT(trigger()));
     host.connect(service, "/MenuBar", "com.canonical.dbusmenu", "LayoutUpdated", &layoutUpdated, SLOT(trigger()));
+    host.connect(service, "/MenuBar", "com.canonical.dbusmenu", "ItemsPropertiesUpdated", &propertiesUpdated,
+                 SLOT(trigger()));
     item.SetImage(image);
     const uint before = revision;
-    EXPECT_EQ(Call(service, "/MenuBar", "com.canonical.dbusmenu.AboutToShow", {submenu.id}).arguments().value(0),
-              QVariant(true));
-    QCoreApplication::processEvents();
-    EXPECT_EQ(layout(submenu.id, -1).children.size(), 3);
+    const QDBusMessage opening = Call(service, "/MenuBar", "com.canonical.dbusmenu.AboutToShowGroup",
+                                      {QVariant::fromValue(QList<int>{submenu.id, 999})});
+    EXPECT_EQ(qdbus_cast<QList<int>>(opening.arguments().value(0)), QList<int>()) << "nothing new";
+    EXPECT_EQ(qdbus_cast<QList<int>>(opening.arguments().value(1)), QList<int>{999}) << "no such entry";
+    input->addAction("Third");
+    EXPECT_TRUE(direct.AboutToShow(mine.children[2].id)) << "opened before the host heard of it";
     prefs->setText("Options");
-    first->setText("Premier");
+    first->setChecked(true);
     QCoreApplication::processEvents();
-    EXPECT_EQ(layout(0, 0).id, 0);
-    EXPECT_EQ(revision, before + 2) << "one update for a burst";
+    EXPECT_EQ(layouts.value(0).value(1), QVariant(mine.children[2].id)) << layouts.size();
+    EXPECT_EQ(changedItems.value(0).value(0).value<QList<int>>(),
+              (QList<int>{mine.children[0].id, mine.children[2].children[0].id, mine.children[2].children[1].id}));
+    const shell::DBusMenuLayout now = layout(0, -1);
+    EXPECT_EQ(revision, before + 1) << "one update for a burst";
+    ASSERT_EQ(now.children[2].children.size(), 3);
+    EXPECT_EQ(now.children[2].children[1].id, submenu.children[1].id);
     EXPECT_TRUE(QTest::qWaitFor([&] { return heard == 3; }, 5000)) << heard;
+
+    // A host that reads one level hears at once of the submenu it left out.
+    direct.Layout(0, 1, {});
+    direct.TellLeftOut();
+    EXPECT_EQ(layouts.value(1).value(1), QVariant(mine.children[2].id)) << layouts.size();
 }

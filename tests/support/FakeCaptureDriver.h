@@ -6,6 +6,7 @@
 #include "winmm/capture_driver.h"
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -41,6 +42,22 @@ public:
         return MMSYSERR_NOERROR;
     }
 
+    // The server's sources become `changed`, and whoever watches hears of it.
+    void ChangeSources(const winmm::SourceList& changed)
+    {
+        std::unique_lock lock(mutex_);
+        list = changed;
+        const std::function<void()> tell = watcher_;
+        lock.unlock();
+        if (tell) tell();
+    }
+    std::unique_ptr<winmm::SourceWatch> WatchSources(std::function<void()> changed) override
+    {
+        std::lock_guard lock(mutex_);
+        watcher_ = std::move(changed);
+        return std::make_unique<Watch>(shared_from_this());
+    }
+
     // From any thread, like the real driver's capture thread.
     void Deliver(const std::vector<std::uint8_t>& data)
     {
@@ -73,6 +90,12 @@ private:
         std::shared_ptr<FakeCaptureDriver> driver;
     };
 
+    struct Watch : winmm::SourceWatch {
+        explicit Watch(std::shared_ptr<FakeCaptureDriver> driver) : driver(std::move(driver)) {}
+        ~Watch() override { const std::lock_guard lock(driver->mutex_); driver->watcher_ = nullptr; }
+        std::shared_ptr<FakeCaptureDriver> driver;
+    };
+
     void AutoDeliver()
     {
         std::vector<std::uint8_t> block;
@@ -102,6 +125,7 @@ private:
     std::vector<std::string> calls_;
     winmm::CaptureSink* sink_ = nullptr;
     std::size_t hint_ = 0;
+    std::function<void()> watcher_;
 };
 
 }  // namespace testing_support

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace shell {
@@ -102,10 +103,12 @@ int GetLayout(sd_bus_message* m, void* userdata, sd_bus_error*)
     if (r < 0) return r;
     const DBusMenuLayout layout = Menu(userdata).Layout(parent, depth, names);
     const std::uint32_t revision = Menu(userdata).Revision();
-    return Reply(m, [&](sd_bus_message* reply) {
+    r = Reply(m, [&](sd_bus_message* reply) {
         const int r = sd_bus_message_append_basic(reply, SD_BUS_TYPE_UINT32, &revision);
         return r < 0 ? r : AppendLayout(reply, layout);
     });
+    if (r >= 0) Menu(userdata).TellLeftOut();
+    return r;
 }
 
 int GetGroupProperties(sd_bus_message* m, void* userdata, sd_bus_error*)
@@ -185,13 +188,15 @@ int AboutToShowGroup(sd_bus_message* m, void* userdata, sd_bus_error*)
     const int r = ReadIds(m, ids);
     if (r < 0) return r;
     std::vector<std::int32_t> updates;
+    std::vector<std::int32_t> unknown;
     for (const int id : ids) {
-        if (Menu(userdata).AboutToShow(id)) updates.push_back(id);
+        if (!Menu(userdata).Knows(id)) unknown.push_back(id);
+        else if (Menu(userdata).AboutToShow(id)) updates.push_back(id);
     }
     return Reply(m, [&](sd_bus_message* reply) {
-        const int r = sd_bus_message_append_array(reply, SD_BUS_TYPE_INT32, updates.data(),
-                                                  updates.size() * sizeof(std::int32_t));
-        return r < 0 ? r : sd_bus_message_append(reply, "ai", 0);  // no id in error
+        int r = sd_bus_message_append_array(reply, SD_BUS_TYPE_INT32, updates.data(), updates.size() * sizeof(std::int32_t));
+        if (r >= 0) r = sd_bus_message_append_array(reply, SD_BUS_TYPE_INT32, unknown.data(), unknown.size() * sizeof(std::int32_t));
+        return r;
     });
 }
 
@@ -299,9 +304,18 @@ QMenu* DBusMenu::MenuOf(int id) const
     return action ? action->menu() : nullptr;
 }
 
+int DBusMenu::IdOfMenu(QMenu* menu)
+{
+    return menu == menu_ ? 0 : IdOf(menu->menuAction());
+}
+
+// The whole tree: a submenu changes before any host has opened it too.
 void DBusMenu::Watch(QMenu* menu)
 {
     menu->installEventFilter(this);
+    for (QAction* action : menu->actions()) {
+        if (action->menu()) Watch(action->menu());
+    }
 }
 
 QVariantMap DBusMenu::Properties(int id, const QStringList& names)
@@ -331,14 +345,38 @@ QVariantMap DBusMenu::Properties(int id, const QStringList& names)
 
 DBusMenuLayout DBusMenu::Layout(int id, int depth, const QStringList& names)
 {
+    leftOut_.clear();
+    return LayoutOf(id, depth, names, true);
+}
+
+DBusMenuLayout DBusMenu::LayoutOf(int id, int depth, const QStringList& names, bool top)
+{
     DBusMenuLayout layout{id, Properties(id, names), {}};
     QMenu* menu = MenuOf(id);
-    if (!menu || depth == 0) return layout;
-    Watch(menu);
+    if (!menu) return layout;
+    if (depth == 0) {
+        if (!top && !menu->isEmpty()) leftOut_.insert(id);
+        return layout;
+    }
     for (QAction* action : menu->actions()) {
-        layout.children.append(Layout(IdOf(action), depth < 0 ? -1 : depth - 1, names));
+        layout.children.append(LayoutOf(IdOf(action), depth < 0 ? -1 : depth - 1, names, false));
     }
     return layout;
+}
+
+// A host that reads one level at a time (libdbusmenu-qt) would read a
+// submenu only as it opens, after placing it by its empty size: it hears at
+// once of each submenu it left out, and reads it before it opens.
+void DBusMenu::TellLeftOut()
+{
+    const std::set<int> ids = std::exchange(leftOut_, {});
+    for (const int id : ids) emit LayoutUpdated(revision_, id);
+    if (!bus_ || !bus_->Connected()) return;
+    for (const int id : ids) {
+        BusFailure("sd_bus_emit_signal", sd_bus_emit_signal(bus_->get(), path_, kInterface, "LayoutUpdated", "ui",
+                                                             std::uint32_t(revision_), std::int32_t(id)));
+    }
+    bus_->Sent();
 }
 
 void DBusMenu::Event(int id, const QString& eventId)
@@ -358,37 +396,83 @@ bool DBusMenu::AboutToShow(int id)
 {
     QMenu* menu = MenuOf(id);
     if (!menu) return false;
-    const bool pendingBefore = updatePending_;
     emit menu->aboutToShow();
-    return updatePending_ && !pendingBefore;
+    return changedParents_.contains(id) || changedParents_.contains(0);
 }
 
 bool DBusMenu::eventFilter(QObject* watched, QEvent* event)
 {
-    switch (event->type()) {
+    auto* menu = qobject_cast<QMenu*>(watched);
+    switch (menu ? event->type() : QEvent::None) {
     case QEvent::ActionAdded:
-    case QEvent::ActionRemoved:
-    case QEvent::ActionChanged: LayoutChanged(); break;
+        if (QMenu* submenu = static_cast<QActionEvent*>(event)->action()->menu()) Watch(submenu);
+        Changed(IdOfMenu(menu), nullptr);
+        break;
+    case QEvent::ActionRemoved: Changed(IdOfMenu(menu), nullptr); break;
+    case QEvent::ActionChanged: Changed(-1, static_cast<QActionEvent*>(event)->action()); break;
     default: break;
     }
     return QObject::eventFilter(watched, event);
 }
 
-void DBusMenu::LayoutChanged()
+void DBusMenu::Changed(int parent, QAction* changed)
 {
+    if (parent >= 0) changedParents_.insert(parent);
+    if (changed) changedItems_.insert(IdOf(changed));
     if (updatePending_) return;
     updatePending_ = true;
     // One update for a burst of changes, once they are all made.
-    QTimer::singleShot(0, this, [this] {
-        updatePending_ = false;
+    QTimer::singleShot(0, this, &DBusMenu::Announce);
+}
+
+// Children that came or went are a new layout; a changed label or check
+// mark is only new properties, so a host keeps the menu it shows.
+void DBusMenu::Announce()
+{
+    updatePending_ = false;
+    const std::set<int> parents = std::exchange(changedParents_, {});
+    const std::set<int> items = std::exchange(changedItems_, {});
+    const bool connected = bus_ && bus_->Connected();
+    if (!parents.empty()) {
         ++revision_;
-        emit LayoutUpdated(revision_, 0);
-        if (bus_ && bus_->Connected()) {
+        const int parent = parents.size() == 1 ? *parents.begin() : 0;
+        emit LayoutUpdated(revision_, parent);
+        if (connected) {
             BusFailure("sd_bus_emit_signal", sd_bus_emit_signal(bus_->get(), path_, kInterface, "LayoutUpdated", "ui",
-                                                                 std::uint32_t(revision_), std::int32_t(0)));
-            bus_->Sent();
+                                                                 std::uint32_t(revision_), std::int32_t(parent)));
         }
-    });
+    }
+    if (!items.empty()) {
+        const QList<int> ids(items.begin(), items.end());
+        emit ItemsPropertiesUpdated(ids);
+        if (connected) BusFailure("sd_bus_send", EmitProperties(ids));
+    }
+    if (connected) bus_->Sent();
+}
+
+// a(ia{sv})a(ias): what may change on an entry a host keeps, those left at
+// their defaults spelled out, since a host keeps what it was last told.
+int DBusMenu::EmitProperties(const QList<int>& ids)
+{
+    sd_bus_message* raw = nullptr;
+    int r = sd_bus_message_new_signal(bus_->get(), &raw, path_, kInterface, "ItemsPropertiesUpdated");
+    if (r < 0) return r;
+    const BusMessage signal(raw);
+    r = sd_bus_message_open_container(raw, SD_BUS_TYPE_ARRAY, "(ia{sv})");
+    for (const std::int32_t id : ids) {
+        static const QStringList kChanging{QStringLiteral("label"), QStringLiteral("enabled"),
+                                           QStringLiteral("visible"), QStringLiteral("toggle-state")};
+        QVariantMap properties = Properties(id, kChanging);
+        properties.insert(QStringLiteral("enabled"), properties.value(QStringLiteral("enabled"), true));
+        properties.insert(QStringLiteral("visible"), properties.value(QStringLiteral("visible"), true));
+        if (r >= 0) r = sd_bus_message_open_container(raw, SD_BUS_TYPE_STRUCT, "ia{sv}");
+        if (r >= 0) r = sd_bus_message_append_basic(raw, SD_BUS_TYPE_INT32, &id);
+        if (r >= 0) r = AppendProperties(raw, properties);
+        if (r >= 0) r = sd_bus_message_close_container(raw);
+    }
+    if (r >= 0) r = sd_bus_message_close_container(raw);
+    if (r >= 0) r = sd_bus_message_append(raw, "a(ias)", 0);
+    return r < 0 ? r : sd_bus_send(bus_->get(), raw, nullptr);
 }
 
 }  // namespace shell

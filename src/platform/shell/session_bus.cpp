@@ -42,6 +42,11 @@ void SessionBus::Sent()
     Arm();
 }
 
+void SessionBus::Answer()
+{
+    while (sd_bus_process(bus_.get(), nullptr) > 0) {}
+}
+
 void SessionBus::Dispatch()
 {
     int result;

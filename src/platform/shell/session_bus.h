@@ -40,6 +40,8 @@ public:
     // After a send from outside a call's handler: what the socket could not
     // take at once goes out when it can.
     void Sent();
+    // Answers the calls that have already arrived.
+    void Answer();
 
 private:
     struct Close {

@@ -169,7 +169,14 @@ bool StatusNotifierItem::Publish()
 
 void StatusNotifierItem::Withdraw()
 {
-    // The watcher forgets an item whose connection closes.
+    // A host that waits for an answer gets it, then sees the item go with
+    // its name (the watcher tells the hosts), and only then the connection
+    // close: no call of a host's is left without an answer.
+    if (bus_ && bus_->Connected()) {
+        bus_->Answer();
+        BusFailure("sd_bus_release_name_async", sd_bus_release_name_async(bus_->get(), nullptr, service_.toUtf8().constData(),
+                                                                          nullptr, nullptr));
+    }
     menu_.Withdraw();
     object_.reset();
     bus_.reset();

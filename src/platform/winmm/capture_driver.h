@@ -45,6 +45,13 @@ struct CaptureTarget {
     bool follows = false;
 };
 
+// Told of every change to the server's sources and defaults, on the
+// server's thread, until it is destroyed.
+class SourceWatch {
+public:
+    virtual ~SourceWatch() = default;
+};
+
 class CaptureDriver {
 public:
     virtual ~CaptureDriver() = default;
@@ -54,6 +61,9 @@ public:
     // MMSYSERR_NOERROR with `stream` set, or the reason it could not open.
     virtual MMRESULT Open(const WAVEFORMATEX& format, const CaptureTarget& target, CaptureSink& sink,
                           std::unique_ptr<CaptureStream>& stream) = 0;
+    // Calls `changed` whenever a source comes, goes or changes, or the server
+    // (or its defaults) does; nullptr when the driver cannot tell.
+    virtual std::unique_ptr<SourceWatch> WatchSources(std::function<void()> /*changed*/) { return nullptr; }
 };
 
 // Replaces the driver (nullptr: back to the sound server's). Devices already
@@ -65,5 +75,6 @@ void SetCaptureDriver(std::shared_ptr<CaptureDriver> driver);
 void SetWaveInWakeup(std::function<void()> wakeup);
 
 std::shared_ptr<CaptureDriver> MakePulseCaptureDriver();
+std::unique_ptr<SourceWatch> MakePulseSourceWatch(std::function<void()> changed);
 
 }  // namespace winmm

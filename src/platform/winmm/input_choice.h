@@ -4,6 +4,7 @@
 
 #include "winmm/source_choice.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,11 @@ namespace winmm {
 
 // The sources behind the device numbers, read at once, in their order.
 std::vector<SourceInfo> waveInSources();
+
+// `changed` runs on the sound server's thread whenever the list above or the
+// server's defaults may have changed; nullptr stops it. Like a window that
+// hears of new devices, the caller reads the list again on its own thread.
+void waveInWatchSources(std::function<void()> changed);
 
 // What WAVE_MAPPER records from: a source's name, kDefaultInput or
 // kWhatIsPlaying. Until it is set, PULSE_SOURCE when that is set, else empty

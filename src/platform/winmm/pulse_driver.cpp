@@ -650,6 +650,11 @@ public:
         return result;
     }
 
+    std::unique_ptr<SourceWatch> WatchSources(std::function<void()> changed) override
+    {
+        return MakePulseSourceWatch(std::move(changed));
+    }
+
 private:
     const std::shared_ptr<OpenStreams> open_ = std::make_shared<OpenStreams>();
 };

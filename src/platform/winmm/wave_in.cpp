@@ -195,6 +195,7 @@ struct Service {
     std::shared_ptr<CaptureDriver> driver;
     std::map<std::uintptr_t, std::shared_ptr<Device>> devices;
     std::uintptr_t nextHandle = 0x1000;
+    std::unique_ptr<SourceWatch> watch;
     // As every libpulse client does, the mapper starts on PULSE_SOURCE.
     std::string preferred = [] {
         const char* environment = std::getenv("PULSE_SOURCE");
@@ -256,6 +257,17 @@ void SetWaveInWakeup(std::function<void()> wakeup)
 std::vector<SourceInfo> waveInSources()
 {
     return CurrentDriver()->Sources().sources;
+}
+
+void waveInWatchSources(std::function<void()> changed)
+{
+    std::unique_ptr<SourceWatch> watch = changed ? CurrentDriver()->WatchSources(std::move(changed)) : nullptr;
+    Service& s = TheService();
+    {
+        std::lock_guard lock(s.mutex);
+        std::swap(s.watch, watch);
+    }
+    // The old watch stops outside the lock: its last call may be running.
 }
 
 std::string waveInGetPreferred()
