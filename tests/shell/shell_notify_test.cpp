@@ -13,14 +13,19 @@
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QMenu>
+#include <QPainter>
+#include <QPixmapCache>
 #include <QSystemTrayIcon>
 #include <QTest>
 #include <QWidget>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <tuple>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -115,6 +120,50 @@ TEST(QtNotificationArea, AddModifyDeleteKeyedByWindowAndIdentifier)
     NOTIFYICONDATAA remove = record(hWnd, 1, 0, 0, nullptr, nullptr);
     EXPECT_EQ(Shell_NotifyIconA(NIM_DELETE, &remove), TRUE);
     EXPECT_EQ(Shell_NotifyIconA(NIM_MODIFY, &modify), FALSE);
+    EXPECT_TRUE(DestroyIcon(icon));
+}
+
+// An XEmbed tray paints the icon at every frame: a new picture each time
+// must leave nothing in the process-wide pixmap cache (it once held some
+// 10 MB of old frames and kept the heap growing).
+TEST(QtNotificationArea, FramesPaintedInAnXEmbedTrayAreNotKept)
+{
+    ForcedQtArea forced;
+    QWidget widget;
+    const HWND hWnd = user::RegisterWindow(&widget);
+    std::vector<std::uint32_t> colour(24 * 24);
+    const std::vector<std::uint8_t> mask(24 * 4, 0);
+    const auto frame = [&](std::uint32_t rgb) {
+        std::fill(colour.begin(), colour.end(), rgb);
+        ICONINFO info{TRUE, 0, 0, CreateBitmap(24, 24, 1, 1, mask.data()), CreateBitmap(24, 24, 1, 32, colour.data())};
+        const HICON icon = CreateIconIndirect(&info);
+        DeleteObject(info.hbmMask);
+        DeleteObject(info.hbmColor);
+        return icon;
+    };
+    HICON icon = frame(0);
+    NOTIFYICONDATAA data = record(hWnd, 1, NIF_ICON, 0, icon, nullptr);
+    ASSERT_EQ(Shell_NotifyIconA(NIM_ADD, &data), TRUE);
+    QSystemTrayIcon* tray = forced.TrayIconOf(hWnd, 1);
+    ASSERT_NE(tray, nullptr);
+
+    const int limit = QPixmapCache::cacheLimit();
+    QPixmapCache::setCacheLimit(64);  // kB: a 24 x 24 frame costs 2
+    QPixmap marker(64, 64);
+    marker.fill(Qt::red);
+    ASSERT_TRUE(QPixmapCache::insert(QStringLiteral("marker"), marker));
+    QImage slot(24, 24, QImage::Format_ARGB32);
+    for (std::uint32_t n = 1; n <= 100; ++n) {
+        DestroyIcon(std::exchange(icon, frame(n)));
+        data.hIcon = icon;
+        ASSERT_EQ(Shell_NotifyIconA(NIM_MODIFY, &data), TRUE);
+        QPainter painter(&slot);
+        tray->icon().paint(&painter, slot.rect());
+    }
+    EXPECT_EQ(slot.pixel(12, 12), 0xFF000064u) << "the last frame, as it is";
+    EXPECT_TRUE(QPixmapCache::find(QStringLiteral("marker"), &marker)) << "old frames pushed it out";
+    QPixmapCache::setCacheLimit(limit);
+    EXPECT_EQ(Shell_NotifyIconA(NIM_DELETE, &data), TRUE);
     EXPECT_TRUE(DestroyIcon(icon));
 }
 
