@@ -166,6 +166,7 @@ TEST_F(FormTest, TicksDrawUnderTheDialogAndAnAppliedIntervalCountsWhileItIsOpen)
         dialog->txtFreq->setText(QStringLiteral("45"));
         dialog->Command3->click();
         EXPECT_EQ(form.RefreshInterval(), 45);
+        EXPECT_EQ(LoadStoredSettings().interval, 45) << "stored when applied: a lost display loses nothing";
         driver->autoPattern = {100};
         Frame(form);
         EXPECT_EQ(TraceRows(form, 50), std::vector<int>{24}) << "round(100 / 256 x 61)";
@@ -176,8 +177,9 @@ TEST_F(FormTest, TicksDrawUnderTheDialogAndAnAppliedIntervalCountsWhileItIsOpen)
     form.mnuPrefs->trigger();
     ASSERT_TRUE(checked);
     EXPECT_EQ(driver->Count("hint 1200"), 1);
+    ASSERT_TRUE(SaveStoredSettings(32));  // kelvo-reg, while Kelvo runs
     form.Unload();
-    EXPECT_EQ(LoadStoredSettings().interval, 45) << "an applied interval is saved at exit";
+    EXPECT_EQ(LoadStoredSettings().interval, 32) << "the later edit is not overwritten at exit";
     EXPECT_TRUE(boxes.empty());
 }
 
