@@ -38,6 +38,20 @@ TEST_F(FormTest, AFailedStartUpTellsTheUserOnceAndKeepsTheStoredInterval)
     EXPECT_EQ(LoadStoredSettings().interval, 45) << "the design interval never overwrites the user's";
 }
 
+// Start-up reads the settings once: an unusable interval is named once, and
+// replaced at exit.
+TEST_F(FormTest, AnUnusableStoredIntervalIsNamedOnceAtStartAndReplacedAtExit)
+{
+    ASSERT_TRUE(SaveStoredSettings(5));
+    frmMain form("");
+    ::testing::internal::CaptureStderr();
+    ASSERT_TRUE(Load(form));
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said, "kelvo: the stored \"Frequency\" 5 is not an interval from 15 to 32767 ms; using 150 ms\n");
+    form.Unload();
+    EXPECT_EQ(LoadStoredSettings().interval, 150);
+}
+
 // A tick records one interval and draws it. The interval backs off only when
 // the applet's own work for a tick takes longer than the interval.
 TEST_F(FormTest, TicksDrawTheirSoundSlowDrawingBacksOffOncePerTickLateSoundAndWorkWhileWaitingDoNot)
