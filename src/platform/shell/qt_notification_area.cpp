@@ -15,7 +15,10 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QSystemTrayIcon>
+#include <QTimer>
 
+#include <chrono>
+#include <cstdio>
 #include <cstring>
 
 namespace shell {
@@ -300,6 +303,29 @@ void QtNotificationArea::Show(Entry& entry)
                      });
     entry.icon->show();
     FitXEmbedSlot(entry.icon.get());
+    if (!host_) WatchEmbedding(entry.icon.get());
+}
+
+void QtNotificationArea::WatchEmbedding(QSystemTrayIcon* icon)
+{
+    // A tray may take the selection and never show an icon (a panel whose
+    // XEmbed plugin embeds nothing): the owner of the icon then hears that
+    // there is no tray, and the next tray that comes is tried.
+    constexpr auto kEmbedWait = std::chrono::seconds(5);
+    auto* poll = new QTimer(icon);
+    const auto since = std::chrono::steady_clock::now();
+    QObject::connect(poll, &QTimer::timeout, icon, [this, poll, since, kEmbedWait] {
+        if (XEmbedIconShown()) {
+            poll->stop();
+        } else if (std::chrono::steady_clock::now() - since >= kEmbedWait) {
+            poll->stop();
+            std::fprintf(stderr, "kelvo: the XEmbed tray has not shown the icon after %lld s; using the window until "
+                                 "another tray comes\n", static_cast<long long>(kEmbedWait.count()));
+            std::fflush(stderr);
+            Presence()->RefuseXEmbedTray();
+        }
+    });
+    poll->start(250);
 }
 
 void QtNotificationArea::Hide(Entry& entry)
