@@ -132,8 +132,7 @@ TEST_F(InteractionTest, ATrayThatComesLaterOrAgainTakesTheTraceUntilTheUserSwitc
     EXPECT_EQ(form.DisplayMode(), 0);
     EXPECT_EQ(boxes.size(), 1u) << "told once per run";
 
-    // A save that fails is worth a box only for an interval the user
-    // applied; otherwise a line.
+    // A save that fails is worth a box only for an interval the user applied; otherwise a line.
     QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, QStringLiteral("\x1b"));
     ::testing::internal::CaptureStderr();
     QCoreApplication::sendEvent(&form, &esc);

@@ -138,6 +138,13 @@ TEST(TrayAndMenus, StartedBeforeAnyTrayKelvoMovesIntoEachTrayThatComesOfEitherKi
         return WaitFor([&] { return (icon = Find(x.Screenshot(), panel, qRgb(0, 0, 255), item ? 90 : 0)).pixels >= 3; }, 20s);
     };
     const auto startTray = [&](bool item) { return item ? bus.StartTray(desktop) : Trayer(x); };
+    // A tray that owns the selection yet never shows the icon (a stopped
+    // trayer; LXQt's plugin did so) is passed over in one line.
+    auto stuck = Trayer(x);
+    ::kill(stuck->pid(), SIGSTOP);
+    ASSERT_TRUE(WaitFor([&] { return !kelvo.Log().empty(); }, 20s));
+    EXPECT_TRUE(kelvo.MainWindow()) << kelvo.Log();
+    ::kill(stuck->pid(), SIGKILL);
     // Each kind comes first, then the other: Kelvo moves from one to the other
     // in one process.
     for (const bool item : {true, false, true, false}) {
@@ -166,28 +173,6 @@ TEST(TrayAndMenus, StartedBeforeAnyTrayKelvoMovesIntoEachTrayThatComesOfEitherKi
     EXPECT_TRUE(Retrying([&] { x.Click(icon.box.center(), 1); }, [&] { return kelvo.MainWindow(0ms).has_value(); }));
     EXPECT_TRUE(WaitFor([&] { return bus.RegisteredItems().empty(); }, 10s));
     EXPECT_EQ(kelvo.process().Stop(SIGTERM), 0);
-    EXPECT_EQ(kelvo.Log(), "") << "nothing to say while trays come and go";
-}
-
-// A tray that owns the selection yet never shows the icon (here a stopped
-// trayer; LXQt's plugin did so): the window stays, one line says so, and the
-// next tray that comes takes the trace.
-TEST(TrayAndMenus, AnXEmbedTrayThatNeverShowsTheIconIsPassedOverForTheNextOne)
-{
-    XServer x;
-    SoundServer sound;
-    const auto player = sound.Play(Tone(437, 0.8, 120));
-    auto stuck = Trayer(x);
-    ::kill(stuck->pid(), SIGSTOP);
-    Kelvo kelvo(x.ForClients(), sound.ClientEnvironment(), {"/tray"});
-    ASSERT_TRUE(WaitFor([&] { return !kelvo.Log().empty(); }, 20s));
-    EXPECT_TRUE(kelvo.MainWindow()) << kelvo.Log();
-    ::kill(stuck->pid(), SIGKILL);
-    stuck.reset();
-    const auto trayer = Trayer(x);
-    EXPECT_TRUE(WaitFor([&] { return Find(x.Screenshot(), {0, 0, 64, 24}, qRgb(0, 0, 255)).pixels > 0; }, 20s));
-    EXPECT_TRUE(WaitFor([&] { return !kelvo.MainWindow(0ms); }, 10s)) << "the window hides";
-    EXPECT_EQ(kelvo.process().Stop(SIGTERM), 0);
     EXPECT_EQ(kelvo.Log(), "kelvo: the XEmbed tray has not shown the icon after 5 s; using the window until another "
-                           "tray comes\n");
+                           "tray comes\n") << "nothing more to say while trays come and go";
 }

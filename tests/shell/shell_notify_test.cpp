@@ -50,6 +50,16 @@ NOTIFYICONDATAA record(HWND hWnd, UINT uID, UINT flags, UINT callback, HICON ico
     return data;
 }
 
+// A width x height icon of 32-bit colours; the icon keeps copies of the bitmaps.
+HICON Icon(int width, int height, const void* mask, const void* colour)
+{
+    ICONINFO info{TRUE, 0, 0, CreateBitmap(width, height, 1, 1, mask), CreateBitmap(width, height, 1, 32, colour)};
+    const HICON icon = CreateIconIndirect(&info);
+    DeleteObject(info.hbmMask);
+    DeleteObject(info.hbmColor);
+    return icon;
+}
+
 // A Qt area, installed for the test, that believes a tray is present.
 struct ForcedQtArea : shell::QtNotificationArea {
     ForcedQtArea() : QtNotificationArea([] { return shell::TrayHost::XEmbed; }), previous(shell::SetNotificationArea(this)) {}
@@ -90,13 +100,10 @@ TEST(QtNotificationArea, AddModifyDeleteKeyedByWindowAndIdentifier)
     ForcedQtArea forced;
     RecordingWidget widget;
     const HWND hWnd = user::RegisterWindow(&widget);
-    // A 2 x 1 icon: opaque red, then transparent. The icon keeps copies of the bitmaps.
+    // A 2 x 1 icon: opaque red, then transparent.
     const std::uint8_t maskBits[2] = {0x40, 0};  // the first bit clear: opaque
     const std::uint32_t colourBits[2] = {0xFF0000, 0};
-    ICONINFO info{TRUE, 0, 0, CreateBitmap(2, 1, 1, 1, maskBits), CreateBitmap(2, 1, 1, 32, colourBits)};
-    const HICON icon = CreateIconIndirect(&info);
-    DeleteObject(info.hbmMask);
-    DeleteObject(info.hbmColor);
+    const HICON icon = Icon(2, 1, maskBits, colourBits);
 
     NOTIFYICONDATAA add = record(hWnd, 1, NIF_MESSAGE | NIF_ICON | NIF_TIP, WM_MOUSEMOVE, icon, "Kelvo");
     EXPECT_EQ(Shell_NotifyIconA(NIM_ADD, &add), TRUE);
@@ -130,41 +137,23 @@ TEST(QtNotificationArea, FramesPaintedInAnXEmbedTrayAreNotKept)
 {
     ForcedQtArea forced;
     QWidget widget;
-    const HWND hWnd = user::RegisterWindow(&widget);
     std::vector<std::uint32_t> colour(24 * 24);
     const std::vector<std::uint8_t> mask(24 * 4, 0);
-    const auto frame = [&](std::uint32_t rgb) {
-        std::fill(colour.begin(), colour.end(), rgb);
-        ICONINFO info{TRUE, 0, 0, CreateBitmap(24, 24, 1, 1, mask.data()), CreateBitmap(24, 24, 1, 32, colour.data())};
-        const HICON icon = CreateIconIndirect(&info);
-        DeleteObject(info.hbmMask);
-        DeleteObject(info.hbmColor);
-        return icon;
-    };
-    HICON icon = frame(0);
-    NOTIFYICONDATAA data = record(hWnd, 1, NIF_ICON, 0, icon, nullptr);
-    ASSERT_EQ(Shell_NotifyIconA(NIM_ADD, &data), TRUE);
-    QSystemTrayIcon* tray = forced.TrayIconOf(hWnd, 1);
-    ASSERT_NE(tray, nullptr);
-
-    const int limit = QPixmapCache::cacheLimit();
+    NOTIFYICONDATAA data = record(user::RegisterWindow(&widget), 1, NIF_ICON, 0, nullptr, nullptr);
     QPixmapCache::setCacheLimit(64);  // kB: a 24 x 24 frame costs 2
     QPixmap marker(64, 64);
-    marker.fill(Qt::red);
     ASSERT_TRUE(QPixmapCache::insert(QStringLiteral("marker"), marker));
     QImage slot(24, 24, QImage::Format_ARGB32);
-    for (std::uint32_t n = 1; n <= 100; ++n) {
-        DestroyIcon(std::exchange(icon, frame(n)));
-        data.hIcon = icon;
-        ASSERT_EQ(Shell_NotifyIconA(NIM_MODIFY, &data), TRUE);
+    for (std::uint32_t n = 0; n <= 100; ++n) {
+        std::fill(colour.begin(), colour.end(), n);
+        data.hIcon = Icon(24, 24, mask.data(), colour.data());
+        ASSERT_EQ(Shell_NotifyIconA(n == 0 ? NIM_ADD : NIM_MODIFY, &data), TRUE);
+        DestroyIcon(data.hIcon);
         QPainter painter(&slot);
-        tray->icon().paint(&painter, slot.rect());
+        forced.TrayIconOf(data.hWnd, 1)->icon().paint(&painter, slot.rect());
     }
     EXPECT_EQ(slot.pixel(12, 12), 0xFF000064u) << "the last frame, as it is";
     EXPECT_TRUE(QPixmapCache::find(QStringLiteral("marker"), &marker)) << "old frames pushed it out";
-    QPixmapCache::setCacheLimit(limit);
-    EXPECT_EQ(Shell_NotifyIconA(NIM_DELETE, &data), TRUE);
-    EXPECT_TRUE(DestroyIcon(icon));
 }
 
 // A host's call, answered by the item while this thread waits for it.
