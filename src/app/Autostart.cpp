@@ -1,5 +1,6 @@
 #include "app/Autostart.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -21,6 +22,28 @@ std::string Quoted(const std::string& word)
         out += c;
     }
     return quote ? out + '"' : out;
+}
+
+// A desktop entry is UTF-8 through and through; a path in another encoding
+// cannot be written in one.
+bool IsUtf8(const std::string& text)
+{
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
+        if (length == 0 || i + length > text.size()) return false;
+        std::uint32_t code = length == 1 ? lead : lead & (0x7F >> length);
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80) return false;
+            code = (code << 6) | (next & 0x3F);
+        }
+        // Overlong forms, UTF-16 surrogates and what lies beyond Unicode.
+        constexpr std::uint32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (code < kLeast[length] || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) return false;
+        i += length;
+    }
+    return true;
 }
 
 // The string escapes of a desktop entry value, undone before the quoting.
@@ -61,6 +84,7 @@ std::string WriteAutostart(const fs::path& program)
     if (file.empty()) return "neither XDG_CONFIG_HOME nor HOME names a folder";
     // The format has no way to write an '=' in the program's path.
     if (program.string().find('=') != std::string::npos) return program.string() + " holds an '='";
+    if (!IsUtf8(program.string())) return "the path of its binary is not UTF-8, which a desktop entry cannot hold";
     std::error_code ec;
     fs::create_directories(file.parent_path(), ec);
     if (ec) return file.parent_path().string() + ": " + ec.message();

@@ -19,12 +19,10 @@ struct Entry {
 
 }  // namespace
 
-void frmMain::LoadInputChoice()
+void frmMain::LoadInputChoice(const StoredSettings& stored)
 {
-    // Nothing stored and nothing chosen: nothing to store at the end either.
-    inputToSave_ = LoadStoredSettings().input;
     // PULSE_SOURCE, set for this run, wins over the stored choice.
-    if (winmm::waveInGetPreferred().empty()) winmm::waveInSetPreferred(inputToSave_);
+    if (winmm::waveInGetPreferred().empty()) winmm::waveInSetPreferred(stored.input);
 }
 
 void frmMain::WatchInputs()
@@ -95,7 +93,7 @@ void frmMain::FillInputMenu()
 
 void frmMain::ChooseInput(const std::string& choice)
 {
-    inputToSave_ = choice;
-    userApplied_ = true;
     winmm::waveInSetPreferred(choice);
+    unsaved_.input = choice;
+    StoreSettings(unsaved_);
 }

@@ -75,8 +75,8 @@ void frmMain::StopWaitingForTray()
 
 void frmMain::TrayWaitOver()
 {
+    // Said once; a tray that comes later is still taken.
     if (!trayWanted_ || state.lDisplayMode != 0) return;
-    trayWanted_ = false;
     std::fprintf(stderr, "kelvo: no notification area appeared within %g s; staying in the window\n",
                  std::chrono::duration<double>(trayWaitLimit_).count());
     std::fflush(stderr);

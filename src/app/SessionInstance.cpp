@@ -136,7 +136,17 @@ SessionPlace CurrentSessionPlace(const std::string& platform)
     };
     std::string display = platform == "wayland" ? env("WAYLAND_DISPLAY") : platform == "xcb" ? env("DISPLAY") : "";
     if (platform == "wayland" && display.empty()) display = "wayland-0";
-    return SessionPlaceFor(platform, display, env("XDG_RUNTIME_DIR"));
+    std::string runtimeDir = env("XDG_RUNTIME_DIR");
+    // A folder the user cannot make the socket in would let a second start
+    // run beside the first: the private folder serves, as without one.
+    struct stat st {};
+    if (!runtimeDir.empty() && (::stat(runtimeDir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) ||
+                                st.st_uid != ::getuid() || (st.st_mode & 0300) != 0300)) {
+        std::fprintf(stderr, "kelvo: XDG_RUNTIME_DIR %s is not a folder of this user's to write in; using %s\n",
+                     runtimeDir.c_str(), PrivateTempDir().c_str());
+        runtimeDir.clear();
+    }
+    return SessionPlaceFor(platform, display, runtimeDir);
 }
 
 SessionInstance::SessionInstance(SessionPlace place, QObject* parent) : QObject(parent), place_(std::move(place)) {}

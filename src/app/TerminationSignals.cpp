@@ -1,8 +1,12 @@
 #include "app/TerminationSignals.h"
 
+#include "user/message_pump.h"
+
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -11,6 +15,18 @@ namespace {
 
 int signalPipe[2] = {-1, -1};
 volatile std::sig_atomic_t requested = 0;
+std::function<void()> displayLost;
+
+void EndOnLostDisplay()
+{
+    // An exit of the applet's own has no broken display connection.
+    if (!displayLost || !user::DisplayConnectionBroken()) return;
+    displayLost();
+    std::fflush(nullptr);
+    // The exit handlers still to come would tear down the toolkit under
+    // objects that belong to it.
+    std::_Exit(0);
+}
 
 void OnSignal(int)
 {
@@ -46,6 +62,12 @@ void OnTerminationSignal(QObject* context, std::function<void()> terminate)
         }
         terminate();
     });
+}
+
+void OnDisplayLost(std::function<void()> lost)
+{
+    if (!displayLost) std::atexit(EndOnLostDisplay);
+    displayLost = std::move(lost);
 }
 
 }  // namespace kelvo

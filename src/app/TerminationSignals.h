@@ -18,4 +18,10 @@ bool TerminationRequested();
 // running, once for each signal (one already received included).
 void OnTerminationSignal(QObject* context, std::function<void()> terminate);
 
+// The toolkit ends the process itself, with status 1, when its display
+// connection breaks (a logout): `lost` runs then, and the applet ends with
+// status 0. Set once start-up is over, so that what `lost` uses has been made
+// by then and is not yet destroyed by the exit handlers when it runs.
+void OnDisplayLost(std::function<void()> lost);
+
 }  // namespace kelvo

@@ -26,6 +26,8 @@
 #include <QPainter>
 #include <QScreen>
 
+#include <cstdio>
+
 namespace {
 
 constexpr int kDesignInterval = 120;
@@ -142,7 +144,8 @@ bool frmMain::Form_Load()
     state.lSampleRate = 8000;
     state.lBitsPerSample = 8;
     if (stopped()) return false;
-    LoadInputChoice();
+    const StoredSettings stored = LoadStoredSettings();
+    LoadInputChoice(stored);
     state.oRecorder = std::make_unique<WaveIn>(&user::WaitAndDoEvents, &user::WakeMessagePump);
     if (!state.oRecorder->WaveOpen(false, state.lSampleRate, state.lBitsPerSample)) {
         if (stopped()) return false;
@@ -161,7 +164,7 @@ bool frmMain::Form_Load()
     // a tray comes.
     if (switches.tray && !EnterTray()) WaitForTray();
     state.lPlatform = GetPlatform();
-    LoadSettings();
+    LoadSettings(stored);
     if (stopped()) return false;
     if (state.bDirectX) SetUpDirectDraw();
     if (stopped()) return false;
@@ -209,24 +212,35 @@ std::int16_t frmMain::RefreshInterval() const
 void frmMain::SetRefreshInterval(std::int16_t value)
 {
     intervalToSave_ = true;
-    userApplied_ = true;
     Timer->SetInterval(value);
+    unsaved_.interval = value;
+    StoreSettings(unsaved_);
 }
 
-void frmMain::LoadSettings()
+void frmMain::LoadSettings(const StoredSettings& stored)
 {
-    const StoredSettings stored = LoadStoredSettings();
     state.bDirectX = stored.bDirectX;
+    unsaved_.storedInterval = stored.intervalStored ? stored.interval : 0;
     intervalToSave_ = true;
     Timer->SetInterval(stored.interval);
 }
 
 void frmMain::SaveSettings()
 {
+    const bool userValues = unsaved_.interval || unsaved_.input;
+    if (StoreSettingsAtExit(unsaved_, RefreshInterval())) return;
     // A hive refused at start-up was said to be left alone then.
-    if (!SaveStoredSettings(RefreshInterval(), inputToSave_) && userApplied_) {
+    if (userValues) {
         MessageBoxA(hWnd(), kSaveFailedText, kSaveFailedTitle, kSaveFailedStyle);
+    } else {
+        std::fputs("kelvo: the settings could not be saved\n", stderr);
     }
+}
+
+void frmMain::DisplayLost()
+{
+    if (intervalToSave_ && !StoreSettingsAtExit(unsaved_, RefreshInterval()))
+        std::fputs("kelvo: the settings could not be saved\n", stderr);
 }
 
 void frmMain::paintEvent(QPaintEvent* event)

@@ -7,6 +7,7 @@
 #include "app/PictureBox.h"
 #include "app/TickPacer.h"
 #include "app/TimerControl.h"
+#include "settings/StoredSettings.h"
 
 #include <QAction>
 #include <QImage>
@@ -44,10 +45,11 @@ public:
     LONG TrayStyle() const { return state.lTrayStyle; }
     void SetTrayStyle(LONG value) { state.lTrayStyle = value; }
     std::int16_t RefreshInterval() const;
-    // Also marks the interval as the user's, to be saved at shutdown: only
-    // one that start-up loaded or the user applied is ever saved, and only a
-    // save of what the user applied is worth a box when it fails.
+    // The user's interval: stored at once (and at exit when that failed);
+    // only a save of what the user applied is worth a box when it fails.
     void SetRefreshInterval(std::int16_t value);
+    // The display connection is gone: stores what is still unsaved, without a box.
+    void DisplayLost();
 
     HWND hWnd();
 
@@ -75,7 +77,8 @@ public:
     // How long a start with /tray waits for a notification area to appear
     // (tests shorten it).
     void SetTrayWaitLimit(std::chrono::milliseconds limit) { trayWaitLimit_ = limit; }
-    bool WaitingForTray() const { return trayWanted_; }
+    // Within that wait; a tray that comes later is taken all the same.
+    bool WaitingForTray() const { return trayWanted_ && trayWait_->isActive(); }
 
     // Shows the window and raises it, as a double-click on the tray icon
     // does; for a second start of the applet.
@@ -108,11 +111,11 @@ private:
     void SetUpDirectDraw();
     void RenderDirectDrawFrame(std::span<const std::uint8_t> samples);
     void LeaveDirectDraw(const std::exception& failure);
-    void LoadSettings();
+    void LoadSettings(const StoredSettings& stored);
     void SaveSettings();
     void ShowPopupMenu();
     void mnuPrefs_Click();
-    void LoadInputChoice();
+    void LoadInputChoice(const StoredSettings& stored);
     void WatchInputs();
     void FillInputMenu();
     void ChooseInput(const std::string& choice);
@@ -132,10 +135,10 @@ private:
     Clock clock_;
     std::chrono::steady_clock::time_point lastOpenAttempt_{};
     bool unloaded_ = false;
-    bool intervalToSave_ = false;
+    bool intervalToSave_ = false;  // start-up got as far as the settings
     std::atomic<bool> inputsChanged_ = false;  // a fill of the "Input" menu is on its way
-    std::string inputToSave_;  // the stored choice until the user makes one; empty: none
-    bool userApplied_ = false;  // an interval or an input of the user's, worth a box when its save fails
+    // Stored as the user applies them; what could not be, at exit again.
+    UnsavedSettings unsaved_;
     bool bInTrayEvent = false;
     bool toldNoNotificationArea_ = false;
     // Into the tray as soon as one appears: after a start with /tray, or

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -33,7 +34,7 @@ void TellUnusableInterval(HKEY hKey, DWORD lType, DWORD lLength)
 
 }  // namespace
 
-StoredSettings LoadStoredSettings()
+StoredSettings LoadStoredSettings(bool quiet)
 {
     StoredSettings settings;
     clsRegistry registry;
@@ -48,10 +49,12 @@ StoredSettings LoadStoredSettings()
     const LONG lTypeStatus =
         RegQueryValueExA(registry.Key(), "Frequency", nullptr, &lType, nullptr, &lLength);
     const bool bIsNumber = lTypeStatus == ERROR_FILE_NOT_FOUND || (lType == REG_DWORD && lLength == 4);
-    if (bRead && bIsNumber && lFrequency >= kMinimumInterval && lFrequency <= INT16_MAX)
+    if (bRead && bIsNumber && lFrequency >= kMinimumInterval && lFrequency <= INT16_MAX) {
         settings.interval = static_cast<std::int16_t>(lFrequency);
-    else if (lTypeStatus == ERROR_SUCCESS)
+        settings.intervalStored = lTypeStatus == ERROR_SUCCESS;
+    } else if (lTypeStatus == ERROR_SUCCESS && !quiet) {
         TellUnusableInterval(registry.Key(), lType, lLength);
+    }
 
     bool bDirectX = settings.bDirectX;
     registry.ReadBooleanValue("DirectX", bDirectX, bDirectX);
@@ -73,4 +76,24 @@ bool SaveStoredSettings(std::int16_t interval, const std::string& input)
     // A write that fails (disk full, say) is reported too, not passed off as saved.
     if (!registry.WriteLongValue("Frequency", static_cast<LONG>(interval))) return false;
     return input.empty() || registry.WriteStringValue("Input", input);
+}
+
+bool StoreSettings(UnsavedSettings& unsaved)
+{
+    if (!unsaved.interval && !unsaved.input) return true;
+    clsRegistry registry;
+    if (!registry.CreateKey(kSettingsKey, true, HKEY_CURRENT_USER)) return false;
+    if (unsaved.interval && registry.WriteLongValue("Frequency", static_cast<LONG>(*unsaved.interval)))
+        unsaved.storedInterval = *std::exchange(unsaved.interval, std::nullopt);
+    if (unsaved.input && registry.WriteStringValue("Input", *unsaved.input)) unsaved.input.reset();
+    return !unsaved.interval && !unsaved.input;
+}
+
+bool StoreSettingsAtExit(UnsavedSettings& unsaved, std::int16_t interval)
+{
+    const StoredSettings now = LoadStoredSettings(true);
+    const bool othersChange = now.interval != unsaved.storedInterval;
+    if (unsaved.interval || !now.intervalStored || (!othersChange && interval != unsaved.storedInterval))
+        unsaved.interval = interval;
+    return StoreSettings(unsaved);
 }

@@ -82,6 +82,11 @@ TEST(Autostart, ExecValuesAreQuotedAndEscapedAsTheDesktopEntryFormatAsks)
         {"/opt/100%/kelvo", "/opt/100%%/kelvo /tray"},
     };
     for (const auto& [program, exec] : cases) EXPECT_EQ(kelvo::ExecValue(program, "/tray"), exec) << program;
+    // A path in another encoding than UTF-8 has no place in an entry: refused, nothing written.
+    const kelvo::testing::TempHive config;
+    for (const char* other : {"/opt/k\xe9lvo/kelvo", "/opt/\xc0\xaf/k", "/opt/\xed\xa0\x80/k", "/opt/k\xc3"})
+        EXPECT_NE(kelvo::WriteAutostart(other), "") << other;
+    EXPECT_EQ(kelvo::WriteAutostart("/opt/k\xc3\xa9lvo \xf0\x9f\x8e\xb5/kelvo"), "");
 }
 
 TEST(SessionInstance, EachDisplayOfEachUserHasItsOwnPlace)
@@ -107,6 +112,21 @@ TEST(SessionInstance, EachDisplayOfEachUserHasItsOwnPlace)
     EXPECT_LT(SessionPlaceFor("wayland", longWayland, run).socket.size(), 100u);
     EXPECT_NE(SessionPlaceFor("wayland", longWayland, run).socket,
               SessionPlaceFor("wayland", longWayland + "0", run).socket);
+    // A runtime folder the user cannot write in, or a file: the private folder, said in one line.
+    QTemporaryDir closed;
+    const std::string file = closed.filePath(QStringLiteral("file")).toStdString();
+    std::ofstream(file) << "";
+    fs::permissions(closed.path().toStdString(), fs::perms::owner_read | fs::perms::owner_exec);
+    ::setenv("DISPLAY", ":0", 1);
+    for (const std::string& runtime : {closed.path().toStdString(), file}) {
+        ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(kelvo::CurrentSessionPlace("xcb").socket, tmp + "xcb-_0.socket") << runtime;
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        EXPECT_TRUE(said.rfind("kelvo: XDG_RUNTIME_DIR " + runtime + " ", 0) == 0 && said.find('\n') + 1 == said.size()) << said;
+    }
+    fs::permissions(closed.path().toStdString(), fs::perms::owner_all);
+    ::unsetenv("XDG_RUNTIME_DIR");
 }
 
 TEST(SessionInstance, ASecondStartHandsOverAndALockLeftByAnEndedKelvoIsTakenAgain)

@@ -38,6 +38,17 @@ TEST_F(FormTest, AFailedStartUpTellsTheUserOnceAndKeepsTheStoredInterval)
     EXPECT_EQ(LoadStoredSettings().interval, 45) << "the design interval never overwrites the user's";
 }
 
+// Start-up reads the settings once: an unusable interval is named once.
+TEST_F(FormTest, AnUnusableStoredIntervalIsNamedOnceAtStart)
+{
+    ASSERT_TRUE(SaveStoredSettings(5));
+    frmMain form("");
+    ::testing::internal::CaptureStderr();
+    ASSERT_TRUE(Load(form));
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "kelvo: the stored \"Frequency\" 5 is not an interval from 15 to 32767 ms; using 150 ms\n");
+}
+
 // A tick records one interval and draws it. The interval backs off only when
 // the applet's own work for a tick takes longer than the interval.
 TEST_F(FormTest, TicksDrawTheirSoundSlowDrawingBacksOffOncePerTickLateSoundAndWorkWhileWaitingDoNot)
@@ -107,7 +118,6 @@ TEST_F(FormTest, AnExitWhileATickWaitsEndsItWithoutDrawing)
     EXPECT_FALSE(form.InTick());
     EXPECT_EQ(driver->Count("start"), 2);
     EXPECT_EQ(driver->Count("close"), 1);
-    EXPECT_EQ(LoadStoredSettings().interval, 150);
 }
 
 TEST_F(FormTest, ALostDeviceShowsTheBackgroundAndIsReopenedAtMostOnceASecond)
@@ -166,6 +176,7 @@ TEST_F(FormTest, TicksDrawUnderTheDialogAndAnAppliedIntervalCountsWhileItIsOpen)
         dialog->txtFreq->setText(QStringLiteral("45"));
         dialog->Command3->click();
         EXPECT_EQ(form.RefreshInterval(), 45);
+        EXPECT_EQ(LoadStoredSettings().interval, 45) << "stored when applied: a lost display loses nothing";
         driver->autoPattern = {100};
         Frame(form);
         EXPECT_EQ(TraceRows(form, 50), std::vector<int>{24}) << "round(100 / 256 x 61)";
@@ -176,8 +187,9 @@ TEST_F(FormTest, TicksDrawUnderTheDialogAndAnAppliedIntervalCountsWhileItIsOpen)
     form.mnuPrefs->trigger();
     ASSERT_TRUE(checked);
     EXPECT_EQ(driver->Count("hint 1200"), 1);
+    ASSERT_TRUE(SaveStoredSettings(32));  // kelvo-reg, while Kelvo runs
     form.Unload();
-    EXPECT_EQ(LoadStoredSettings().interval, 45) << "an applied interval is saved at exit";
+    EXPECT_EQ(LoadStoredSettings().interval, 32) << "the later edit is not overwritten at exit";
     EXPECT_TRUE(boxes.empty());
 }
 

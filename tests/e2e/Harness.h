@@ -101,6 +101,8 @@ class XServer {
 public:
     XServer();
     std::string Display() const { return display_; }
+    // Ends the server, as a logout does.
+    void Stop() { server_.reset(); }
     Desktop ForClients() const;
     QImage Screenshot() const;
     // Window ids of visible windows whose title is `name`.

@@ -83,4 +83,22 @@ TEST(Robustness, SignalsEndKelvoWhateverIsOpenAndTheTraceFollowsTheSoundThroughS
     EXPECT_EQ(ReadFile(hive), stored);
 }
 
+// A logout takes the X server from under Kelvo in its tray: it ends with
+// status 0 each time (the toolkit's own exit once crashed now and then), and
+// a first run's interval is stored.
+TEST(Robustness, ALostXServerEndsKelvoInItsTrayWithStatusZeroAndTheIntervalStored)
+{
+    SoundServer sound;
+    const auto player = sound.Play(Tone(437, 0.8, 120));
+    for (int run = 0; run < 10; ++run) {
+        XServer x;
+        const auto trayer = Trayer(x);
+        Kelvo kelvo(x.ForClients(), sound.ClientEnvironment(), {"/tray"});
+        ASSERT_TRUE(WaitFor([&] { return Find(x.Screenshot(), {0, 0, 64, 24}, qRgb(0, 0, 255)).pixels > 0; }, 20s));
+        x.Stop();
+        EXPECT_EQ(kelvo.process().WaitExit(10s), std::optional<int>(0)) << "run " << run << ": " << kelvo.Log();
+        EXPECT_NE(ReadFile(kelvo.ConfigHome() / "kelvo" / "user.reg").find("\"Frequency\"=dword:00000096"), std::string::npos);
+    }
+}
+
 }  // namespace

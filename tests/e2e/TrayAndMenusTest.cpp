@@ -127,16 +127,18 @@ TEST(TrayAndMenus, TheTraceIsLiveUnderMenusAndBoxesASecondStartHandsOverAndAnInt
     x.Click(x.Geometry(prefs).topLeft() + QPoint(133, 153), 1);  // "Ok"
     EXPECT_TRUE(WaitFor([&] { return x.WindowsNamed("Kelvo Preferences").empty(); }, 10s));
 
-    // A left drag moves the window by as much as the mouse; Esc ends Kelvo
-    // (what it stores then is the unit tests').
+    // A left drag moves the window by as much as the mouse; Esc ends Kelvo.
     x.Drag(window.topLeft() + QPoint(100, 10), QPoint(40, 32));
     EXPECT_TRUE(WaitFor([&] { return x.Geometry(*id).topLeft() == window.topLeft() + QPoint(40, 32); }, 10s));
     x.Xdotool({"windowfocus", "--sync", *id, "key", "Escape"});
     EXPECT_EQ(kelvo.process().WaitExit(15s), std::optional<int>(0)) << kelvo.Log();
-    // With the browser still open, the next start is a first one again.
+    // With the browser still open, the next start is a first one again. A
+    // logout then takes the X server away: it ends as by Esc, 45 kept.
     Kelvo next(session, {}, {}, &kelvo.ConfigHome());
     EXPECT_TRUE(next.MainWindow()) << next.Log();
-    EXPECT_EQ(next.process().Stop(SIGTERM), 0) << next.Log();
+    x.Stop();
+    EXPECT_EQ(next.process().WaitExit(15s), std::optional<int>(0)) << next.Log();
+    EXPECT_NE(ReadFile(kelvo.ConfigHome() / "kelvo" / "user.reg").find("\"Frequency\"=dword:0000002d"), std::string::npos);
 }
 
 TEST(TrayAndMenus, StartedBeforeAnyTrayKelvoMovesIntoEachTrayThatComesOfEitherKindAndBackToItsWindowWhenItGoes)
@@ -148,8 +150,14 @@ TEST(TrayAndMenus, StartedBeforeAnyTrayKelvoMovesIntoEachTrayThatComesOfEitherKi
     desktop.environment.insert({{"DBUS_SESSION_BUS_ADDRESS", bus.Address()}, {"NO_AT_BRIDGE", "1"}});
     SoundServer sound;
     const auto player = sound.Play(Tone(440, 0.8, 120));
+    // A tray that owns the selection yet never shows the icon (a stopped
+    // trayer; LXQt's plugin did so) is passed over in one line.
+    auto stuck = Trayer(x);
+    ::kill(stuck->pid(), SIGSTOP);
     Kelvo kelvo(desktop, sound.ClientEnvironment(), {"/tray"});
-    ASSERT_TRUE(kelvo.MainWindow()) << "the window while no tray is there " << kelvo.Log();
+    ASSERT_TRUE(WaitFor([&] { return !kelvo.Log().empty(); }, 20s));
+    ASSERT_TRUE(kelvo.MainWindow()) << "the window while no tray shows the icon " << kelvo.Log();
+    ::kill(stuck->pid(), SIGKILL);
     // A panel killed while the icon sits in the other kind of tray, before any
     // icon of the toolkit's watched it: with neither left, the window comes back.
     {
@@ -194,5 +202,6 @@ TEST(TrayAndMenus, StartedBeforeAnyTrayKelvoMovesIntoEachTrayThatComesOfEitherKi
     EXPECT_TRUE(Retrying([&] { x.Click(icon.box.center(), 1); }, [&] { return kelvo.MainWindow(0ms).has_value(); }));
     EXPECT_TRUE(WaitFor([&] { return bus.RegisteredItems().empty(); }, 10s));
     EXPECT_EQ(kelvo.process().Stop(SIGTERM), 0);
-    EXPECT_EQ(kelvo.Log(), "") << "nothing to say while trays come and go";
+    EXPECT_EQ(kelvo.Log(), "kelvo: the XEmbed tray has not shown the icon after 5 s; using the window until another "
+                           "tray comes\n") << "nothing more to say while trays come and go";
 }

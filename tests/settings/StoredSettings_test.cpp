@@ -13,9 +13,6 @@ TEST_F(StoredSettingsTest, FirstRunGivesDefaultsAndStores150AtExitAndAFailedSave
     EXPECT_FALSE(settings.bDirectX);
     EXPECT_FALSE(std::filesystem::exists(hive.file()));  // loading writes nothing
     EXPECT_TRUE(SaveStoredSettings(settings.interval));
-    EXPECT_EQ(hive.Read(),
-              "REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE]\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Quennel]\n\n"
-              "[HKEY_CURRENT_USER\\SOFTWARE\\Quennel\\Kelvo]\n\"Frequency\"=dword:00000096\n\n");
     std::filesystem::create_directory(hive.file() + ".tmp");  // the key exists, the write fails
     EXPECT_FALSE(SaveStoredSettings(151)) << "a failed save is reported";
 }
@@ -72,6 +69,32 @@ TEST_F(StoredSettingsTest, InputIsTextStoredBesideFrequencyAndAnythingElseCounts
     EXPECT_EQ(LoadStoredSettings().input, "alsa_input.usb-mic");
     hive.Write("REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Quennel\\Kelvo]\n\"Input\"=dword:00000001\n");
     EXPECT_EQ(LoadStoredSettings().input, "");
+}
+
+// At exit only what this run changed is written, and what the hive lacks: a
+// value someone else (kelvo-reg) changed meanwhile stays, unless the user's
+// own could not be stored when applied.
+TEST_F(StoredSettingsTest, AnExitWritesWhatThisRunChangedAndLeavesSomeoneElsesEdit)
+{
+    const std::string key = "REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Quennel\\Kelvo]\n";
+    const auto frequency = [](const char* value) { return std::string("\"Frequency\"=") + value + "\n"; };
+    // read at start, written by someone else meanwhile ("": none), the user's unsaved, in use at exit; after
+    const std::tuple<const char*, const char*, std::optional<std::int16_t>, std::int16_t, const char*> rows[] = {
+        {"dword:00000020", "dword:0000002d", {}, 32, "dword:0000002d"},  // the edit stays
+        {"dword:00000020", "dword:0000002d", {}, 37, "dword:0000002d"},  // also over a lengthening
+        {"dword:00000020", "dword:0000002d", 60, 60, "dword:0000003c"},  // the user's unsaved wins
+        {"dword:00000020", "", {}, 37, "dword:00000025"},                // lengthened in this run
+        {"", "", {}, 150, "dword:00000096"},                            // a first run
+        {"\"abc\"", "", {}, 150, "dword:00000096"}};                    // unusable
+    for (const auto& [atStart, edit, user, interval, atEnd] : rows) {
+        hive.Write(key + (*atStart ? frequency(atStart) : "") + "\"Input\"=\"mic\"\n");
+        const StoredSettings read = LoadStoredSettings(true);
+        UnsavedSettings unsaved{user, {}, read.intervalStored ? read.interval : std::int16_t{0}};
+        if (*edit) hive.Write(key + frequency(edit) + "\"Input\"=\"other\"\n");
+        EXPECT_TRUE(StoreSettingsAtExit(unsaved, interval));
+        EXPECT_NE(hive.Read().find(frequency(atEnd)), std::string::npos) << atStart << " " << hive.Read();
+        EXPECT_NE(hive.Read().find(*edit ? "\"other\"" : "\"mic\""), std::string::npos) << "an input not chosen";
+    }
 }
 
 }  // namespace

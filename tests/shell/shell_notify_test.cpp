@@ -13,6 +13,8 @@
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QMenu>
+#include <QPainter>
+#include <QPixmapCache>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTest>
@@ -20,8 +22,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <tuple>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -44,6 +49,16 @@ NOTIFYICONDATAA record(HWND hWnd, UINT uID, UINT flags, UINT callback, HICON ico
     NOTIFYICONDATAA data{NOTIFYICONDATAA_TIP128_SIZE, hWnd, uID, flags, callback, icon, {}};
     if (tip) std::strncpy(data.szTip, tip, sizeof data.szTip - 1);
     return data;
+}
+
+// A width x height icon of 32-bit colours; the icon keeps copies of the bitmaps.
+HICON Icon(int width, int height, const void* mask, const void* colour)
+{
+    ICONINFO info{TRUE, 0, 0, CreateBitmap(width, height, 1, 1, mask), CreateBitmap(width, height, 1, 32, colour)};
+    const HICON icon = CreateIconIndirect(&info);
+    DeleteObject(info.hbmMask);
+    DeleteObject(info.hbmColor);
+    return icon;
 }
 
 // A Qt area, installed for the test, that believes a tray is present.
@@ -86,13 +101,10 @@ TEST(QtNotificationArea, AddModifyDeleteKeyedByWindowAndIdentifier)
     ForcedQtArea forced;
     RecordingWidget widget;
     const HWND hWnd = user::RegisterWindow(&widget);
-    // A 2 x 1 icon: opaque red, then transparent. The icon keeps copies of the bitmaps.
+    // A 2 x 1 icon: opaque red, then transparent.
     const std::uint8_t maskBits[2] = {0x40, 0};  // the first bit clear: opaque
     const std::uint32_t colourBits[2] = {0xFF0000, 0};
-    ICONINFO info{TRUE, 0, 0, CreateBitmap(2, 1, 1, 1, maskBits), CreateBitmap(2, 1, 1, 32, colourBits)};
-    const HICON icon = CreateIconIndirect(&info);
-    DeleteObject(info.hbmMask);
-    DeleteObject(info.hbmColor);
+    const HICON icon = Icon(2, 1, maskBits, colourBits);
 
     NOTIFYICONDATAA add = record(hWnd, 1, NIF_MESSAGE | NIF_ICON | NIF_TIP, WM_MOUSEMOVE, icon, "Kelvo");
     EXPECT_EQ(Shell_NotifyIconA(NIM_ADD, &add), TRUE);
@@ -117,6 +129,32 @@ TEST(QtNotificationArea, AddModifyDeleteKeyedByWindowAndIdentifier)
     EXPECT_EQ(Shell_NotifyIconA(NIM_DELETE, &remove), TRUE);
     EXPECT_EQ(Shell_NotifyIconA(NIM_MODIFY, &modify), FALSE);
     EXPECT_TRUE(DestroyIcon(icon));
+}
+
+// An XEmbed tray paints the icon at every frame: a new picture each time
+// must leave nothing in the process-wide pixmap cache (it once held some
+// 10 MB of old frames and kept the heap growing).
+TEST(QtNotificationArea, FramesPaintedInAnXEmbedTrayAreNotKept)
+{
+    ForcedQtArea forced;
+    QWidget widget;
+    std::vector<std::uint32_t> colour(24 * 24);
+    const std::vector<std::uint8_t> mask(24 * 4, 0);
+    NOTIFYICONDATAA data = record(user::RegisterWindow(&widget), 1, NIF_ICON, 0, nullptr, nullptr);
+    QPixmapCache::setCacheLimit(64);  // kB: a 24 x 24 frame costs 2
+    QPixmap marker(64, 64);
+    ASSERT_TRUE(QPixmapCache::insert(QStringLiteral("marker"), marker));
+    QImage slot(24, 24, QImage::Format_ARGB32);
+    for (std::uint32_t n = 0; n <= 100; ++n) {
+        std::fill(colour.begin(), colour.end(), n);
+        data.hIcon = Icon(24, 24, mask.data(), colour.data());
+        ASSERT_EQ(Shell_NotifyIconA(n == 0 ? NIM_ADD : NIM_MODIFY, &data), TRUE);
+        DestroyIcon(data.hIcon);
+        QPainter painter(&slot);
+        forced.TrayIconOf(data.hWnd, 1)->icon().paint(&painter, slot.rect());
+    }
+    EXPECT_EQ(slot.pixel(12, 12), 0xFF000064u) << "the last frame, as it is";
+    EXPECT_TRUE(QPixmapCache::find(QStringLiteral("marker"), &marker)) << "old frames pushed it out";
 }
 
 // A host's call, answered by the item while this thread waits for it.

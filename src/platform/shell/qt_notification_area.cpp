@@ -9,11 +9,16 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QIconEngine>
 #include <QMenu>
+#include <QPainter>
 #include <QPixmap>
 #include <QPointer>
 #include <QSystemTrayIcon>
+#include <QTimer>
 
+#include <chrono>
+#include <cstdio>
 #include <cstring>
 
 namespace shell {
@@ -56,11 +61,59 @@ void clearAtApplicationEnd()
     }
 }
 
-QIcon blankIcon()
+QImage blankImage()
 {
     QImage image(16, 16, QImage::Format_ARGB32);
     image.fill(Qt::transparent);
-    return QIcon(QPixmap::fromImage(image));
+    return image;
+}
+
+// One picture, painted as it is. A QIcon made of a pixmap keeps each
+// picture it paints in the process-wide QPixmapCache, under a key of that
+// pixmap: a tray picture that changes every frame filled the cache to its
+// 10 MB of pictures and kept the heap growing behind it. The picture here
+// is shown as a pixmap icon would show it (never enlarged, made smaller to
+// fit), and nothing is kept.
+class PictureEngine : public QIconEngine {
+public:
+    explicit PictureEngine(QImage image) : image_(std::move(image)) {}
+
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override
+    {
+        QSize actual = image_.size();
+        if (actual.width() > size.width() || actual.height() > size.height()) actual.scale(size, Qt::KeepAspectRatio);
+        return actual;
+    }
+
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return QPixmap::fromImage(Fitted(actualSize(size, mode, state)));
+    }
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+        const QSize pixels(qRound(rect.width() * ratio), qRound(rect.height() * ratio));
+        painter->drawImage(rect, Fitted(actualSize(pixels, mode, state)));
+    }
+
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override { return {image_.size()}; }
+    QString key() const override { return QStringLiteral("KelvoPicture"); }
+    QIconEngine* clone() const override { return new PictureEngine(image_); }
+
+private:
+    QImage Fitted(const QSize& size) const
+    {
+        if (size == image_.size() || size.isEmpty()) return image_;
+        return image_.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
+
+    QImage image_;
+};
+
+QIcon pictureIcon(const QImage& image)
+{
+    return QIcon(new PictureEngine(image.isNull() ? blankImage() : image));
 }
 
 }  // namespace
@@ -234,7 +287,7 @@ void QtNotificationArea::Show(Entry& entry)
     if (entry.host == TrayHost::StatusNotifierItem) {
         const auto menu = menus_.find(entry.hWnd);
         entry.item = std::make_unique<StatusNotifierItem>(menu == menus_.end() ? nullptr : menu->second.data(), callback);
-        entry.item->SetImage(entry.image.isNull() ? blankIcon().pixmap(16, 16).toImage() : entry.image, entry.more);
+        entry.item->SetImage(entry.image.isNull() ? blankImage() : entry.image, entry.more);
         entry.item->SetTip(entry.tip);
         if (!entry.item->Publish()) entry.item.reset();
         return;
@@ -242,7 +295,7 @@ void QtNotificationArea::Show(Entry& entry)
     // Created only while no StatusNotifierItem host is there, so that the
     // toolkit's once-per-process choice of protocol falls on XEmbed.
     entry.icon = std::make_unique<QSystemTrayIcon>();
-    entry.icon->setIcon(entry.image.isNull() ? blankIcon() : QIcon(QPixmap::fromImage(entry.image)));
+    entry.icon->setIcon(pictureIcon(entry.image));
     entry.icon->setToolTip(entry.tip);
     QObject::connect(entry.icon.get(), &QSystemTrayIcon::activated, entry.icon.get(),
                      [callback](QSystemTrayIcon::ActivationReason reason) {
@@ -250,6 +303,29 @@ void QtNotificationArea::Show(Entry& entry)
                      });
     entry.icon->show();
     FitXEmbedSlot(entry.icon.get());
+    if (!host_) WatchEmbedding(entry.icon.get());
+}
+
+void QtNotificationArea::WatchEmbedding(QSystemTrayIcon* icon)
+{
+    // A tray may take the selection and never show an icon (a panel whose
+    // XEmbed plugin embeds nothing): the owner of the icon then hears that
+    // there is no tray, and the next tray that comes is tried.
+    constexpr auto kEmbedWait = std::chrono::seconds(5);
+    auto* poll = new QTimer(icon);
+    const auto since = std::chrono::steady_clock::now();
+    QObject::connect(poll, &QTimer::timeout, icon, [this, poll, since, kEmbedWait] {
+        if (XEmbedIconShown()) {
+            poll->stop();
+        } else if (std::chrono::steady_clock::now() - since >= kEmbedWait) {
+            poll->stop();
+            std::fprintf(stderr, "kelvo: the XEmbed tray has not shown the icon after %lld s; using the window until "
+                                 "another tray comes\n", static_cast<long long>(kEmbedWait.count()));
+            std::fflush(stderr);
+            Presence()->RefuseXEmbedTray();
+        }
+    });
+    poll->start(250);
 }
 
 void QtNotificationArea::Hide(Entry& entry)
@@ -275,10 +351,9 @@ void QtNotificationArea::Apply(Entry& entry, const NOTIFYICONDATAA& data)
         const bool same = image == entry.image && more == entry.more;
         entry.image = std::move(image);
         entry.more = std::move(more);
-        if (entry.icon && !same)
-            entry.icon->setIcon(entry.image.isNull() ? blankIcon() : QIcon(QPixmap::fromImage(entry.image)));
+        if (entry.icon && !same) entry.icon->setIcon(pictureIcon(entry.image));
         if (entry.item && !same)
-            entry.item->SetImage(entry.image.isNull() ? blankIcon().pixmap(16, 16).toImage() : entry.image, entry.more);
+            entry.item->SetImage(entry.image.isNull() ? blankImage() : entry.image, entry.more);
     }
     if (data.uFlags & NIF_TIP) {
         const std::size_t length = strnlen(data.szTip, sizeof data.szTip);

@@ -53,6 +53,7 @@ private:
     BOOL Delete(const NOTIFYICONDATAA& data);
     static void Apply(Entry& entry, const NOTIFYICONDATAA& data);
     void Show(Entry& entry);
+    void WatchEmbedding(QSystemTrayIcon* icon);
     static void Hide(Entry& entry);
     void HostChanged();
     TrayPresence* Presence();

@@ -12,10 +12,13 @@ namespace {
 
 NotificationArea* installed = nullptr;
 
+// Never destroyed: its icons go with the application object, and an exit
+// the toolkit starts itself (a lost display connection) must leave no Qt
+// object for the exit handlers to delete after the toolkit's state is gone.
 QtNotificationArea& desktopArea()
 {
-    static QtNotificationArea area;
-    return area;
+    static QtNotificationArea* const area = new QtNotificationArea;
+    return *area;
 }
 
 }  // namespace

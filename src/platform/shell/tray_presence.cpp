@@ -77,7 +77,14 @@ struct TrayPresence::XEmbedWatch : QAbstractNativeEventFilter {
         if (QCoreApplication* app = QCoreApplication::instance()) app->removeNativeEventFilter(this);
     }
 
-    bool Present() const { return owner_ != XCB_WINDOW_NONE; }
+    bool Present() const { return owner_ != XCB_WINDOW_NONE && owner_ != refused_; }
+
+    void Refuse()
+    {
+        const bool was = Present();
+        refused_ = owner_;
+        if (Present() != was) onChange_(Present());
+    }
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override
     {
@@ -92,6 +99,8 @@ struct TrayPresence::XEmbedWatch : QAbstractNativeEventFilter {
         case XCB_DESTROY_NOTIFY:
             if (owner_ != XCB_WINDOW_NONE &&
                 reinterpret_cast<const xcb_destroy_notify_event_t*>(event)->window == owner_) {
+                // The next tray's window may well get the same id.
+                refused_ = XCB_WINDOW_NONE;
                 Locate();
             }
             break;
@@ -122,9 +131,9 @@ private:
             xcb_change_window_attributes(connection_, owner, XCB_CW_EVENT_MASK, &mask);
             xcb_flush(connection_);
         }
-        const bool changed = (owner != XCB_WINDOW_NONE) != Present();
+        const bool was = Present();
         owner_ = owner;
-        if (changed) onChange_(Present());
+        if (Present() != was) onChange_(Present());
     }
 
     xcb_connection_t* connection_;
@@ -133,10 +142,12 @@ private:
     xcb_atom_t selection_ = XCB_ATOM_NONE;
     xcb_atom_t manager_ = XCB_ATOM_NONE;
     xcb_window_t owner_ = XCB_WINDOW_NONE;
+    xcb_window_t refused_ = XCB_WINDOW_NONE;
 };
 #else
 struct TrayPresence::XEmbedWatch {
     bool Present() const { return false; }
+    void Refuse() {}
 };
 #endif
 
@@ -175,6 +186,11 @@ TrayHost TrayPresence::Current() const
 {
     if (statusNotifierHost_) return TrayHost::StatusNotifierItem;
     return xembed_ ? TrayHost::XEmbed : TrayHost::None;
+}
+
+void TrayPresence::RefuseXEmbedTray()
+{
+    if (xembedWatch_) xembedWatch_->Refuse();
 }
 
 void TrayPresence::HostSignal()

@@ -26,6 +26,9 @@ public:
     TrayHost Current() const;
     bool XEmbedTray() const { return xembed_; }
     bool StatusNotifierHost() const { return statusNotifierHost_; }
+    // The XEmbed tray there now does not show icons: it counts as none until
+    // another takes its place.
+    void RefuseXEmbedTray();
 
 signals:
     void Changed();

@@ -10,6 +10,13 @@
 
 #include <cmath>
 
+#if KELVO_HAVE_XCB
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <memory>
+#endif
+
 namespace shell {
 namespace {
 
@@ -82,6 +89,27 @@ void FitXEmbedSlot(QSystemTrayIcon* icon)
 void ForgetXEmbedSlot()
 {
     SetNotificationIconSize(0, 0);
+}
+
+bool XEmbedIconShown()
+{
+#if KELVO_HAVE_XCB
+    auto* x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    if (!connection) return false;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->objectName() != QLatin1String("QSystemTrayIconSys") || !window->internalWinId()) continue;
+        const auto id = static_cast<xcb_window_t>(window->internalWinId());
+        const std::unique_ptr<xcb_query_tree_reply_t, decltype(&std::free)> tree(
+            xcb_query_tree_reply(connection, xcb_query_tree(connection, id), nullptr), &std::free);
+        const std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&std::free)> attributes(
+            xcb_get_window_attributes_reply(connection, xcb_get_window_attributes(connection, id), nullptr),
+            &std::free);
+        if (tree && attributes && tree->parent != tree->root && attributes->map_state == XCB_MAP_STATE_VIEWABLE)
+            return true;
+    }
+#endif
+    return false;
 }
 
 }  // namespace shell

@@ -15,5 +15,8 @@ namespace shell {
 void FitXEmbedSlot(QSystemTrayIcon* icon);
 // The icon's window is gone: the small-icon size is the style's again.
 void ForgetXEmbedSlot();
+// Whether an XEmbed tray shows a Qt tray icon: its window taken in by the
+// tray (no longer a child of the root window) and viewable.
+bool XEmbedIconShown();
 
 }  // namespace shell

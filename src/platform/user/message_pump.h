@@ -10,5 +10,8 @@ void DoEvents();
 void WaitAndDoEvents();
 // Callable from any thread.
 void WakeMessagePump();
+// Whether the connection to the display server has broken (the server went
+// away, as at a logout); false without one.
+bool DisplayConnectionBroken();
 
 }  // namespace user
