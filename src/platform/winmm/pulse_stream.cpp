@@ -7,8 +7,6 @@
 namespace winmm::pulse {
 namespace {
 
-// Longest chunk the server hands us: the delay it adds to every frame.
-constexpr double kMaxChunkSeconds = 0.050;
 // How long the menu waits for the source list over an open connection.
 constexpr pa_usec_t kListTimeout = PA_USEC_PER_SEC;
 
@@ -86,12 +84,17 @@ std::optional<SourceList> PulseStream::ReadList()
     return ReadSources(connection_, listQuery_, kListTimeout).value_or(SourceList{});
 }
 
+// Asked at every tick, as is Start: the loop's lock, which the loop holds
+// while it hands over sound, is taken only when something changes.
 void PulseStream::BufferLengthHint(std::size_t length)
 {
+    if (length == hinted_.load(std::memory_order_relaxed)) return;
     Connection::Lock lock(connection_);
     const std::size_t chunk = ChunkFor(length);
+    if (chunk == chunk_) hinted_ = length;
     if (chunk == chunk_ || !stream_ || pa_stream_get_state(stream_) != PA_STREAM_READY) return;
     chunk_ = chunk;
+    hinted_ = length;
     pa_buffer_attr attr = Attributes(chunk_);
     if (pa_operation* op = pa_stream_set_buffer_attr(stream_, &attr, nullptr, nullptr)) pa_operation_unref(op);
 }
@@ -240,16 +243,13 @@ void PulseStream::DropStream()
     stream_ = nullptr;
 }
 
-// Chunks that divide the buffer evenly, none longer than kMaxChunkSeconds:
-// each buffer then completes exactly when its last chunk arrives.
+// The server hands over a whole buffer at a time, as to any recorder with a
+// latency of one buffer: this thread and the server then wake once a buffer,
+// and the buffer completes when the sound of its last moment has come.
 std::size_t PulseStream::ChunkFor(std::size_t bufferLength) const
 {
     const std::size_t frame = std::max<std::size_t>(format_.nBlockAlign, 1);
-    const auto longest = std::max<std::size_t>(
-        static_cast<std::size_t>(format_.nAvgBytesPerSec * kMaxChunkSeconds) / frame * frame, frame);
-    const std::size_t pieces = (bufferLength + longest - 1) / longest;
-    const std::size_t chunk = (bufferLength + pieces - 1) / std::max<std::size_t>(pieces, 1);
-    return std::max(chunk / frame * frame, frame);
+    return std::max(bufferLength / frame * frame, frame);
 }
 
 pa_buffer_attr PulseStream::Attributes(std::size_t chunk)
@@ -264,14 +264,24 @@ pa_buffer_attr PulseStream::Attributes(std::size_t chunk)
 }
 
 // A stream on its way to another source takes the state when it is ready.
+bool PulseStream::Start()
+{
+    return started_.load(std::memory_order_acquire) || Cork(false);
+}
+
 bool PulseStream::Cork(bool cork)
 {
     Connection::Lock lock(connection_);
     if (failed_) return false;
     wantCorked_ = cork;
-    if (!stream_) return following_;
-    if (pa_stream_get_state(stream_) != PA_STREAM_READY) return following_ && PA_STREAM_IS_GOOD(pa_stream_get_state(stream_));
-    return ApplyCork();
+    bool done = following_;
+    if (stream_ && pa_stream_get_state(stream_) != PA_STREAM_READY) {
+        done = following_ && PA_STREAM_IS_GOOD(pa_stream_get_state(stream_));
+    } else if (stream_) {
+        done = ApplyCork();
+    }
+    started_ = done && !cork;
+    return done;
 }
 
 bool PulseStream::ApplyCork()
@@ -291,6 +301,7 @@ void PulseStream::Failed()
 {
     if (failed_) return;
     failed_ = true;
+    started_ = false;
     sink_.Fail();
 }
 

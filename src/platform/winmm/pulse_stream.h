@@ -6,6 +6,7 @@
 #include "winmm/pulse_connection.h"
 #include "winmm/pulse_sources.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -36,7 +37,7 @@ public:
     // down. A server that did not answer the last time gets no second wait.
     std::optional<SourceList> ReadList();
 
-    bool Start() override { return Cork(false); }
+    bool Start() override;
     bool Stop() override { return Cork(true); }
     void BufferLengthHint(std::size_t length) override;
     void Retarget(const std::string& choice) override;
@@ -86,6 +87,8 @@ private:
     bool missing_ = false;
     bool failed_ = false;
     bool closing_ = false;
+    std::atomic<bool> started_{false};  // uncorked by the last Start, with no failure since
+    std::atomic<std::size_t> hinted_{0};  // the buffer length chunk_ was made for
     // Last, so that its loop stops before anything its callbacks use goes.
     Connection connection_;
 };
