@@ -24,7 +24,8 @@ constexpr std::chrono::seconds kReopenPause{1};
 // handler runs to its end before the next event is looked at, so no tick
 // starts inside another and no action runs in the middle of a frame.
 // One recording is in flight at a time: a timer event that finds it is kept
-// (TickPacer), and its tick starts as soon as the block has been drawn.
+// (TickPacer), and its tick starts as soon as the block has been drawn; so
+// does the tick of a timer event due shortly after the block.
 void frmMain::Timer_Timer()
 {
     kelvo::GuardEvent("frame tick", [this] {
@@ -45,7 +46,7 @@ void frmMain::StartTick()
         pacer_.TickFinished();
         throw;
     }
-    if (!recording) EndTick();
+    if (!recording) EndTick(false);
 }
 
 // True when a recording is under way.
@@ -78,7 +79,7 @@ void frmMain::BlockArrived()
             pacer_.TickFinished();
             throw;
         }
-        EndTick();
+        EndTick(true);
     });
 }
 
@@ -100,12 +101,19 @@ void frmMain::DrawTick()
     if (state.bDebug) ++state.lFrameCount;
 }
 
-void frmMain::EndTick()
+void frmMain::EndTick(bool drawn)
 {
     if (unloaded_) return;
     if (kelvo::TickPacer::Late(work_.Elapsed(), Timer->Interval()))
         Timer->SetInterval(kelvo::TickPacer::Lengthened(Timer->Interval()));
-    if (pacer_.TickFinished()) StartTick();
+    const bool kept = pacer_.TickFinished();
+    const std::int32_t interval = Timer->Interval();
+    if (drawn && (kept || kelvo::TickPacer::ChainsOn(Timer->RemainingTime(), interval))) {
+        Timer->StartOver(kelvo::TickPacer::NextEventAfterChain(interval));
+        StartTick();
+    } else if (kept) {
+        StartTick();
+    }
 }
 
 // Opening runs beside the event loop; the ticks that follow ask how it went.
