@@ -175,8 +175,8 @@ sample() {
   srv=$(percent "$r0" "$r1" "$elapsed")
   wakes=$(echo "scale=2; ($v1 - $v0) / $elapsed" | bc)
   # Whole seconds inside the sample only.
-  frames=$(grep -o 'frames=[0-9]*' "$log" | cut -d= -f2 | sed -n "$((lines0 + 2)),$((lines0 + seconds - 1))p" | tr '\n' ' ')
-  last_interval=$(grep -o 'interval=[0-9]*' "$log" | tail -1 | cut -d= -f2)
+  frames=$({ grep -o 'frames=[0-9]*' "$log" || true; } | cut -d= -f2 | sed -n "$((lines0 + 2)),$((lines0 + seconds - 1))p" | tr '\n' ' ')
+  last_interval=$({ grep -o 'interval=[0-9]*' "$log" || true; } | tail -1 | cut -d= -f2)
 }
 # per_frame: wakes divided by the sample's mean frames a second.
 per_frame() {
