@@ -73,9 +73,10 @@ TEST_F(WaveInServiceTest, BuffersFillInOrderAndAQueuedOneIsNeitherUnpreparedNorC
     Queue(header, next);
     EXPECT_EQ(header.dwBytesRecorded, 0u);
 
-    // A chunk that holds a whole buffer fills it with its newest sound: a
-    // rest carried from here on would keep every buffer one chunk old.
-    driver->Deliver({4, 4, 4});
+    // A chunk that holds a whole buffer fills one more than half full with
+    // its newest sound: a rest carried from here on would keep every buffer
+    // most of a chunk old.
+    driver->Deliver(std::vector<std::uint8_t>(11, 4));
     std::vector<std::uint8_t> chunk(25);
     for (std::uint8_t i = 0; i < 25; ++i) chunk[i] = i;
     driver->Deliver(chunk);

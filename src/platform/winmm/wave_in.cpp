@@ -64,11 +64,13 @@ public:
                 return;
             }
             // A chunk that holds a whole buffer's sound fills the last buffer
-            // queued with its newest: a buffer begun by a smaller chunk would
-            // otherwise end early in this one and carry the rest, from then
-            // on showing sound one chunk old.
+            // queued with its newest when that buffer is more than half full:
+            // it would otherwise end early in this chunk and carry the rest,
+            // from then on showing sound most of a chunk old. Less is carried,
+            // so that chunks of uneven sizes lose no frames.
             WAVEHDR* last = queue_.front();
-            if (queue_.size() == 1 && length >= last->dwBufferLength) {
+            if (queue_.size() == 1 && length >= last->dwBufferLength &&
+                last->dwBytesRecorded * 2 > last->dwBufferLength) {
                 last->dwBytesRecorded = 0;
                 data += length - last->dwBufferLength;
                 length = last->dwBufferLength;
