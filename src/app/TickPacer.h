@@ -5,10 +5,10 @@
 // little later against the sound server's beat, until a tick starts just after
 // the chunk that should have filled its buffer and waits a whole chunk more:
 // a frame lost every few dozen on a busy machine. Only a tick that follows on
-// from a drawn block moves the beat, onto the sound's (ChainsOn). The interval backs off only
-// when the applet's own work for a tick takes longer than the interval; a
-// tick that is late because its sound came late, or because its thread
-// waited for its turn on a busy machine, lengthens nothing.
+// from a drawn block moves the beat, onto the sound's (ChainsOn). The interval
+// backs off only when the applet's own work for a tick takes longer than the
+// interval; a tick that is late because its sound came late, or because its
+// thread waited for its turn on a busy machine, lengthens nothing.
 #pragma once
 
 #include <chrono>

@@ -263,12 +263,12 @@ pa_buffer_attr PulseStream::Attributes(std::size_t chunk)
     return attr;
 }
 
-// A stream on its way to another source takes the state when it is ready.
 bool PulseStream::Start()
 {
     return started_.load(std::memory_order_acquire) || Cork(false);
 }
 
+// A stream on its way to another source takes the state when it is ready.
 bool PulseStream::Cork(bool cork)
 {
     Connection::Lock lock(connection_);
