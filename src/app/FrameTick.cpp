@@ -24,8 +24,7 @@ constexpr std::chrono::seconds kReopenPause{1};
 // handler runs to its end before the next event is looked at, so no tick
 // starts inside another and no action runs in the middle of a frame.
 // One recording is in flight at a time: a timer event that finds it is kept
-// (TickPacer), and its tick starts as soon as the block has been drawn; so
-// does the tick of a timer event due shortly after the block.
+// (TickPacer), and its tick starts as soon as the block has been drawn.
 void frmMain::Timer_Timer()
 {
     kelvo::GuardEvent("frame tick", [this] {
@@ -46,7 +45,7 @@ void frmMain::StartTick()
         pacer_.TickFinished();
         throw;
     }
-    if (!recording) EndTick(false);
+    if (!recording) EndTick();
 }
 
 // True when a recording is under way.
@@ -79,7 +78,7 @@ void frmMain::BlockArrived()
             pacer_.TickFinished();
             throw;
         }
-        EndTick(true);
+        EndTick();
     });
 }
 
@@ -101,19 +100,12 @@ void frmMain::DrawTick()
     if (state.bDebug) ++state.lFrameCount;
 }
 
-void frmMain::EndTick(bool drawn)
+void frmMain::EndTick()
 {
     if (unloaded_) return;
     if (kelvo::TickPacer::Late(work_.Elapsed(), Timer->Interval()))
         Timer->SetInterval(kelvo::TickPacer::Lengthened(Timer->Interval()));
-    const bool kept = pacer_.TickFinished();
-    const std::int32_t interval = Timer->Interval();
-    if (drawn && (kept || kelvo::TickPacer::ChainsOn(Timer->RemainingTime(), interval))) {
-        Timer->StartOver(kelvo::TickPacer::NextEventAfterChain(interval));
-        StartTick();
-    } else if (kept) {
-        StartTick();
-    }
+    if (pacer_.TickFinished()) StartTick();
 }
 
 // Opening runs beside the event loop; the ticks that follow ask how it went.

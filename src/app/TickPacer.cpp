@@ -25,16 +25,6 @@ bool TickPacer::TickFinished()
     return next;
 }
 
-bool TickPacer::ChainsOn(int remainingMs, std::int32_t interval)
-{
-    return remainingMs >= 0 && remainingMs < interval / 2;
-}
-
-std::int32_t TickPacer::NextEventAfterChain(std::int32_t interval)
-{
-    return interval + interval / 4;
-}
-
 std::int32_t TickPacer::Lengthened(std::int32_t interval)
 {
     return std::min(std::max(interval, 0) + kBackoffStep, kMaxInterval);

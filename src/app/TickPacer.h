@@ -1,14 +1,13 @@
-// When frame ticks run. The frame timer keeps its own beat (a tick it starts
-// does not restart it): an event that finds a tick still waiting for its
+// When frame ticks run. The frame timer keeps its own beat (it is not
+// restarted by the ticks): an event that finds a tick still waiting for its
 // sound is kept and starts the next tick as soon as this one has drawn (ticks
 // run back to back). A timer restarted at each tick would start every tick a
 // little later against the sound server's beat, until a tick starts just after
 // the chunk that should have filled its buffer and waits a whole chunk more:
-// a frame lost every few dozen on a busy machine. Only a tick that follows on
-// from a drawn block moves the beat, onto the sound's (ChainsOn). The interval
-// backs off only when the applet's own work for a tick takes longer than the
-// interval; a tick that is late because its sound came late, or because its
-// thread waited for its turn on a busy machine, lengthens nothing.
+// a frame lost every few dozen on a busy machine. The interval backs off only
+// when the applet's own work for a tick takes longer than the interval; a
+// tick that is late because its sound came late, or because its thread
+// waited for its turn on a busy machine, lengthens nothing.
 #pragma once
 
 #include <chrono>
@@ -29,14 +28,6 @@ public:
     bool TickFinished();
 
     bool InTick() const { return inTick_; }
-
-    // A block drawn less than half an interval before the frame timer's next
-    // event starts the next tick at once, and that event moves a quarter
-    // interval past when the next block is due: while the sound comes on
-    // time, its block alone wakes the window's thread, and each tick's sound
-    // follows on from the last one's. A late block meets a kept event.
-    static bool ChainsOn(int remainingMs, std::int32_t interval);
-    static std::int32_t NextEventAfterChain(std::int32_t interval);
 
     static constexpr std::int32_t kBackoffStep = 5;
     static constexpr std::int32_t kMaxInterval = 32767;

@@ -1,24 +1,9 @@
 #include "app/TimerControl.h"
 
-#include <algorithm>
-
 TimerControl::TimerControl(std::int32_t interval, QObject* parent) : QObject(parent), interval_(interval)
 {
     timer_.setTimerType(Qt::PreciseTimer);
-    connect(&timer_, &QTimer::timeout, this, &TimerControl::Fired);
-}
-
-void TimerControl::StartOver(std::int32_t first)
-{
-    if (!enabled_ || interval_ <= 0) return;
-    timer_.start(std::max(first, 0));
-    backToInterval_ = first != interval_;
-}
-
-void TimerControl::Fired()
-{
-    if (backToInterval_) Apply();
-    emit Timer();
+    connect(&timer_, &QTimer::timeout, this, &TimerControl::Timer);
 }
 
 void TimerControl::SetInterval(std::int32_t interval)
@@ -35,7 +20,6 @@ void TimerControl::SetEnabled(bool enabled)
 
 void TimerControl::Apply()
 {
-    backToInterval_ = false;
     // An interval of 0 or less never fires, as with a form timer.
     if (enabled_ && interval_ > 0) {
         timer_.start(interval_);

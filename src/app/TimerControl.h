@@ -22,9 +22,6 @@ public:
     // Milliseconds until the next event; -1 while stopped.
     int RemainingTime() const { return timer_.remainingTime(); }
     void SetEnabled(bool enabled);
-    // The next event comes `first` ms from now, the ones after it at the
-    // interval; nothing while stopped.
-    void StartOver(std::int32_t first);
 
     QString Tag;
 
@@ -33,10 +30,8 @@ signals:
 
 private:
     void Apply();
-    void Fired();
 
     QTimer timer_;
     std::int32_t interval_;
     bool enabled_ = false;
-    bool backToInterval_ = false;  // the running period is StartOver's first
 };

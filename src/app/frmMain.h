@@ -101,7 +101,7 @@ private:
     bool RecordTick();
     void BlockArrived();
     void DrawTick();
-    void EndTick(bool drawn);
+    void EndTick();
     bool ReopenRecorder();
     void RenderWindowFrame(std::span<const std::uint8_t> samples);
     void SetUpDirectDraw();

@@ -86,31 +86,6 @@ TEST_F(FormTest, ATickLeavesTheFrameTimersBeatAlone)
     form.Unload();
 }
 
-// A block that comes long before the frame timer's next event waits for it;
-// one that comes shortly before starts the next tick at once and moves that
-// event past the next block's time: the sound paces the ticks.
-TEST_F(FormTest, ABlockDueShortlyBeforeTheNextEventStartsTheNextTickAtOnce)
-{
-    frmMain form("");
-    ASSERT_TRUE(Load(form));
-    form.SetRefreshInterval(400);
-    form.Timer->SetEnabled(true);
-    const int before = driver->Count("start");
-    int drawn = 0;
-    form.SetRenderHook([&] { ++drawn; });
-    for (const int frame : {1, 2}) {
-        ASSERT_TRUE(Until([&] { return driver->Count("start") == before + frame; })) << "the timer's tick";
-        if (frame == 2) {
-            ASSERT_TRUE(Until([&] { return form.Timer->RemainingTime() < 150; }));
-        }
-        driver->Deliver(std::vector<std::uint8_t>(3200, 128));
-        ASSERT_TRUE(Until([&] { return drawn == frame; }));
-    }
-    EXPECT_EQ(driver->Count("start"), before + 3) << "the second block's next tick at once";
-    EXPECT_GT(form.Timer->RemainingTime(), 400);
-    form.Unload();
-}
-
 // Exit while a tick waits: the block that came is not drawn, no tick follows,
 // the device is closed once and the interval saved.
 TEST_F(FormTest, AnExitWhileATickWaitsEndsItWithoutDrawing)
