@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Kelvo against the bare Qt floor (bench/floor.cpp: a 188 x 94 window or a
 # tray icon redrawn at every interval), run alternately in one world: a
-# private PulseAudio playing a tone, Xvfb and trayer (and, with --sway,
-# headless sway with waybar's StatusNotifierItem tray). Prints each figure
-# with the load average at the time, then medians and ratios to the floor.
+# private PulseAudio (or PipeWire) playing a tone, Xvfb and trayer (and, with
+# --sway, headless sway with waybar's StatusNotifierItem tray). Prints each
+# figure with the load average at the time, then medians and ratios to the
+# floor.
 #
 #   tools/compare-floor.sh [options]
 #     -s SECONDS   length of each CPU or frame-rate sample (default 20)
@@ -17,9 +18,17 @@
 #                  sample taken beside the XEmbed tray's over the same seconds
 #     --busy       frame rates beside one CPU-bound process
 #     --no-build   use the build folders as they are
+#     --pipewire   the sound server is PipeWire (pipewire-pulse, wireplumber)
+#                  instead of PulseAudio
+#     -L MS        the tone's player asks for this latency (default: none,
+#                  which PulseAudio's null sink answers with about 2 s)
 #
 # The figures: CPU (% of one core) and peak resident memory at 150 ms in
-# the window display (GDI and DirectDraw) and the tray display; the time
+# the window display (GDI and DirectDraw) and the tray display; the
+# program's voluntary context switches per frame (its threads' wake-ups);
+# the sound server's extra CPU while the program runs (over the server's
+# CPU with no recorder, sampled in each round) beside that of parec
+# recording the same source at a latency of one interval; the time
 # from exec to a mapped window (median); frames per second at 15, 45 and
 # 150 ms against 1000/interval. Run as root for --sway (sway refuses root:
 # it runs as a throw-away user).
@@ -27,7 +36,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
-seconds=20 rounds=2 runs=5 parts=memory,start,fps busy=n build=y
+seconds=20 rounds=2 runs=5 parts=memory,start,fps busy=n build=y server=pulseaudio player_latency=
 others=()
 while [ $# -gt 0 ]; do
   case $1 in
@@ -39,6 +48,8 @@ while [ $# -gt 0 ]; do
     --sway) parts=$parts,sway; shift ;;
     --busy) busy=y; shift ;;
     --no-build) build=n; shift ;;
+    --pipewire) server=pipewire; shift ;;
+    -L) player_latency=$2; shift 2 ;;
     -h|--help) sed -n '2,/^set -e/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
     *) echo "compare-floor: unknown option $1 (see --help)" >&2; exit 2 ;;
   esac
@@ -65,9 +76,10 @@ for b in "${others[@]}"; do names+=("$(label "$b")"); bins+=("$b/kelvo"); done
 work=$(mktemp -d)
 chmod 755 "$work"
 pids=()
-desktop_user=
+desktop_user= server_session=
 cleanup() {
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  [ -z "$server_session" ] || kill -- -"$server_session" 2>/dev/null || true
   wait 2>/dev/null || true
   if [ -n "$desktop_user" ]; then
     for _ in $(seq 50); do pkill -KILL -U "$desktop_user" 2>/dev/null || break; sleep 0.1; done
@@ -85,14 +97,24 @@ for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=:$(cat "$work/display")
 trayer --edge top --align left --widthtype request --height 24 --SetDockType false >/dev/null 2>&1 & pids+=($!)
 mkdir -p "$work/pulse-rt" "$work/kelvo-rt"; chmod 700 "$work/pulse-rt" "$work/kelvo-rt"
-XDG_RUNTIME_DIR=$work/pulse-rt pulseaudio -n --daemonize=no --exit-idle-time=-1 \
-  --load=module-native-protocol-unix --load="module-null-sink sink_name=measure" >/dev/null 2>&1 & pids+=($!)
+# In a session of its own: the server's CPU is that of the session's threads.
+if [ "$server" = pipewire ]; then
+  XDG_RUNTIME_DIR=$work/pulse-rt HOME=$work setsid dbus-run-session -- \
+    sh -c 'pipewire & pipewire-pulse & wireplumber & wait' >/dev/null 2>&1 & pids+=($!)
+else
+  XDG_RUNTIME_DIR=$work/pulse-rt setsid pulseaudio -n --daemonize=no --exit-idle-time=-1 \
+    --load=module-native-protocol-unix >/dev/null 2>&1 & pids+=($!)
+fi
+server_session=$(ps -o sid= -p "$!" | tr -d ' ')
 export PULSE_SERVER=unix:$work/pulse-rt/pulse/native PULSE_SOURCE=measure.monitor
 for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+pactl load-module module-null-sink sink_name=measure >/dev/null
+pactl set-default-sink measure
 # 437 Hz: no whole number of periods in 15, 45 or 150 ms (440 Hz has 66 in
 # 150 ms), so every frame draws a new picture, as live sound would.
 sox -n -r 8000 -c 1 -b 8 -e unsigned -t raw - synth 36000 sine 437 vol 0.8 2>/dev/null \
-  | pacat --raw --format=u8 --rate=8000 --channels=1 -d measure 2>/dev/null & pids+=($!)
+  | pacat ${player_latency:+--latency-msec=$player_latency} --raw --format=u8 --rate=8000 --channels=1 -d measure \
+  2>/dev/null & pids+=($!)
 export XDG_RUNTIME_DIR=$work/kelvo-rt
 
 load() { cut -d' ' -f1 /proc/loadavg; }
@@ -122,24 +144,43 @@ command_for() {
 # in 10 ms ticks, too coarse for a few seconds at under 1%.
 cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{s += $1} END {printf "%d", s}'; }
 percent() { echo "scale=3; 100 * ($2 - $1) / 1000000000 / $3" | bc; }
+server_ns() {
+  local p s=0
+  for p in $(ps -e -o pid=,sid= | awk -v s="$server_session" '$2 == s {print $1}'); do
+    s=$((s + $(cpu_ns "$p")))
+  done
+  echo "$s"
+}
+# wakeups PID: the voluntary context switches of its threads so far.
+wakeups() { cat /proc/"$1"/task/*/status 2>/dev/null | awk '/^voluntary_ctxt_switches/ {s += $2} END {print s + 0}'; }
 
 # sample COMMAND...: runs it, lets it settle, then sets cpu (% of one core),
-# peak (MB), threads and the per-second frame counts of the sample (frames).
+# srv (the sound server's CPU over the same seconds), wakes (voluntary
+# context switches a second), peak (MB), threads and the per-second frame
+# counts of the sample (frames).
 sample() {
   local log=$work/log
-  "$@" 2>"$log" & local pid=$!
+  "$@" >/dev/null 2>"$log" & local pid=$!
   sleep 3
-  local t0 t1 s0 s1 lines0
-  t0=$(cpu_ns "$pid"); s0=$(date +%s.%N); lines0=$(grep -c 'frames=' "$log" || true)
+  local t0 t1 s0 s1 v0 v1 r0 r1 lines0 elapsed
+  t0=$(cpu_ns "$pid"); r0=$(server_ns); v0=$(wakeups "$pid"); s0=$(date +%s.%N)
+  lines0=$(grep -c 'frames=' "$log" || true)
   sleep "$seconds"
-  t1=$(cpu_ns "$pid"); s1=$(date +%s.%N)
+  t1=$(cpu_ns "$pid"); r1=$(server_ns); v1=$(wakeups "$pid"); s1=$(date +%s.%N)
   peak=$(awk '/VmHWM/ {printf "%.1f", $2 / 1024}' "/proc/$pid/status")
   threads=$(awk '/^Threads/ {print $2}' "/proc/$pid/status")
   kill -TERM "$pid"; wait "$pid" || true
-  cpu=$(percent "$t0" "$t1" "$(echo "$s1 - $s0" | bc)")
+  elapsed=$(echo "$s1 - $s0" | bc)
+  cpu=$(percent "$t0" "$t1" "$elapsed")
+  srv=$(percent "$r0" "$r1" "$elapsed")
+  wakes=$(echo "scale=2; ($v1 - $v0) / $elapsed" | bc)
   # Whole seconds inside the sample only.
-  frames=$(grep -o 'frames=[0-9]*' "$log" | cut -d= -f2 | sed -n "$((lines0 + 2)),$((lines0 + seconds - 1))p" | tr '\n' ' ')
-  last_interval=$(grep -o 'interval=[0-9]*' "$log" | tail -1 | cut -d= -f2)
+  frames=$({ grep -o 'frames=[0-9]*' "$log" || true; } | cut -d= -f2 | sed -n "$((lines0 + 2)),$((lines0 + seconds - 1))p" | tr '\n' ' ')
+  last_interval=$({ grep -o 'interval=[0-9]*' "$log" || true; } | tail -1 | cut -d= -f2)
+}
+# per_frame: wakes divided by the sample's mean frames a second.
+per_frame() {
+  echo "$frames" | tr ' ' '\n' | awk -v w="$wakes" 'NF {s += $1; n++} END {if (n && s) printf "%.2f", w * n / s; else print "-"}'
 }
 
 # summary PART WHAT [plain]: medians per subject and, unless plain, ratio and
@@ -163,8 +204,14 @@ summary() {
 echo "compare-floor: ${names[*]}; ${seconds} s samples; load at start $(cut -d' ' -f1-3 /proc/loadavg); $(date -u +%H:%M) UTC"
 
 if want memory; then
-  echo "CPU (% of one core), peak RSS (MB) and threads at 150 ms, X11 + trayer:"
+  echo "CPU (% of one core), peak RSS (MB), threads, wake-ups per frame and the sound server's CPU at 150 ms, X11 + trayer, $server:"
   for _ in $(seq "$rounds"); do
+    # The server with the tone and no recorder, then with parec at one interval.
+    sleep "$seconds"; r0=$(server_ns); s0=$(date +%s.%N); sleep "$seconds"
+    record server idle "-" "$(percent "$r0" "$(server_ns)" "$(echo "$(date +%s.%N) - $s0" | bc)")"
+    sample parec --latency-msec=150 --raw --format=u8 --rate=8000 --channels=1 -d "$PULSE_SOURCE"
+    record server parec "parec" "$srv"
+    record wakes-s parec "parec" "$wakes"
     for display in window directdraw tray; do
       for i in "${!names[@]}"; do
         [ "$i" -eq 0 ] && [ "$display" = directdraw ] && continue  # the floor's window is the same
@@ -173,6 +220,8 @@ if want memory; then
         record cpu "$display" "${names[$i]}" "$cpu"
         record rss "$display" "${names[$i]}" "$peak"
         record threads "$display" "${names[$i]}" "$threads"
+        record wakes "$display" "${names[$i]}" "$(per_frame)"
+        [ "$i" -gt 0 ] && record server "$display" "${names[$i]}" "$srv"
       done
     done
   done
@@ -273,7 +322,24 @@ for what in window directdraw tray sni-tray xembed-beside; do
   for part in cpu rss threads; do
     grep -q "^$part $what " "$results" && { echo " $part:"; summary "$part" "$what"; }
   done
+  grep -q "^wakes $what " "$results" && { echo " wake-ups per frame (all threads):"; summary wakes "$what" plain; }
 done
+if grep -q '^server parec ' "$results"; then
+  # The server's extra work: its CPU beside a recorder less its CPU without one.
+  idle=$(awk '$1 == "server" && $2 == "idle" {print $4}' "$results" | median)
+  extra() { awk -v w="$1" -v s="$2" '$1 == "server" && $2 == w && $3 == s {print $4}' "$results" | median | awk -v i="$idle" '{printf "%.3f", $1 - i}'; }
+  base=$(extra parec parec)
+  echo " the sound server's extra CPU (% of one core) over its $idle% with no recorder, and x of parec's:"
+  printf '  %-22s %-16s %10s   wake-ups %s a second\n' parec-150ms parec "$base" \
+    "$(awk '$1 == "wakes-s" {print $4}' "$results" | median)"
+  for display in window directdraw tray; do
+    for s in "${names[@]:1}"; do
+      value=$(extra "$display" "$s")
+      printf '  %-22s %-16s %10s' "$display" "$s" "$value"
+      awk -v v="$value" -v b="$base" 'BEGIN {if (b > 0) printf "   x%.2f of parec", v / b; print ""}'
+    done
+  done
+fi
 grep -q '^start ' "$results" && { echo " time to window (ms):"; summary start window; }
 for interval in 15 45 150; do
   grep -q "^fps ${interval}ms " "$results" && {

@@ -28,7 +28,13 @@ int main(int argc, char* argv[])
     if (const std::optional<int> status = kelvo::RunLinuxOption(argc, argv)) return *status;
     const std::string arguments = kelvo::ArgumentText(argc, argv);
     std::optional<kelvo::DisplayOpening> opening(std::in_place);
+    // A frame is a few kB of pixels. Put through the X connection it needs no
+    // shared-memory completion event, which would wake the X event reader and
+    // this thread at every frame. Programs Kelvo starts get the user's setting.
+    const bool sharedPixels = !qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM");
+    if (sharedPixels) qputenv("QT_XCB_NO_MITSHM", "1");
     QApplication app(argc, argv);
+    if (sharedPixels) qunsetenv("QT_XCB_NO_MITSHM");
     opening.reset();
     QApplication::setApplicationName(QStringLiteral("Kelvo"));
     QApplication::setQuitOnLastWindowClosed(false);

@@ -1,6 +1,7 @@
 // The wave-input service over a capture driver the test controls. What the
 // recorder relies on (reset, close, a failed device) is pinned by its tests.
 #include "support/FakeCaptureDriver.h"
+#include "winmm/capture_driver.h"
 #include "winmm/mmsystem.h"
 
 #include <gtest/gtest.h>
@@ -71,6 +72,29 @@ TEST_F(WaveInServiceTest, BuffersFillInOrderAndAQueuedOneIsNeitherUnpreparedNorC
     EXPECT_EQ(waveInUnprepareHeader(device, &header, sizeof header), MMSYSERR_NOERROR);
     Queue(header, next);
     EXPECT_EQ(header.dwBytesRecorded, 0u);
+
+    // A chunk that holds a whole buffer fills one more than half full with
+    // its newest sound: a rest carried from here on would keep every buffer
+    // most of a chunk old.
+    driver->Deliver(std::vector<std::uint8_t>(11, 4));
+    std::vector<std::uint8_t> chunk(25);
+    for (std::uint8_t i = 0; i < 25; ++i) chunk[i] = i;
+    driver->Deliver(chunk);
+    EXPECT_EQ(next, std::vector<std::uint8_t>(chunk.begin() + 5, chunk.end()));
+
+    // A rest that fills a shorter buffer does so as it is queued, and says so.
+    int wakes = 0;
+    winmm::SetWaveInWakeup([&] { ++wakes; });
+    ASSERT_EQ(waveInUnprepareHeader(device, &header, sizeof header), MMSYSERR_NOERROR);
+    Queue(header, next);
+    driver->Deliver(std::vector<std::uint8_t>(15, 1));
+    driver->Deliver(std::vector<std::uint8_t>(15, 2));
+    ASSERT_EQ(waveInUnprepareHeader(device, &header, sizeof header), MMSYSERR_NOERROR);
+    std::vector<std::uint8_t> shorter(4);
+    Queue(header, shorter);
+    EXPECT_TRUE(header.dwFlags & WHDR_DONE);
+    EXPECT_EQ(wakes, 2);
+    winmm::SetWaveInWakeup(nullptr);
 }
 
 TEST_F(WaveInServiceTest, OnlySoundBetweenStartAndStopIsRecordedAndStopReturnsOnlyABufferThatHoldsSome)
@@ -79,7 +103,8 @@ TEST_F(WaveInServiceTest, OnlySoundBetweenStartAndStopIsRecordedAndStopReturnsOn
     driver->Deliver(std::vector<std::uint8_t>(5, 4));
     EXPECT_EQ(header.dwBytesRecorded, 0u) << "not started yet";
     ASSERT_EQ(waveInStart(device), MMSYSERR_NOERROR);
-    driver->Deliver(std::vector<std::uint8_t>(70, 5));  // its rest would start the next buffer, but for the stop
+    driver->Deliver(std::vector<std::uint8_t>(40, 5));
+    driver->Deliver(std::vector<std::uint8_t>(40, 5));  // its rest would start the next buffer, but for the stop
     ASSERT_EQ(waveInStop(device), MMSYSERR_NOERROR);
     ASSERT_EQ(waveInStart(device), MMSYSERR_NOERROR);
     ASSERT_EQ(waveInUnprepareHeader(device, &header, sizeof header), MMSYSERR_NOERROR);

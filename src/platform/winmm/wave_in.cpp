@@ -63,6 +63,18 @@ public:
                 carry_.clear();
                 return;
             }
+            // A chunk that holds a whole buffer's sound fills the last buffer
+            // queued with its newest when that buffer is more than half full:
+            // it would otherwise end early in this chunk and carry the rest,
+            // from then on showing sound most of a chunk old. Less is carried,
+            // so that chunks of uneven sizes lose no frames.
+            WAVEHDR* last = queue_.front();
+            if (queue_.size() == 1 && length >= last->dwBufferLength &&
+                last->dwBytesRecorded * 2 > last->dwBufferLength) {
+                last->dwBytesRecorded = 0;
+                data += length - last->dwBufferLength;
+                length = last->dwBufferLength;
+            }
             completed = Fill(data, length);
             // The rest of a chunk that arrived while a buffer was queued
             // belongs to the next buffer: sound servers cut their chunks
@@ -95,22 +107,27 @@ public:
 
     MMRESULT Add(WAVEHDR* header)
     {
-        std::lock_guard lock(mutex_);
-        if (failed_) return MMSYSERR_NODRIVER;
-        const DWORD flags = LoadFlags(header);
-        if (!(flags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
-        if (flags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
-        header->dwBytesRecorded = 0;
-        StoreFlags(header, (flags & ~WHDR_DONE) | WHDR_INQUEUE);
-        queue_.push_back(header);
-        if (started_ && !carry_.empty()) {
-            std::vector<std::uint8_t> carried;
-            carried.swap(carry_);
-            const std::uint8_t* data = carried.data();
-            std::size_t length = carried.size();
-            Fill(data, length);
-            carry_.assign(data, data + length);
+        bool completed = false;
+        {
+            std::lock_guard lock(mutex_);
+            if (failed_) return MMSYSERR_NODRIVER;
+            const DWORD flags = LoadFlags(header);
+            if (!(flags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
+            if (flags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
+            header->dwBytesRecorded = 0;
+            StoreFlags(header, (flags & ~WHDR_DONE) | WHDR_INQUEUE);
+            queue_.push_back(header);
+            if (started_ && !carry_.empty()) {
+                std::vector<std::uint8_t> carried;
+                carried.swap(carry_);
+                const std::uint8_t* data = carried.data();
+                std::size_t length = carried.size();
+                completed = Fill(data, length);
+                carry_.assign(data, data + length);
+            }
         }
+        // Filled from what was carried over: no sound may come to say so.
+        if (completed) WakeWaiter();
         return MMSYSERR_NOERROR;
     }
 
