@@ -18,7 +18,7 @@ std::vector<QString> Texts(const frmAbout& b)
             b.lblURL->text(), b.Label26->text(), b.lblMail->text(), b.Command1->text()};
 }
 
-TEST(About, TextsFontAndLinks)
+TEST(About, TextsFontAndLinksAndEnterAndEscCloseEachOpeningAlike)
 {
     frmAbout box{QIcon()};
     EXPECT_EQ(Texts(box), (std::vector<QString>{"Kelvo", "Kelvo v1.2", QString::fromUtf8("\u00a9 2026 the Kelvo developers"),
@@ -67,10 +67,8 @@ TEST(About, TextsFontAndLinks)
     EXPECT_EQ(std::vector<std::intptr_t>({code("print", "x:"), code(nullptr, ""), code(nullptr, "x:")}),
               (std::vector<std::intptr_t>{SE_ERR_NOASSOC, SE_ERR_FNF, SE_ERR_NOASSOC}));
     shell::SetOpener(previous);
-}
 
-TEST(About, EnterAndEscCloseAndEachOpeningShowsTheSameTexts)
-{
+    // Enter and Esc close it, and each opening shows the same texts.
     for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
         std::vector<QString> seen;
         QTimer::singleShot(0, [&] {

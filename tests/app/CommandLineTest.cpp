@@ -30,7 +30,7 @@ std::string Contents(std::FILE* file)
     return text;
 }
 
-TEST(LinuxOptions, EachOptionDoesItsWorkAndEndsOtherWordsLetKelvoRun)
+TEST(LinuxOptions, EachOptionDoesItsWorkAndEndsOtherWordsLetKelvoRunAndTheAutostartEntryIsSound)
 {
     const kelvo::testing::TempHive config;  // a private XDG_CONFIG_HOME
     const fs::path entry = fs::path(config.dir()) / "autostart" / "kelvo.desktop";
@@ -68,28 +68,25 @@ TEST(LinuxOptions, EachOptionDoesItsWorkAndEndsOtherWordsLetKelvoRun)
             EXPECT_EQ(std::distance(fs::directory_iterator(entry.parent_path()), fs::directory_iterator()), 1);
         }
     }
-    ::unsetenv("XDG_CONFIG_HOME");
-    ::setenv("HOME", config.dir().c_str(), 1);
-    EXPECT_EQ(kelvo::AutostartFile(), fs::path(config.dir()) / ".config/autostart/kelvo.desktop");
-}
 
-TEST(Autostart, ExecValuesAreQuotedAndEscapedAsTheDesktopEntryFormatAsks)
-{
-    const std::pair<std::string, std::string> cases[] = {
+    // Exec values are quoted and escaped as the desktop entry format asks.
+    const std::pair<std::string, std::string> quoted[] = {
         {"/usr/lib/kelvo/kelvo", "/usr/lib/kelvo/kelvo /tray"},
         {"/home/a b/kelvo", R"("/home/a b/kelvo" /tray)"},
         {R"(/x/$HOME\y"z`)", R"("/x/\\$HOME\\\\y\\"z\\`" /tray)"},
         {"/opt/100%/kelvo", "/opt/100%%/kelvo /tray"},
     };
-    for (const auto& [program, exec] : cases) EXPECT_EQ(kelvo::ExecValue(program, "/tray"), exec) << program;
+    for (const auto& [program, exec] : quoted) EXPECT_EQ(kelvo::ExecValue(program, "/tray"), exec) << program;
     // A path in another encoding than UTF-8 has no place in an entry: refused, nothing written.
-    const kelvo::testing::TempHive config;
     for (const char* other : {"/opt/k\xe9lvo/kelvo", "/opt/\xc0\xaf/k", "/opt/\xed\xa0\x80/k", "/opt/k\xc3"})
         EXPECT_NE(kelvo::WriteAutostart(other), "") << other;
     EXPECT_EQ(kelvo::WriteAutostart("/opt/k\xc3\xa9lvo \xf0\x9f\x8e\xb5/kelvo"), "");
+    ::unsetenv("XDG_CONFIG_HOME");
+    ::setenv("HOME", config.dir().c_str(), 1);
+    EXPECT_EQ(kelvo::AutostartFile(), fs::path(config.dir()) / ".config/autostart/kelvo.desktop");
 }
 
-TEST(SessionInstance, EachDisplayOfEachUserHasItsOwnPlace)
+TEST(SessionInstance, EachDisplayOfEachUserHasItsOwnPlaceWhereASecondStartHandsOver)
 {
     using kelvo::SessionPlaceFor;
     const std::string run = "/run/user/1000";
@@ -127,10 +124,8 @@ TEST(SessionInstance, EachDisplayOfEachUserHasItsOwnPlace)
     }
     fs::permissions(closed.path().toStdString(), fs::perms::owner_all);
     ::unsetenv("XDG_RUNTIME_DIR");
-}
 
-TEST(SessionInstance, ASecondStartHandsOverAndALockLeftByAnEndedKelvoIsTakenAgain)
-{
+    // A second start hands over, and a lock left by an ended Kelvo is taken again.
     QTemporaryDir runtime;
     const kelvo::SessionPlace place = kelvo::SessionPlaceFor("xcb", ":5", runtime.path().toStdString());
     auto first = std::make_unique<SessionInstance>(place);

@@ -51,8 +51,6 @@ TEST_F(HighDpiTest, TheWindowIsDrawnInDevicePixelsWithAOneDevicePixelTrace)
     driver->autoPattern = {128};
     frmMain form("");
     ASSERT_TRUE(Load(form));
-    EXPECT_EQ(form.picCanvas->ScaleWidth(), 342);
-    EXPECT_EQ(form.picCanvas->ScaleHeight(), 122);
     Frame(form);
 
     QImage shot = form.grab().toImage().convertToFormat(QImage::Format_RGB32);
@@ -60,7 +58,8 @@ TEST_F(HighDpiTest, TheWindowIsDrawnInDevicePixelsWithAOneDevicePixelTrace)
     // The canvas lies inside its 4-pixel border at (6, 22) logical pixels.
     const QRect canvas(16, 48, 342, 122);
     const QRgb trace = qRgb(128, 255, 255);
-    // Silence is device row round(128 / 256 x 122) = 61, and only that row.
+    // Silence is device row round(128 / 256 x 122) = 61, and only that row: a
+    // canvas of logical size drawn scaled up would give two.
     for (int x = canvas.left() + 1; x < canvas.right(); x += 37)
         for (int y = canvas.top(); y <= canvas.bottom(); ++y)
             EXPECT_EQ(shot.pixel(x, y) == trace, y == canvas.top() + 61) << x << "," << y;
@@ -115,7 +114,7 @@ TEST_F(HighDpiTest, DirectDrawComposesInDevicePixelsOverThePictureMadeForTheRati
 // given: the small-icon size, the largest for a host that scales the largest,
 // and the common sizes below it, each as the renderer draws at that size, with
 // a sample for every device column.
-TEST_F(HighDpiTest, TheTrayIconIsDrawnAtEachSizeATrayAsksOrAStatusNotifierItemHostMayPick)
+TEST_F(HighDpiTest, TheTrayIconIsDrawnAtEachSizeATrayAsksOrAHostMayPickOnAFaceTheTraceStandsOutOn)
 {
     const struct {
         IconSize small;
@@ -133,10 +132,8 @@ TEST_F(HighDpiTest, TheTrayIconIsDrawnAtEachSizeATrayAsksOrAStatusNotifierItemHo
         SetNotificationIconSize(0, 0);
         return fake.calls.at(0).picture.value();
     };
-    EXPECT_EQ(GetSystemMetrics(SM_CXSMICON), 32) << "the style's 16 at ratio 2";
     const gdi::IconImage slot = native(22, 24);
     EXPECT_EQ(QSize(slot.width, slot.height), QSize(22, 24));
-    EXPECT_EQ(GetSystemMetrics(SM_CYSMICON), 32);
 
     ASSERT_TRUE(QDBusConnection::sessionBus().isConnected()) << "runs under dbus-run-session";
     shell::QtNotificationArea area([] { return shell::TrayHost::StatusNotifierItem; });
@@ -162,15 +159,13 @@ TEST_F(HighDpiTest, TheTrayIconIsDrawnAtEachSizeATrayAsksOrAStatusNotifierItemHo
         const QImage image(reinterpret_cast<const uchar*>(drawn.argb.data()), width, height, QImage::Format_ARGB32);
         EXPECT_FALSE(PixelDoubled(image, QRect(1, 1, width - 2, height - 2))) << width;
     }
+    // The first, the small icon, is the style's 16 at ratio 2.
     EXPECT_EQ(sizes, (std::vector<IconSize>{{32, 32}, {16, 16}, {22, 22}, {24, 24}}));
     EXPECT_TRUE(kelvo::TrayDelete(kTray, 1));
     shell::SetNotificationArea(previous);
-}
 
-// The blue trace needs 3:1 against its background: a dark palette's button
-// face would not give it. The two greys either side of 3:1.
-TEST_F(HighDpiTest, TheTraceBackgroundIsTheButtonFaceOnlyWhereTheTraceStandsOutOnIt)
-{
+    // The blue trace needs 3:1 against its background: a dark palette's button
+    // face would not give it. The two greys either side of 3:1.
     const QPalette before = QApplication::palette();
     const std::pair<QColor, COLORREF> cases[] = {{QColor(0x99, 0x99, 0x99), RGB(0x99, 0x99, 0x99)},  // 3.02:1
                                                  {QColor(0x98, 0x98, 0x98), RGB(192, 192, 192)}};    // 2.98:1
@@ -185,8 +180,10 @@ TEST_F(HighDpiTest, TheTraceBackgroundIsTheButtonFaceOnlyWhereTheTraceStandsOutO
 
 // The window icon offers every embedded size and the style's disabled look.
 // Where the theme has a picture of the size asked, the window's is that
-// picture as it is, not a larger one scaled down.
-TEST(AppletIconTest, EachSizeTheThemeHasIsItsPictureAsItIs)
+// picture as it is, not a larger one scaled down. At every device pixel ratio
+// the icon is cyan and dark-cyan strokes on nothing, unblended; the dark ones
+// stand out 3:1 on a light panel, all of them on a dark one.
+TEST(AppletIconTest, EachSizeTheThemeHasIsItsPictureAsItIsSharpAndLegibleOnLightAndDarkPanels)
 {
     const QIcon icon = kelvo::AppletIcon();
     const QList<QSize> sizes = icon.availableSizes();
@@ -202,13 +199,6 @@ TEST(AppletIconTest, EachSizeTheThemeHasIsItsPictureAsItIs)
     }
     EXPECT_GE(compared, 4);
     EXPECT_NE(icon.pixmap(QSize(32, 32), 1.0, QIcon::Disabled).toImage(), icon.pixmap(QSize(32, 32), 1.0).toImage());
-}
-
-// At every device pixel ratio the icon is cyan and dark-cyan strokes on
-// nothing, unblended; the dark ones stand out 3:1 on a light panel, all of
-// them on a dark one.
-TEST(AppletIconTest, CyanAndDarkCyanStrokesSharpAtEveryRatioAndLegibleOnLightAndDarkPanels)
-{
     EXPECT_TRUE(kelvo::ContrastRatio(RGB(0, 128, 128), RGB(240, 240, 240)) >= 3 &&
                 kelvo::ContrastRatio(RGB(0, 128, 128), RGB(32, 32, 32)) >= 3 &&
                 kelvo::ContrastRatio(RGB(0, 255, 255), RGB(32, 32, 32)) >= 3);

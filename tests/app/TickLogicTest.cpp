@@ -10,19 +10,17 @@
 
 using kelvo::TickPacer;
 
-// Kept events and back-to-back ticks are pinned through the form's tick.
-TEST(TickPacer, OnlyOwnWorkLongerThanTheIntervalIsLateAndBacksOffByFiveUpTo32767)
+// Only own work longer than the interval is late, and backs off by five up
+// to 32767 (kept events and back-to-back ticks are pinned through the form's
+// tick). Own work is the processor time of this tick's parts: neither an
+// earlier tick's, nor what the thread does between the parts, nor time off
+// the processor.
+TEST(TickPacer, OnlyOwnWorkLongerThanTheIntervalIsLateAndOwnWorkIsTheProcessorTimeOfThisTicksParts)
 {
     EXPECT_FALSE(TickPacer::Late(std::chrono::milliseconds(15), 15));
     EXPECT_TRUE(TickPacer::Late(std::chrono::microseconds(15001), 15));
     EXPECT_EQ(TickPacer::Lengthened(150), 155);
     EXPECT_EQ(TickPacer::Lengthened(32765), 32767);
-}
-
-// Own work is the processor time of this tick's parts: neither an earlier
-// tick's, nor what the thread does between the parts, nor time off the processor.
-TEST(OwnWork, IsTheProcessorTimeOfThisTicksParts)
-{
     using std::chrono::milliseconds;
     const auto spin = [](milliseconds cpu) {
         for (const auto end = kelvo::OwnWork::ThreadTime() + cpu; kelvo::OwnWork::ThreadTime() < end;) continue;

@@ -157,7 +157,7 @@ TEST_F(DirectDrawTest, BoxesFollowTheDrawStateAndTheGdi)
         << "the box stops short of (4, 4)";
 }
 
-TEST_F(DirectDrawTest, MisuseGetsThePublishedResultCodes)
+TEST_F(DirectDrawTest, MisuseAndUnreadableBitmapFilesGetThePublishedResultCodes)
 {
     std::shared_ptr<DirectDraw7> fresh, unused;
     ASSERT_EQ(dx->DirectDrawCreate("", fresh), DD_OK);
@@ -174,10 +174,8 @@ TEST_F(DirectDrawTest, MisuseGetsThePublishedResultCodes)
                                          DDERR_INVALIDCAPS, DDERR_UNSUPPORTED, DDERR_NOCLIPLIST, DDERR_CANTCREATEDC,
                                          DD_OK, DDERR_DCALREADYCREATED, DDERR_SURFACEBUSY, DDERR_INVALIDPARAMS, DD_OK,
                                          DDERR_NODC}));
-}
 
-TEST_F(DirectDrawTest, BitmapFilesThatCannotBeReadFailCleanly)
-{
+    // Bitmap files that cannot be read fail cleanly.
     QTemporaryDir dir;
     const std::string folder = dir.path().toStdString(), damaged = folder + "/bad.bmp", cut = folder + "/cut.bmp";
     std::ofstream(damaged, std::ios::binary) << "BM6\0\0\0";
@@ -185,14 +183,12 @@ TEST_F(DirectDrawTest, BitmapFilesThatCannotBeReadFailCleanly)
     std::ofstream(cut, std::ios::binary) << std::string("BMF\0\0\0\0\0\0\0\66\0\0\0\50\0\0\0\2\0\0\0\0\0\0\1\1\0\30\0\0\0\0\0", 34)
                                          << std::string(36, '\377');
     const int objects = gdi::LiveObjectCount();
-    const DDSURFACEDESC2 desc = Desc(DDSCAPS_OFFSCREENPLAIN);
-    Surface s;
-    EXPECT_EQ(std::vector<HRESULT>({dd->CreateSurfaceFromFile(folder + "/none.bmp", desc, s),
-                                    dd->CreateSurfaceFromFile(damaged, desc, s), dd->CreateSurfaceFromFile(cut, desc, s),
-                                    dd->CreateSurfaceFromFile(folder, desc, s)}),
+    Surface loaded;
+    const auto load = [&](const std::string& file) { return dd->CreateSurfaceFromFile(file, unsized, loaded); };
+    EXPECT_EQ(std::vector<HRESULT>({load(folder + "/none.bmp"), load(damaged), load(cut), load(folder)}),
               std::vector<HRESULT>({DDERR_NOTFOUND, DDERR_GENERIC, DDERR_GENERIC, DDERR_NOTFOUND}));
     EXPECT_EQ(gdi::LiveObjectCount(), objects) << "a failed load leaves nothing behind";
-    EXPECT_EQ(s, nullptr);
+    EXPECT_EQ(loaded, nullptr);
 }
 
 }  // namespace

@@ -69,7 +69,7 @@ private:
     int baseline_ = 0;
 };
 
-TEST_F(GdiTest, ObjectsFollowTheSelectionRules)
+TEST_F(GdiTest, ObjectsFollowTheSelectionRulesAndInvalidHandlesFailSafely)
 {
     // A selected pen is not deleted.
     HDC dc = CreateCompatibleDC(nullptr);
@@ -90,6 +90,24 @@ TEST_F(GdiTest, ObjectsFollowTheSelectionRules)
     EXPECT_TRUE(DeleteObject(bm));
     EXPECT_TRUE(DeleteObject(pen));
     EXPECT_TRUE(DeleteDC(other));
+
+    // Invalid handles fail safely; a deleted one stays dead, also once a new
+    // object has taken its place.
+    HDC successor = CreateCompatibleDC(nullptr);
+    pen = CreatePen(PS_SOLID, 1, kRed);
+    HDC ic = CreateICA("display", nullptr, nullptr, nullptr);  // answers queries, cannot draw
+    const POINT pts[] = {{0, 0}, {1, 1}};
+    const RECT r{0, 0, 1, 1};
+    for (HDC bad : {static_cast<HDC>(nullptr), reinterpret_cast<HDC>(std::uintptr_t{0xDEADBEEF}),
+                    reinterpret_cast<HDC>(pen), ic, other}) {
+        EXPECT_FALSE(Polyline(bad, pts, 2));
+        EXPECT_EQ(FillRect(bad, &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH))), 0);
+        EXPECT_FALSE(Ellipse(bad, 0, 0, 4, 4));
+        EXPECT_EQ(GetPixel(bad, 0, 0), CLR_INVALID);
+        EXPECT_FALSE(BitBlt(bad, 0, 0, 1, 1, bad, 0, 0, SRCCOPY));
+    }
+    EXPECT_TRUE(DeleteObject(pen));
+    EXPECT_TRUE(DeleteDC(ic) && DeleteDC(successor));
 }
 
 TEST_F(GdiTest, MonochromeBitsAsDocumented)
@@ -134,28 +152,6 @@ TEST_F(GdiTest, BitBltCopiesClipped)
     EXPECT_EQ(dst.picture(kRed), "......\n......\n......\n..#...\n");
     EXPECT_EQ(dst.picture(kBlue), "......\n......\n......\n......\n") << "the source's (3,3) lands outside";
     EXPECT_FALSE(BitBlt(dst.dc(), 0, 0, 1, 1, src.dc(), 0, 0, 0x00EE0086));
-}
-
-TEST_F(GdiTest, InvalidHandlesFailSafely)
-{
-    HPEN pen = CreatePen(PS_SOLID, 1, kRed);
-    HDC ic = CreateICA("display", nullptr, nullptr, nullptr);  // answers queries, cannot draw
-    const POINT pts[] = {{0, 0}, {1, 1}};
-    const RECT r{0, 0, 1, 1};
-    // A deleted handle stays dead, also once a new object has taken its place.
-    HDC deleted = CreateCompatibleDC(nullptr);
-    EXPECT_TRUE(DeleteDC(deleted));
-    HDC successor = CreateCompatibleDC(nullptr);
-    for (HDC dc : {static_cast<HDC>(nullptr), reinterpret_cast<HDC>(std::uintptr_t{0xDEADBEEF}),
-                   reinterpret_cast<HDC>(pen), ic, deleted}) {
-        EXPECT_FALSE(Polyline(dc, pts, 2));
-        EXPECT_EQ(FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH))), 0);
-        EXPECT_FALSE(Ellipse(dc, 0, 0, 4, 4));
-        EXPECT_EQ(GetPixel(dc, 0, 0), CLR_INVALID);
-        EXPECT_FALSE(BitBlt(dc, 0, 0, 1, 1, dc, 0, 0, SRCCOPY));
-    }
-    EXPECT_TRUE(DeleteObject(pen));
-    EXPECT_TRUE(DeleteDC(ic) && DeleteDC(successor));
 }
 
 }  // namespace

@@ -13,7 +13,7 @@ void Answer(std::optional<kernel::VersionAnswer> answer)
     kernel::SetVersionSource([answer] { return answer; });
 }
 
-TEST(GetVersionExA, FillsOnlyARecordOfItsOwnSizeAndCutsTheServicePackText)
+TEST(GetVersionExA, FillsOnlyARecordOfItsOwnSizeAndCutsTheServicePackTextAndGetPlatformClassesItsAnswer)
 {
     OSVERSIONINFOA info{};
     EXPECT_EQ(GetVersionExA(nullptr), FALSE);
@@ -27,12 +27,8 @@ TEST(GetVersionExA, FillsOnlyARecordOfItsOwnSizeAndCutsTheServicePackText)
     std::memset(&ex, 0xAB, sizeof ex);
     ex.dwOSVersionInfoSize = 156;
     EXPECT_TRUE(GetVersionExA(&ex) && ex.dwMajorVersion == 4 && ex.wServicePackMajor == 0 && ex.wReserved == 0);
-    kernel::SetVersionSource({});
-}
 
-TEST(GetPlatform, ClassOfTheVersionAnswer)
-{
-    // platform id, major and minor version, the class
+    // GetPlatform's class of each answer: platform id, major and minor version, the class
     const std::tuple<DWORD, DWORD, DWORD, LONG, const char*> rows[] = {
         {1, 4, 0, 0, "Windows 95"}, {1, 4, 10, 1, "Windows 98"}, {1, 5, 0, 1, "a later Windows family version"},
         {1, 3, 95, 0, "an older one"}, {2, 4, 0, 3, "NT 4.0"}, {2, 5, 0, 2, "Windows 2000"}, {2, 3, 51, 4, "NT 3.51"},

@@ -46,7 +46,7 @@ TEST(HiveFormat, AwkwardNamesAndDataRoundTrip)
         EXPECT_LE(end - start, 80u) << "hex lines wrap like regedit's";
 }
 
-TEST(HiveFormat, ReadsWhatPeopleTypeAndAppliesRemovalsInOrder)
+TEST(HiveFormat, ReadsWhatPeopleTypeAppliesRemovalsInOrderAndListsDamageUsingTheRest)
 {
     std::vector<RegFileProblem> problems;
     KeyNode root = Load("REGEDIT4\r\n\r\n; a comment\r\n[HKCU\\Soft]\r\n\"DirectX\"=\"y\"\r\n\"x\"=\"1\"\r\n"
@@ -63,12 +63,9 @@ TEST(HiveFormat, ReadsWhatPeopleTypeAndAppliesRemovalsInOrder)
     EXPECT_EQ(soft->FindValue("Path")->data, Bytes(std::string_view("C:\\dir\0", 7)));
     EXPECT_EQ(soft->FindSubkey("B"), nullptr);
     EXPECT_EQ(soft->FindValue("x"), nullptr);
-}
 
-TEST(HiveFormat, DamageIsListedTheRestIsUsedAndHugeOrDeepInputNeverCrashes)
-{
-    std::vector<RegFileProblem> problems;
-    KeyNode root = Load("REGEDIT4\n[HKEY_CURRENT_USER\\Good]\n\"a\"=dword:00000001\n"
+    // Damage is listed, the rest is used, and huge or deep input never crashes.
+    const KeyNode damaged = Load("REGEDIT4\n[HKEY_CURRENT_USER\\Good]\n\"a\"=dword:00000001\n"
                         "\"b\"=dword:123456789\n"      // nine digits
                         "\"c\"=hex:zz\n"               // not hex
                         "\"d\"=\"unterminated\n"       // no closing quote
@@ -79,7 +76,7 @@ TEST(HiveFormat, DamageIsListedTheRestIsUsedAndHugeOrDeepInputNeverCrashes)
                         "[HKEY_CURRENT_USER\\Good]\n\"f\"=hex(7):00,\\\n",  // continuation at the end
                         &problems);
     EXPECT_GE(problems.size(), 7u);
-    const KeyNode* good = root.FindSubkey("Good");
+    const KeyNode* good = damaged.FindSubkey("Good");
     ASSERT_NE(good, nullptr);
     EXPECT_NE(good->FindValue("a"), nullptr);
     EXPECT_EQ(good->FindValue("b"), nullptr);

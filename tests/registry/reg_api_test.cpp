@@ -53,13 +53,17 @@ TEST_F(RegApi, BadPathsAreRefusedAndNoBufferIsOverrun)
 {
     std::string tooDeep;
     for (int i = 0; i < 513; ++i) tooDeep += "k\\";
-    const std::pair<std::string, LONG> cases[] = {
-        {"a\\\\b", ERROR_BAD_PATHNAME}, {"line\nbreak", ERROR_INVALID_PARAMETER}, {tooDeep, ERROR_BAD_PATHNAME}};
+    // Trailing backslashes name the key itself, no subkey under it.
+    const std::pair<std::string, LONG> cases[] = {{"a\\\\b", ERROR_BAD_PATHNAME}, {"line\nbreak", ERROR_INVALID_PARAMETER},
+        {tooDeep, ERROR_BAD_PATHNAME}, {"T\\", ERROR_SUCCESS}, {"T\\\\", ERROR_SUCCESS}};
     for (const auto& [path, expected] : cases) {
         UniqueKey key;
         EXPECT_EQ(Create(path, key), expected) << path.substr(0, 20);
+        if (!expected) {
+            EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, key.put()), ERROR_SUCCESS);
+        }
     }
-    EXPECT_FALSE(std::filesystem::exists(hive.file())) << "nothing was written";
+    EXPECT_EQ(hive.Read(), "REGEDIT4\n\n[HKEY_CURRENT_USER\\T]\n\n") << "nothing of the bad paths was written";
     Create(tooDeep.substr(0, 1024));  // 512 levels are allowed
 
     Create("E\\Alpha");
@@ -151,7 +155,7 @@ TEST_F(HiveStore, PathFollowsXdgConfigHomeAndSymbolicLinksAndSavesKeepTheMode)
 
 // What each Reg* call answers as Windows does, call for call.
 
-TEST_F(RegApi, StringsKeepATerminatorThatFollowsTheLengthGiven)
+TEST_F(RegApi, StringsKeepATerminatorThatFollowsTheLengthGivenAndGainOneWhereThereIsRoom)
 {
     UniqueKey key = Create("S");
     const std::tuple<DWORD, const char*, DWORD, LONG, DWORD> cases[] = {
@@ -165,21 +169,19 @@ TEST_F(RegApi, StringsKeepATerminatorThatFollowsTheLengthGiven)
         const auto [answer, size, data] = Read(key.get(), "v", length);
         EXPECT_TRUE(answer == status && size == stored) << type << bytes << ": " << answer << " " << size;
     }
-}
 
-TEST_F(RegApi, StringsStoredWithoutTerminatorReadBackTerminatedWhereThereIsRoom)
-{
-    UniqueKey key = Create("S");
+    // Stored without one, a string reads back terminated where there is room.
+    key = Create("U");
     SetValue(key.get(), "text", REG_SZ, {"ab!", 2});
     SetValue(key.get(), "bytes", REG_BINARY, {"ab!", 2});
-    const std::tuple<const char*, DWORD, bool, std::string> cases[] = {  // name, capacity, enumerated; bytes after
+    const std::tuple<const char*, DWORD, bool, std::string> unterminated[] = {  // name, capacity, enumerated; bytes after
         {"text", 3, false, {"ab\0x", 4}}, {"text", 2, false, "abxx"}, {"text", 3, true, {"ab\0x", 4}},
         {"bytes", 3, false, "abxx"}};
-    for (const auto& [name, capacity, enumerate, after] : cases)
+    for (const auto& [name, capacity, enumerate, after] : unterminated)
         EXPECT_EQ(Read(key.get(), name, capacity, enumerate), std::make_tuple(ERROR_SUCCESS, 2u, after)) << name;
 }
 
-TEST_F(RegApi, EnumValueAnswersTypeAndSizeWhenTheNameOrTheDataDoesNotFit)
+TEST_F(RegApi, EnumValueAndQueryValueAnswerTypeAndSizeWhenTheNameOrTheDataDoesNotFit)
 {
     UniqueKey key = Create("E");
     SetValue(key.get(), "longname", REG_SZ, {"abcdef", 7});
@@ -194,54 +196,11 @@ TEST_F(RegApi, EnumValueAnswersTypeAndSizeWhenTheNameOrTheDataDoesNotFit)
                                 &size), status);
         EXPECT_TRUE(type == REG_SZ && size == 7 && nameOut == name && dataOut == data) << name << " " << data;
     }
-}
-
-TEST_F(RegApi, QueryValueReadsTheSizeBeforeWritingTheType)
-{
-    UniqueKey key = Create("Q");
-    SetValue(key.get(), "text", REG_SZ, {"abcdef", 7});
-    const std::tuple<const char*, DWORD, LONG, DWORD> cases[] = {
-        // the size given in the one variable for type and size; status, the variable after
-        {"text", 7, ERROR_SUCCESS, 7}, {"text", 1, ERROR_MORE_DATA, 7}};
+    // A query reads the size before it writes the type: the size given in the
+    // one variable for both; the status, the variable after.
     BYTE data[8];
-    for (auto [name, both, status, after] : cases)
-        EXPECT_TRUE(RegQueryValueExA(key.get(), name, nullptr, &both, data, &both) == status && both == after) << name;
-}
-
-TEST_F(RegApi, SubkeyPathsEndingInBackslashesNameTheKeyItself)
-{
-    for (const char* path : {"T\\", "T\\\\"}) {
-        UniqueKey key;
-        EXPECT_EQ(Create(path, key), ERROR_SUCCESS) << path;
-        EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, key.put()), ERROR_SUCCESS) << path;
-    }
-    EXPECT_EQ(hive.Read(), "REGEDIT4\n\n[HKEY_CURRENT_USER\\T]\n\n") << "the key itself, no subkey under it";
-}
-
-TEST_F(RegApi, PredefinedRootsAreKnownByTheirLow32Bits)
-{
-    Create("R");
-    const std::uintptr_t high = sizeof(std::uintptr_t) > 4 ? std::uintptr_t{0x12345678} << 32 : 0;
-    const std::pair<std::uintptr_t, LONG> cases[] = {
-        {0x80000001u, ERROR_SUCCESS}, {high | 0x80000001u, ERROR_SUCCESS}, {0x80000002u, ERROR_ACCESS_DENIED}};
-    for (const auto& [value, expected] : cases) {
-        UniqueKey key;
-        const HKEY root = reinterpret_cast<HKEY>(value);
-        EXPECT_TRUE(RegOpenKeyExA(root, "R", 0, KEY_READ, key.put()) == expected && RegCloseKey(root) == 0) << value;
-    }
-}
-
-TEST_F(RegApi, CreateUnderAParentOpenedWithFewerRightsCreatesTheSubkey)
-{
-    Create("P");
-    for (REGSAM sam : {KEY_NOTIFY, KEY_READ}) {
-        UniqueKey parent, child;
-        DWORD disposition = 0;
-        RegOpenKeyExA(HKEY_CURRENT_USER, "P", 0, sam, parent.put());
-        EXPECT_EQ(RegCreateKeyExA(parent.get(), std::to_string(sam).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                  child.put(), &disposition) * 10 + disposition, REG_CREATED_NEW_KEY) << sam;
-        EXPECT_EQ(SetValue(parent.get(), "v", REG_SZ, {"1", 2}), ERROR_ACCESS_DENIED) << "values still need the right";
-    }
+    for (auto [both, status] : {std::pair<DWORD, LONG>{7, ERROR_SUCCESS}, {1, ERROR_MORE_DATA}})
+        EXPECT_TRUE(RegQueryValueExA(key.get(), "longname", nullptr, &both, data, &both) == status && both == 7) << status;
 }
 
 TEST_F(RegApi, DeletingTheEmptySubkeyDeletesTheHandlesOwnKey)
@@ -256,10 +215,18 @@ TEST_F(RegApi, DeletingTheEmptySubkeyDeletesTheHandlesOwnKey)
     for (std::size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(cases[i].first, cases[i].second) << i;
 }
 
-TEST_F(RegApi, FailedOpensAndCreatesSetTheCallersHandleToNull)
+TEST_F(RegApi, RootsAreKnownByTheirLow32BitsAndFailedOpensAndCreatesSetTheCallersHandleToNull)
 {
     const HKEY closed = Create("O").release(), mark = reinterpret_cast<HKEY>(std::uintptr_t{0x1234});
     RegCloseKey(closed);
+    const std::uintptr_t high = sizeof(std::uintptr_t) > 4 ? std::uintptr_t{0x12345678} << 32 : 0;
+    const std::pair<std::uintptr_t, LONG> roots[] = {
+        {0x80000001u, ERROR_SUCCESS}, {high | 0x80000001u, ERROR_SUCCESS}, {0x80000002u, ERROR_ACCESS_DENIED}};
+    for (const auto& [value, expected] : roots) {
+        UniqueKey key;
+        const HKEY root = reinterpret_cast<HKEY>(value);
+        EXPECT_TRUE(RegOpenKeyExA(root, "O", 0, KEY_READ, key.put()) == expected && RegCloseKey(root) == 0) << value;
+    }
     const std::tuple<HKEY, const char*, LONG> cases[] = {  // parent, subkey; status
         {nullptr, "O", ERROR_INVALID_HANDLE}, {closed, "O", ERROR_INVALID_HANDLE},
         {HKEY_CURRENT_USER, "\\O", ERROR_BAD_PATHNAME}, {HKEY_CURRENT_USER, nullptr, ERROR_INVALID_PARAMETER}};
@@ -289,8 +256,18 @@ TEST_F(RegApi, QueryInfoKeyCountsStringDataAsUtf16)
     }
 }
 
-TEST_F(RegApi, GenericRightsAndMaximumAllowedMapOntoKeyRights)
+TEST_F(RegApi, GenericRightsMapOntoKeyRightsAndCreateNeedsNoneOfTheParent)
 {
+    // A create under a parent opened with fewer rights creates the subkey.
+    Create("P");
+    for (REGSAM sam : {KEY_NOTIFY, KEY_READ}) {
+        UniqueKey parent, child;
+        DWORD disposition = 0;
+        RegOpenKeyExA(HKEY_CURRENT_USER, "P", 0, sam, parent.put());
+        EXPECT_EQ(RegCreateKeyExA(parent.get(), std::to_string(sam).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                  child.put(), &disposition) * 10 + disposition, REG_CREATED_NEW_KEY) << sam;
+        EXPECT_EQ(SetValue(parent.get(), "v", REG_SZ, {"1", 2}), ERROR_ACCESS_DENIED) << "values still need the right";
+    }
     SetText("G", "v", "1");
     constexpr LONG ok = ERROR_SUCCESS, denied = ERROR_ACCESS_DENIED, none = ERROR_NO_MORE_ITEMS;
     const std::tuple<REGSAM, LONG, LONG, LONG> cases[] = {  // rights asked; a query, a set, a subkey listing

@@ -7,17 +7,23 @@ namespace {
 
 using StoredSettingsTest = kelvo::testing::HiveTest;
 
-TEST_F(StoredSettingsTest, FirstRunGivesDefaultsAndStores150AtExitAndAFailedSaveIsReported)
+// The input is text stored beside "Frequency"; anything else counts as none.
+TEST_F(StoredSettingsTest, FirstRunGivesDefaultsStoresTheInputBesideFrequencyAndAFailedSaveIsReported)
 {
-    StoredSettings settings = LoadStoredSettings();
-    EXPECT_FALSE(settings.bDirectX);
+    const StoredSettings settings = LoadStoredSettings();
+    EXPECT_TRUE(!settings.bDirectX && settings.input.empty());
     EXPECT_FALSE(std::filesystem::exists(hive.file()));  // loading writes nothing
-    EXPECT_TRUE(SaveStoredSettings(settings.interval));
+    ASSERT_TRUE(SaveStoredSettings(settings.interval, "alsa_input.usb-mic"));
+    EXPECT_NE(hive.Read().find("\"Frequency\"=dword:00000096\n\"Input\"=\"alsa_input.usb-mic\"\n"), std::string::npos)
+        << hive.Read();
+    EXPECT_EQ(LoadStoredSettings().input, "alsa_input.usb-mic");
+    hive.Write("REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Quennel\\Kelvo]\n\"Input\"=dword:00000001\n");
+    EXPECT_EQ(LoadStoredSettings().input, "");
     std::filesystem::create_directory(hive.file() + ".tmp");  // the key exists, the write fails
     EXPECT_FALSE(SaveStoredSettings(151)) << "a failed save is reported";
 }
 
-TEST_F(StoredSettingsTest, IntervalsTheDialogCouldNeverSetAreNotAppliedAndSaidSoNamingTheStoredValue)
+TEST_F(StoredSettingsTest, IntervalsTheDialogCouldNeverSetAreNotAppliedAndSaidSoOthersAndTheSwitchAreApplied)
 {
     auto dword = [](std::uint32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); };  // little-endian host
     const std::tuple<DWORD, std::string, std::int16_t, std::string> cases[] = {
@@ -44,10 +50,8 @@ TEST_F(StoredSettingsTest, IntervalsTheDialogCouldNeverSetAreNotAppliedAndSaidSo
             EXPECT_NE(line.find("; using 150 ms\n"), std::string::npos) << line;
         }
     }
-}
 
-TEST_F(StoredSettingsTest, StoredValuesAreAppliedEditsSeenAndTheSwitchNeverWritten)
-{
+    // Stored values are applied, edits seen, and the switch never written.
     const std::string key = "REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Quennel\\Kelvo]\n";
     hive.Write(key + "\"Frequency\"=dword:0000002d\n\"DirectX\"=\"y\"\n");
     const StoredSettings stored = LoadStoredSettings();
@@ -58,17 +62,6 @@ TEST_F(StoredSettingsTest, StoredValuesAreAppliedEditsSeenAndTheSwitchNeverWritt
         << "the switch is never written: " << hive.Read();
     hive.Write(key + "\"DirectX\"=\"n\"\n");  // edited by hand while the applet runs
     EXPECT_FALSE(LoadStoredSettings().bDirectX);
-}
-
-TEST_F(StoredSettingsTest, InputIsTextStoredBesideFrequencyAndAnythingElseCountsAsNone)
-{
-    EXPECT_EQ(LoadStoredSettings().input, "");
-    ASSERT_TRUE(SaveStoredSettings(150, "alsa_input.usb-mic"));
-    EXPECT_NE(hive.Read().find("\"Frequency\"=dword:00000096\n\"Input\"=\"alsa_input.usb-mic\"\n"), std::string::npos)
-        << hive.Read();
-    EXPECT_EQ(LoadStoredSettings().input, "alsa_input.usb-mic");
-    hive.Write("REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Quennel\\Kelvo]\n\"Input\"=dword:00000001\n");
-    EXPECT_EQ(LoadStoredSettings().input, "");
 }
 
 // At exit only what this run changed is written, and what the hive lacks: a

@@ -40,7 +40,7 @@ protected:
     QLineEdit* buddy = new QLineEdit(parent.get());
 };
 
-TEST_F(UpDownTest, CreateSetsTheStyleAndPutsTheControlAgainstItsBuddy)
+TEST_F(UpDownTest, CreateSetsTheStyleAndPlacesTheControlAgainstItsBuddyOrAtItsDefaultWidth)
 {
     // each flag alone; both together are the defaults below
     const std::tuple<bool, bool, DWORD> styles[] = {{true, false, 0x50000006}, {false, true, 0x50000024}};
@@ -55,6 +55,23 @@ TEST_F(UpDownTest, CreateSetsTheStyleAndPutsTheControlAgainstItsBuddy)
     const HWND h = bare.Create(user::RegisterWindow(parent.get()), 5, 6, 20, 30);
     EXPECT_TRUE(Control(h)->Style() == 0x50000026 && Control(h)->geometry() == QRect(5, 6, 16, 30));
     EXPECT_EQ(SendMessageA(h, UDM_GETRANGE, 0, 0), static_cast<LRESULT>(MAKELONG(100, 0)));
+
+    // A vertical control takes its default width, a horizontal one keeps its height.
+    const std::tuple<DWORD, int, int, QRect, LONG> cases[] = {
+        // style (right-aligned: with the buddy), width and height given; the control's place, its client height
+        {0, 0, 30, {5, 6, 16, 30}, 30},        {0, 100, 30, {5, 6, 16, 30}, 30},
+        {UDS_HORZ, 30, 0, {5, 6, 30, 0}, 0},   {UDS_HORZ | WS_BORDER, 30, 2, {5, 6, 30, 2}, 0},
+        {UDS_HORZ | WS_BORDER, 30, 0, {5, 6, 30, 0}, 0}, {UDS_ALIGNRIGHT, 100, 30, {54, 10, 16, 20}, 20}};
+    for (const auto& [style, cx, cy, place, clientHeight] : cases) {
+        buddy->setGeometry(10, 10, 60, 20);
+        const bool aligned = style & UDS_ALIGNRIGHT;
+        const HWND control = CreateUpDownControl(WS_CHILD | style, 5, 6, cx, cy, user::RegisterWindow(parent.get()), 0,
+                                                 nullptr, aligned ? user::RegisterWindow(buddy) : nullptr, 100, 0, 0);
+        RECT client{1, 1, -1, -1};
+        EXPECT_TRUE(GetClientRect(control, &client) && client.top == 0 && client.bottom == clientHeight) << client.bottom;
+        EXPECT_TRUE(Control(control)->geometry() == place && buddy->width() == (aligned ? 44 : 60)) << style << " " << cx;
+        DestroyWindow(control);
+    }
 }
 
 TEST_F(UpDownTest, ArrowsAndKeysStepByOneWithinTheRangeFromTheBuddysNumber)
@@ -80,25 +97,6 @@ TEST_F(UpDownTest, ArrowsAndKeysStepByOneWithinTheRangeFromTheBuddysNumber)
         EXPECT_EQ(buddy->text(), after) << row << ": \"" << typed << "\" then " << key << "/" << clickAt;
     }
     EXPECT_EQ(SendMessageA(h, UDM_GETRANGE, 0, 0), static_cast<LRESULT>(MAKELONG(10, 20)));
-}
-
-TEST_F(UpDownTest, AVerticalControlTakesItsDefaultWidthAHorizontalOneKeepsItsHeight)
-{
-    const std::tuple<DWORD, int, int, QRect, LONG> cases[] = {
-        // style (right-aligned: with the buddy), width and height given; the control's place, its client height
-        {0, 0, 30, {5, 6, 16, 30}, 30},        {0, 100, 30, {5, 6, 16, 30}, 30},
-        {UDS_HORZ, 30, 0, {5, 6, 30, 0}, 0},   {UDS_HORZ | WS_BORDER, 30, 2, {5, 6, 30, 2}, 0},
-        {UDS_HORZ | WS_BORDER, 30, 0, {5, 6, 30, 0}, 0}, {UDS_ALIGNRIGHT, 100, 30, {54, 10, 16, 20}, 20}};
-    for (const auto& [style, cx, cy, place, clientHeight] : cases) {
-        buddy->setGeometry(10, 10, 60, 20);
-        const bool aligned = style & UDS_ALIGNRIGHT;
-        const HWND h = CreateUpDownControl(WS_CHILD | style, 5, 6, cx, cy, user::RegisterWindow(parent.get()), 0,
-                                           nullptr, aligned ? user::RegisterWindow(buddy) : nullptr, 100, 0, 0);
-        RECT client{1, 1, -1, -1};
-        EXPECT_TRUE(GetClientRect(h, &client) && client.top == 0 && client.bottom == clientHeight) << client.bottom;
-        EXPECT_TRUE(Control(h)->geometry() == place && buddy->width() == (aligned ? 44 : 60)) << style << " " << cx;
-        DestroyWindow(h);
-    }
 }
 
 // Messages in order, each after an optional text typed into the buddy: the
@@ -146,7 +144,9 @@ TEST_F(UpDownTest, ThirtyTwoBitRangesAndPositionsClampAsTheSixteenBitOnesDo)
     EXPECT_TRUE(valid == FALSE && invalid == TRUE && lower == -100000 && upper == 200000) << lower << " " << upper;
 }
 
-TEST_F(UpDownTest, TheStartStepWorksWithOrWithoutInitCommonControlsEx)
+// The start step works with or without InitCommonControlsEx; the end step
+// destroys only the control made last and survives its parent.
+TEST_F(UpDownTest, TheStartAndEndSteps)
 {
     const auto real = kernel::ProvideLibrary("comctl32.dll", std::nullopt);
     const auto recording = +[](const INITCOMMONCONTROLSEX* icc) -> BOOL { return initCalls.push_back(*icc), TRUE; };
@@ -165,10 +165,7 @@ TEST_F(UpDownTest, TheStartStepWorksWithOrWithoutInitCommonControlsEx)
         EXPECT_NE(Create(upDown, 500, 15), nullptr);
     }
     kernel::ProvideLibrary("comctl32.dll", real);
-}
 
-TEST_F(UpDownTest, TheEndStepDestroysOnlyTheControlMadeLastAndSurvivesItsParent)
-{
     HWND first = nullptr, second = nullptr;
     {
         UpDown upDown;

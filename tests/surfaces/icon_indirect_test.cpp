@@ -55,10 +55,8 @@ TEST(IconIndirect, DrawingsAreOpaqueWhereTheyPaintAndTransparentElsewhere)
         draw(canvas);
         EXPECT_EQ(Rows(Picture(canvas.Icon())), picture) << what;
     }
-}
 
-TEST(IconIndirect, TheIconIsRebuiltAfterADrawingNotAfterAnOverflowAndEveryObjectIsReleased)
-{
+    // The icon is rebuilt after a drawing, not after an overflow, and every object is released.
     const int before = gdi::LiveObjectCount();
     {
         IconIndirect canvas;

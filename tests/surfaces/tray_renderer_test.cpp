@@ -47,7 +47,7 @@ std::vector<int> BlueRows(const gdi::IconImage& image, int x)
 // colour; the bottom-right pixel is left out by both. Strokes from row 8 to
 // row 8 paint nothing (a thin line leaves its end). The button face behind
 // keeps the trace legible on dark panels too (Kelvo's platform class is 6).
-TEST(TrayRenderer, SilenceIsAFlatTraceInASunkenFrameOverAnOpaqueButtonFace)
+TEST(TrayRenderer, SilenceIsAFlatTraceInASunkenFrameOverAnOpaqueButtonFaceAndColumnsShowTheirSamples)
 {
     const int before = gdi::LiveObjectCount();
     for (const auto& samples : {std::vector<std::uint8_t>(1200, 128), std::vector<std::uint8_t>()}) {
@@ -62,10 +62,7 @@ TEST(TrayRenderer, SilenceIsAFlatTraceInASunkenFrameOverAnOpaqueButtonFace)
     }
     EXPECT_EQ(gdi::LiveObjectCount(), before);
     for (const auto pixel : Render(std::vector<std::uint8_t>(1200, 0), 2, 3).argb) EXPECT_EQ(pixel, kTransparent);
-}
 
-TEST(TrayRenderer, ColumnsShowTheirSamplesFromTheTopToBelowTheIcon)
-{
     // Columns show samples 75, 150, ..., 1200.
     std::vector<std::uint8_t> samples(1200, 128);
     samples[75 * 1 - 1] = 0;
@@ -88,15 +85,13 @@ TEST(TrayRenderer, ColumnsShowTheirSamplesFromTheTopToBelowTheIcon)
 // halves to even, standing on the bottom edge.
 TEST(TrayRenderer, LevelBarShowsTheMeanSwing)
 {
-    std::vector<std::uint8_t> fullSwing(262136);  // more samples than a 16-bit counter can count
-    for (std::size_t i = 0; i < fullSwing.size(); ++i) fullSwing[i] = i % 2 ? 255 : 0;
-    EXPECT_EQ(kelvo::TrayLevel(fullSwing, 16), 16);
     using Block = std::vector<std::uint8_t>;
-    EXPECT_EQ(kelvo::TrayLevel(Block{127, 127}, 16), 0);
-    EXPECT_EQ(kelvo::TrayLevel(Block{}, 16), 0);
-    EXPECT_EQ(kelvo::TrayLevel(Block{190, 191}, 17), 8) << "8.5 rounds to even";
-    EXPECT_EQ(kelvo::TrayLevel(Block{0, 254}, 16), 16) << "swings either way count alike";
-    EXPECT_EQ(kelvo::TrayLevel(Block(8, 131), 16), 1) << "16 * 4 / 127 = 0.504: the swing is measured from 127";
+    Block fullSwing(262136);  // more samples than a 16-bit counter can count
+    for (std::size_t i = 0; i < fullSwing.size(); ++i) fullSwing[i] = i % 2 ? 255 : 0;
+    // 8.5 rounds to even; swings either way count alike; 16 * 4 / 127 = 0.504: the swing is measured from 127
+    for (const auto& [block, height, level] : {std::tuple{fullSwing, 16, 16}, {Block{127, 127}, 16, 0}, {Block{}, 16, 0},
+                                               {Block{190, 191}, 17, 8}, {Block{0, 254}, 16, 16}, {Block(8, 131), 16, 1}})
+        EXPECT_EQ(kelvo::TrayLevel(block, height), level) << block.size() << " from " << int(block.at(0));
 
     // |96 - 127| = 31: level round(16 * 31 / 127) = 4.
     const gdi::IconImage image = Render(std::vector<std::uint8_t>(1200, 96), 1, 6);
