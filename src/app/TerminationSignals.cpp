@@ -18,7 +18,7 @@ namespace {
 int signalPipe[2] = {-1, -1};
 volatile std::sig_atomic_t requested = 0;
 std::function<void()> displayLost;
-pid_t ownProcess = 0;
+std::atomic<pid_t> ownProcess = 0;  // set once `displayLost` is
 
 void EndOnLostDisplay()
 {
@@ -71,8 +71,8 @@ void OnDisplayLost(std::function<void()> lost)
 {
     if (!displayLost) std::atexit(EndOnLostDisplay);
     user::DisplayConnectionBroken();  // looks the connection up while on this thread
-    ownProcess = ::getpid();
     displayLost = std::move(lost);
+    ownProcess = ::getpid();
 }
 
 }  // namespace kelvo
