@@ -8,7 +8,7 @@ set -euo pipefail
 
 build=(
   build-essential cmake pkg-config file
-  qt6-base-dev qt6-svg-dev qt6-wayland libpulse-dev libsystemd-dev libxcb1-dev
+  qt6-base-dev qt6-base-private-dev qt6-svg-dev qt6-wayland libwayland-dev libpulse-dev libsystemd-dev libxcb1-dev
 )
 try=(
   xvfb x11-utils trayer pulseaudio pulseaudio-utils sox imagemagick fonts-dejavu-core

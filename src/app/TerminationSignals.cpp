@@ -4,10 +4,12 @@
 
 #include <QSocketNotifier>
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace kelvo {
@@ -16,6 +18,7 @@ namespace {
 int signalPipe[2] = {-1, -1};
 volatile std::sig_atomic_t requested = 0;
 std::function<void()> displayLost;
+std::atomic<pid_t> ownProcess = 0;  // set once `displayLost` is
 
 void EndOnLostDisplay()
 {
@@ -67,7 +70,30 @@ void OnTerminationSignal(QObject* context, std::function<void()> terminate)
 void OnDisplayLost(std::function<void()> lost)
 {
     if (!displayLost) std::atexit(EndOnLostDisplay);
+    user::DisplayConnectionBroken();  // looks the connection up while on this thread
     displayLost = std::move(lost);
+    ownProcess = ::getpid();
 }
 
 }  // namespace kelvo
+
+// The toolkit's Wayland client ends the process with _exit(1) when the
+// compositor goes away, from the user-interface thread and its event reader
+// at once, past the exit handlers. The executable exports this _exit in place
+// of the C library's (see its link options); a forked child, and every other
+// exit, ends exactly as there.
+extern "C" void _exit(int status)
+{
+    using namespace kelvo;
+    if (::getpid() == ownProcess && displayLost && user::DisplayConnectionBroken()) {
+        // The second thread must neither store too nor end the process under the first.
+        static std::atomic_flag ending;
+        if (ending.test_and_set()) {
+            for (;;) ::pause();
+        }
+        displayLost();
+        std::fflush(nullptr);
+        status = 0;
+    }
+    for (;;) ::syscall(SYS_exit_group, status);
+}

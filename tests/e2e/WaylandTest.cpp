@@ -91,7 +91,7 @@ TEST(Wayland, OnSwayWaybarsTrayShowsTheLiveTraceItsActivateBringsTheWindowBackAn
 }
 
 // That the user is told only once is the unit tests'.
-TEST(Wayland, OnWestonTheWindowDrawsAndDragsAndWithoutATrayStaysSayingSo)
+TEST(Wayland, OnWestonTheWindowDrawsAndDragsWithoutATrayStaysSayingSoAndALostCompositorEndsItWithStatusZero)
 {
     XServer x;
     // weston with its desktop shell and no tray, 600 x 440 at the top left of
@@ -126,8 +126,11 @@ TEST(Wayland, OnWestonTheWindowDrawsAndDragsAndWithoutATrayStaysSayingSo)
     x.Drag(before.center(), QPoint(60, 40));
     EXPECT_TRUE(WaitFor([&] { return caption() == before.translated(60, 40); }, 10s));
     EXPECT_GT(Find(x.Screenshot(), desktop, kWindowTrace).pixels, 20) << "the window stays";
-    EXPECT_EQ(kelvo.process().Stop(SIGTERM), 0) << kelvo.Log();
     EXPECT_EQ(kelvo.Log(), "") << "nothing to say about placing the window";
+    // A logout: the compositor goes, and a first run's interval is stored.
+    weston.Stop(SIGKILL);
+    EXPECT_EQ(kelvo.process().WaitExit(10s), std::optional<int>(0)) << kelvo.Log();
+    EXPECT_NE(ReadFile(kelvo.ConfigHome() / "kelvo" / "user.reg").find("\"Frequency\"=dword:00000096"), std::string::npos);
 }
 
 }  // namespace

@@ -8,6 +8,10 @@
 #if KELVO_HAVE_XCB
 #include <xcb/xcb.h>
 #endif
+#if KELVO_HAVE_WAYLAND
+#include <qpa/qplatformnativeinterface.h>
+#include <wayland-client-core.h>
+#endif
 
 namespace user {
 
@@ -28,12 +32,44 @@ void WakeMessagePump()
     if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance(app->thread())) dispatcher->wakeUp();
 }
 
+namespace {
+
+struct DisplayConnection {
+#if KELVO_HAVE_XCB
+    xcb_connection_t* x11 = nullptr;
+#endif
+#if KELVO_HAVE_WAYLAND
+    wl_display* wayland = nullptr;
+#endif
+};
+
+DisplayConnection CurrentConnection()
+{
+    DisplayConnection connection;
+    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    if (!app) return connection;
+#if KELVO_HAVE_XCB
+    if (auto* x11 = app->nativeInterface<QNativeInterface::QX11Application>()) connection.x11 = x11->connection();
+#endif
+#if KELVO_HAVE_WAYLAND
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+        if (QPlatformNativeInterface* native = QGuiApplication::platformNativeInterface())
+            connection.wayland = static_cast<wl_display*>(native->nativeResourceForIntegration("wl_display"));
+    }
+#endif
+    return connection;
+}
+
+}  // namespace
+
 bool DisplayConnectionBroken()
 {
+    [[maybe_unused]] static const DisplayConnection connection = CurrentConnection();
 #if KELVO_HAVE_XCB
-    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
-    auto* x11 = app ? app->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (x11 && x11->connection()) return xcb_connection_has_error(x11->connection()) != 0;
+    if (connection.x11) return xcb_connection_has_error(connection.x11) != 0;
+#endif
+#if KELVO_HAVE_WAYLAND
+    if (connection.wayland) return wl_display_get_error(connection.wayland) != 0;
 #endif
     return false;
 }

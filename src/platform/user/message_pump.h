@@ -11,7 +11,9 @@ void WaitAndDoEvents();
 // Callable from any thread.
 void WakeMessagePump();
 // Whether the connection to the display server has broken (the server went
-// away, as at a logout); false without one.
+// away, as at a logout); false without one. The first call, made on the
+// user-interface thread once the application object exists, looks the
+// connection up; later calls may come from any thread.
 bool DisplayConnectionBroken();
 
 }  // namespace user
