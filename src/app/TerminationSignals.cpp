@@ -38,6 +38,8 @@ void OnSignal(int)
     [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
 }
 
+void OnBrokenPipe(int) {}
+
 }  // namespace
 
 void InstallTerminationSignals()
@@ -48,6 +50,11 @@ void InstallTerminationSignals()
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
+    // A display server that goes first (a logout) must show up as a broken
+    // connection, not end the applet from inside a write to its socket. A
+    // handler rather than SIG_IGN: programs the applet starts get the default.
+    action.sa_handler = OnBrokenPipe;
+    sigaction(SIGPIPE, &action, nullptr);
 }
 
 bool TerminationRequested()

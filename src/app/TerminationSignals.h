@@ -1,4 +1,5 @@
-// SIGTERM, SIGINT and SIGHUP end the applet whatever is open.
+// SIGTERM, SIGINT and SIGHUP end the applet whatever is open; a broken pipe
+// does not.
 #pragma once
 
 #include <functional>

@@ -21,10 +21,12 @@ TEST(TrayAndMenus, TheTraceIsLiveUnderMenusAndBoxesASecondStartHandsOverAndAnInt
     const auto player = sound.Play(Tone(437, 0.8, 120));  // not 440 Hz, whose 150 ms frames all look alike
     auto trayer = Trayer(x);  // up first: Kelvo started before it would stay in its window
     // The desktop's opener (xdg-open) is a browser that notes the files it
-    // holds and stays open until the test ends, as a real one may after Kelvo.
+    // holds and whether a broken pipe ends it, and stays open until the test
+    // ends, as a real one may after Kelvo.
     TempDir browser;
     const std::filesystem::path fds = browser.path() / "fds", opener = browser.path() / "xdg-open";
-    std::ofstream(opener) << "#!/bin/sh\nls -l /proc/$$/fd >" << fds << "\nexec tail -f /dev/null --pid=" << ::getpid();
+    std::ofstream(opener) << "#!/bin/sh\nls -l /proc/$$/fd >" << fds << "\nsh -c 'kill -PIPE $$'; echo pipe $? >>" << fds
+                          << "\nexec tail -f /dev/null --pid=" << ::getpid();
     std::filesystem::permissions(opener, std::filesystem::perms::owner_all);
     Desktop desktop = x.ForClients();
     desktop.environment["PATH"] = browser.path().string() + ":" + std::getenv("PATH");
@@ -82,9 +84,10 @@ TEST(TrayAndMenus, TheTraceIsLiveUnderMenusAndBoxesASecondStartHandsOverAndAnInt
     // Its address link opens the browser, which gets nothing of Kelvo's: not
     // the one-instance lock, its socket or the record stream.
     x.Click(box.topLeft() + QPoint(120, 78), 1);
-    EXPECT_TRUE(WaitFor([&] { return !ReadFile(fds).empty(); }, 10s)) << kelvo.Log();
+    EXPECT_TRUE(WaitFor([&] { return ReadFile(fds).find("pipe ") != std::string::npos; }, 10s)) << kelvo.Log();
     for (const char* held : {"socket:", ".lock", "memfd:", "pulse"})
         EXPECT_EQ(ReadFile(fds).find(held), std::string::npos) << held << " in the browser:\n" << ReadFile(fds);
+    EXPECT_NE(ReadFile(fds).find("pipe 141"), std::string::npos) << "a broken pipe ends the browser as usual:\n" << ReadFile(fds);
     x.Xdotool({"windowfocus", "--sync", dialog, "key", "Return"});
     EXPECT_TRUE(WaitFor([&] { return x.WindowsNamed("Kelvo").empty(); }, 10s)) << "Return closes it";
 
