@@ -155,7 +155,7 @@ std::unique_ptr<Process> SoundServer::Play(const std::vector<std::uint8_t>& samp
     std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(samples.data()),
                                                 static_cast<std::streamsize>(samples.size()));
     return std::make_unique<Process>(
-        std::vector<std::string>{"pacat", "--playback", "--raw", "--format=u8", "--rate=8000", "--channels=1",
+        std::vector<std::string>{"pacat", "--playback", "--latency-msec=30", "--raw", "--format=u8", "--rate=8000", "--channels=1",
                                  "--device=" + sink, file.string()},
         ClientEnvironment());
 }

@@ -83,7 +83,9 @@ public:
     int pid() const { return server_ ? server_->pid() : -1; }  // to stop and continue it
     Environment ClientEnvironment() const { return {{"PULSE_SERVER", ServerAddress()}, {"PULSE_SOURCE", "kelvo_test.monitor"}}; }
     // Plays unsigned 8-bit mono 8000 Hz samples into `sink`, for as long as
-    // the returned process lives.
+    // the returned process lives, at 30 ms as a live player asks: a player
+    // that asks for nothing gets 2 s, and the null sink then renders its
+    // monitor in lumps that cost Kelvo a frame a second now and then.
     std::unique_ptr<Process> Play(const std::vector<std::uint8_t>& samples, const std::string& sink = "kelvo_test");
     // pactl with `arguments`, against this server.
     CommandResult Pactl(std::vector<std::string> arguments) const;
