@@ -37,13 +37,16 @@ void frmMain::Timer_Timer()
 void frmMain::StartTick()
 {
     pacer_.TickStarted();
+    // While the tick waits for its sound a beat could only be noted: the
+    // tick's end looks back at the beats instead of being woken for one.
+    Timer->Hold();
     work_.Start();
     bool recording = false;
     try {
         kelvo::OwnWork::Part part(work_);
         recording = RecordTick();
     } catch (...) {
-        pacer_.TickFinished();
+        FinishTick();
         throw;
     }
     if (!recording) EndTick();
@@ -76,7 +79,7 @@ void frmMain::BlockArrived()
             kelvo::OwnWork::Part part(work_);
             DrawTick();
         } catch (...) {
-            pacer_.TickFinished();
+            FinishTick();
             throw;
         }
         EndTick();
@@ -106,7 +109,14 @@ void frmMain::EndTick()
     if (unloaded_) return;
     if (kelvo::TickPacer::Late(work_.Elapsed(), Timer->Interval()))
         Timer->SetInterval(kelvo::TickPacer::Lengthened(Timer->Interval()));
-    if (pacer_.TickFinished()) StartTick();
+    if (FinishTick()) StartTick();
+}
+
+// True when the next tick is due at once.
+bool frmMain::FinishTick()
+{
+    const bool beat = Timer->Release();
+    return pacer_.TickFinished() || beat;
 }
 
 // Opening runs beside the event loop; the ticks that follow ask how it went.

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QTimer>
 
+#include <chrono>
 #include <cstdint>
 
 class TimerControl : public QObject {
@@ -19,9 +20,15 @@ public:
     // Takes effect at once; a running timer counts the new interval from now.
     void SetInterval(std::int32_t interval);
     bool Enabled() const { return enabled_; }
-    // Milliseconds until the next event; -1 while stopped.
-    int RemainingTime() const { return timer_.remainingTime(); }
+    // Milliseconds until the next beat; -1 while stopped.
+    int RemainingTime() const;
     void SetEnabled(bool enabled);
+
+    // While held the timer raises no event, so that a beat its owner could
+    // only note does not wake the process; Release says whether a beat fell
+    // in the held time. The beat itself goes on unmoved.
+    void Hold();
+    bool Release();
 
     QString Tag;
 
@@ -29,9 +36,18 @@ signals:
     void Timer();
 
 private:
-    void Apply();
+    using Clock = std::chrono::steady_clock;
 
-    QTimer timer_;
+    bool Running() const { return enabled_ && interval_ > 0; }
+    // Whole intervals from the beat's start to `t`.
+    std::int64_t Beats(Clock::time_point t) const;
+    void Apply();
+    void Arm();
+    void Fire();
+
+    QTimer timer_;  // one shot, armed for the next beat
     std::int32_t interval_;
     bool enabled_ = false;
+    bool held_ = false;
+    Clock::time_point beatStart_, heldSince_;
 };

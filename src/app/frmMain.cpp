@@ -195,7 +195,7 @@ void frmMain::Form_Unload()
     }
     // The recording in flight went with the device.
     recordingLength_ = 0;
-    pacer_.TickFinished();
+    FinishTick();
     trayWatch_.reset();
     StopWaitingForTray();
     if (mnuShowHide->text() == QLatin1String("Show")) kelvo::TrayDelete(picTrayHwnd_, 1);

@@ -106,6 +106,7 @@ private:
     void BlockArrived();
     void DrawTick();
     void EndTick();
+    bool FinishTick();
     bool ReopenRecorder();
     void RenderWindowFrame(std::span<const std::uint8_t> samples);
     void SetUpDirectDraw();

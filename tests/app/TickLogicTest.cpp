@@ -2,6 +2,10 @@
 #include "app/CommandLine.h"
 #include "app/SampleMapping.h"
 #include "app/TickPacer.h"
+#include "app/TimerControl.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
 
 #include <gtest/gtest.h>
 
@@ -37,6 +41,39 @@ TEST(TickPacer, OnlyOwnWorkLongerThanTheIntervalIsLateAndOwnWorkIsTheProcessorTi
         EXPECT_GE(work.Elapsed(), part);
         EXPECT_LT(work.Elapsed(), part + milliseconds(15));
     }
+}
+
+// A tick holds the frame timer: no event wakes the applet while the tick
+// waits for its sound, and the release tells whether a beat fell meanwhile.
+// The beat goes on where it was, held or not.
+TEST(TimerControl, AHeldTimerRaisesNoEventItsReleaseTellsOfAMissedBeatAndTheBeatStaysPut)
+{
+    TimerControl timer(200, nullptr);
+    int events = 0;
+    QObject::connect(&timer, &TimerControl::Timer, [&] { ++events; });
+    QElapsedTimer clock;
+    const auto runUntil = [&](qint64 ms) {
+        while (clock.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
+    };
+    timer.SetEnabled(true);
+    clock.start();
+    timer.Hold();
+    EXPECT_FALSE(timer.Release()) << "no beat yet";
+    timer.Hold();
+    runUntil(450);  // two beats pass
+    EXPECT_EQ(events, 0);
+    EXPECT_TRUE(timer.Release());
+    // The next beat is the third, at 600 ms, not an interval after the release.
+    const qint64 released = clock.elapsed();
+    EXPECT_LE(timer.RemainingTime(), 600 - released + 1);
+    EXPECT_GT(timer.RemainingTime(), 40);
+    runUntil(650);
+    EXPECT_EQ(events, 1);
+    EXPECT_FALSE(timer.Release()) << "not held";
+    timer.SetEnabled(false);
+    timer.Hold();
+    runUntil(1000);
+    EXPECT_FALSE(timer.Release()) << "stopped";
 }
 
 TEST(SampleMapping, ColumnsSampleTheBlockEvenlyAndStayInside)
