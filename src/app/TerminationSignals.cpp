@@ -74,12 +74,20 @@ void OnTerminationSignal(QObject* context, std::function<void()> terminate)
     });
 }
 
-void OnDisplayLost(std::function<void()> lost)
+DisplayLostWatch OnDisplayLost(std::function<void()> lost)
 {
-    if (!displayLost) std::atexit(EndOnLostDisplay);
+    static const bool registered = std::atexit(EndOnLostDisplay) == 0;
     user::DisplayConnectionBroken();  // looks the connection up while on this thread
-    displayLost = std::move(lost);
+    if (registered) displayLost = std::move(lost);
     ownProcess = ::getpid();
+    return {};
+}
+
+// An ordinary exit, once the application is gone, must not look at its freed
+// display connection.
+DisplayLostWatch::~DisplayLostWatch()
+{
+    displayLost = nullptr;
 }
 
 }  // namespace kelvo

@@ -22,7 +22,15 @@ void OnTerminationSignal(QObject* context, std::function<void()> terminate);
 // The toolkit ends the process itself, with status 1, when its display
 // connection breaks (a logout; X11 or Wayland): `lost` runs then, and the applet ends with
 // status 0. Set once start-up is over, so that what `lost` uses has been made
-// by then and is not yet destroyed by the exit handlers when it runs.
-void OnDisplayLost(std::function<void()> lost);
+// by then; it holds until the returned watch goes, which must be before what
+// `lost` uses and the application object do.
+class DisplayLostWatch {
+public:
+    DisplayLostWatch() = default;
+    DisplayLostWatch(const DisplayLostWatch&) = delete;
+    DisplayLostWatch& operator=(const DisplayLostWatch&) = delete;
+    ~DisplayLostWatch();
+};
+[[nodiscard]] DisplayLostWatch OnDisplayLost(std::function<void()> lost);
 
 }  // namespace kelvo

@@ -69,7 +69,7 @@ int main(int argc, char* argv[])
     });
 
     if (!form.Form_Load()) return 0;
-    kelvo::OnDisplayLost([&form] { form.DisplayLost(); });
+    const kelvo::DisplayLostWatch displayWatch = kelvo::OnDisplayLost([&form] { form.DisplayLost(); });
     loaded = true;
     if (showWanted) form.BringBack();
     return app.exec();
