@@ -11,6 +11,8 @@
 #if KELVO_HAVE_WAYLAND
 #include <qpa/qplatformnativeinterface.h>
 #include <wayland-client-core.h>
+
+#include <dlfcn.h>
 #endif
 
 namespace user {
@@ -40,6 +42,7 @@ struct DisplayConnection {
 #endif
 #if KELVO_HAVE_WAYLAND
     wl_display* wayland = nullptr;
+    int (*waylandError)(wl_display*) = nullptr;
 #endif
 };
 
@@ -55,6 +58,11 @@ DisplayConnection CurrentConnection()
     if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
         if (QPlatformNativeInterface* native = QGuiApplication::platformNativeInterface())
             connection.wayland = static_cast<wl_display*>(native->nativeResourceForIntegration("wl_display"));
+        // Taken from the library the platform plugin loaded, so that the
+        // applet does not load it on X11.
+        if (void* library = dlopen("libwayland-client.so.0", RTLD_LAZY | RTLD_NOLOAD))
+            connection.waylandError = reinterpret_cast<int (*)(wl_display*)>(dlsym(library, "wl_display_get_error"));
+        if (!connection.waylandError) connection.wayland = nullptr;
     }
 #endif
     return connection;
@@ -69,7 +77,7 @@ bool DisplayConnectionBroken()
     if (connection.x11) return xcb_connection_has_error(connection.x11) != 0;
 #endif
 #if KELVO_HAVE_WAYLAND
-    if (connection.wayland) return wl_display_get_error(connection.wayland) != 0;
+    if (connection.wayland) return connection.waylandError(connection.wayland) != 0;
 #endif
     return false;
 }
