@@ -4,11 +4,13 @@
 #include "app/TickPacer.h"
 #include "app/TimerControl.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <thread>
 #include <vector>
 
@@ -52,8 +54,10 @@ TEST(TimerControl, AHeldTimerRaisesNoEventItsReleaseTellsOfAMissedBeatAndTheBeat
     int events = 0;
     QObject::connect(&timer, &TimerControl::Timer, [&] { ++events; });
     QElapsedTimer clock;
-    const auto runUntil = [&](qint64 ms) {
-        while (clock.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
+    const auto runUntil = [&](qint64 ms) {  // runs events until `ms` after the start
+        QEventLoop loop;
+        QTimer::singleShot(std::max<qint64>(0, ms - clock.elapsed()), Qt::PreciseTimer, &loop, &QEventLoop::quit);
+        loop.exec();
     };
     timer.SetEnabled(true);
     clock.start();
