@@ -34,6 +34,7 @@
 # it runs as a throw-away user).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source tools/lib/xvfb.sh
 root=$PWD
 
 seconds=20 rounds=2 runs=5 parts=memory,start,fps busy=n build=y server=pulseaudio player_latency=
@@ -90,11 +91,8 @@ cleanup() {
 trap cleanup EXIT INT TERM
 
 # The world: a virtual X server with trayer, a sound server playing a tone.
-exec 3>"$work/display"
-Xvfb -displayfd 3 -noreset -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
-exec 3>&-
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=:$(cat "$work/display")
+start_xvfb "$work/display"
+export DISPLAY=$xvfb_display
 trayer --edge top --align left --widthtype request --height 24 --SetDockType false >/dev/null 2>&1 & pids+=($!)
 mkdir -p "$work/pulse-rt" "$work/kelvo-rt"; chmod 700 "$work/pulse-rt" "$work/kelvo-rt"
 # In a session of its own: the server's CPU is that of the session's threads.

@@ -17,6 +17,7 @@
 # on with the others.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source tools/lib/xvfb.sh
 
 minutes=60 interval=15 every=60 displays=window,directdraw,xembed,sni build=build
 while [ $# -gt 0 ]; do
@@ -45,12 +46,8 @@ trap cleanup EXIT INT TERM
 
 # start_x NAME: a virtual X server; sets x_NAME to its display.
 start_x() {
-  exec 3>"$work/$1.display"
-  Xvfb -displayfd 3 -noreset -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
-  exec 3>&-
-  for _ in $(seq 100); do [ -s "$work/$1.display" ] && break; sleep 0.1; done
-  [ -s "$work/$1.display" ] || { echo "soak: Xvfb did not start" >&2; exit 1; }
-  printf -v "x_$1" ':%s' "$(cat "$work/$1.display")"
+  start_xvfb "$work/$1.display"
+  printf -v "x_$1" '%s' "$xvfb_display"
 }
 
 start_x plain

@@ -9,6 +9,7 @@
 # every change and how many seconds fell below 1000 / interval - 2.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source tools/lib/xvfb.sh
 build=build server=pulseaudio latency=30 switches=12
 while [ $# -gt 0 ]; do
   case $1 in
@@ -28,11 +29,8 @@ cleanup() {
 }
 trap cleanup EXIT INT TERM
 
-exec 3>"$work/display"
-Xvfb -displayfd 3 -noreset -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
-exec 3>&-
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=:$(cat "$work/display")
+start_xvfb "$work/display"
+export DISPLAY=$xvfb_display
 mkdir -p "$work/rt" "$work/config"; chmod 700 "$work/rt"
 export PULSE_SERVER=unix:$work/rt/pulse/native XDG_CONFIG_HOME=$work/config
 unset PULSE_SOURCE

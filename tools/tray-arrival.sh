@@ -10,6 +10,7 @@
 # to a second tray. Prints one line per arrival and the median.
 set -uo pipefail
 cd "$(dirname "$0")/.."
+source tools/lib/xvfb.sh
 mode=${1:-}
 runs=${2:-5}
 case "$mode" in xembed|sni) ;; *) sed -n '2,10p' "$0"; exit 1 ;; esac
@@ -20,9 +21,8 @@ cleanup() { [ -n "$tray" ] && kill "$tray" 2>/dev/null; for p in "${pids[@]}"; d
 trap cleanup EXIT INT TERM
 now() { date +%s%N; }
 
-Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 & pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
-export DISPLAY=:$(cat "$work/display")
+start_xvfb "$work/display"
+export DISPLAY=$xvfb_display
 mkdir -p "$work/pulse-rt" "$work/kelvo-rt" "$work/config"; chmod 700 "$work/kelvo-rt"
 export XDG_CONFIG_HOME=$work/config NO_AT_BRIDGE=1
 XDG_RUNTIME_DIR=$work/pulse-rt pulseaudio -n --daemonize=no --exit-idle-time=-1 \
