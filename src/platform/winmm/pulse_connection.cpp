@@ -9,6 +9,18 @@ void Log(const char* call, const char* detail)
     std::fprintf(stderr, "kelvo: sound: %s failed: %s\n", call, detail);
 }
 
+pa_context* NewContext(pa_mainloop_api* api)
+{
+    // A few kB/s of sound come as well through the socket: a shared
+    // memory pool would only add its touched pages (~230 kB) to ours.
+    pa_proplist* props = pa_proplist_new();
+    if (!props) return nullptr;
+    pa_proplist_sets(props, PA_PROP_CONTEXT_FORCE_DISABLE_SHM, "1");
+    pa_context* context = pa_context_new_with_proplist(api, "Kelvo", props);
+    pa_proplist_free(props);
+    return context;
+}
+
 Connection::~Connection()
 {
     if (!loop_) return;
@@ -25,13 +37,7 @@ bool Connection::Connect()
 {
     loop_ = pa_threaded_mainloop_new();
     if (!loop_) return Log("pa_threaded_mainloop_new", "out of memory"), false;
-    // A few kB/s of sound come as well through the socket: a shared
-    // memory pool would only add its touched pages (~230 kB) to ours.
-    pa_proplist* props = pa_proplist_new();
-    if (!props) return Log("pa_proplist_new", "out of memory"), false;
-    pa_proplist_sets(props, PA_PROP_CONTEXT_FORCE_DISABLE_SHM, "1");
-    context_ = pa_context_new_with_proplist(pa_threaded_mainloop_get_api(loop_), "Kelvo", props);
-    pa_proplist_free(props);
+    context_ = NewContext(pa_threaded_mainloop_get_api(loop_));
     if (!context_) return Log("pa_context_new", "out of memory"), false;
     pa_context_set_state_callback(context_, &Connection::OnContextState, this);
     if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {

@@ -12,6 +12,9 @@ inline constexpr pa_usec_t kConnectTimeout = 3 * PA_USEC_PER_SEC;
 
 void Log(const char* call, const char* detail);
 
+// A context of Kelvo's on `api`, not yet connected; nullptr when out of memory.
+pa_context* NewContext(pa_mainloop_api* api);
+
 // A main loop with a connected context. Every method that touches libpulse
 // expects the loop's lock to be held, as the threaded main loop requires.
 class Connection {

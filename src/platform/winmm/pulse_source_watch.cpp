@@ -2,6 +2,7 @@
 // new defaults, on a connection of its own that subscribes to them and
 // comes back when the server does.
 #include "winmm/capture_driver.h"
+#include "winmm/pulse_connection.h"
 
 #include <pulse/pulseaudio.h>
 
@@ -44,9 +45,7 @@ private:
 
     void Connect()
     {
-        const std::unique_ptr<pa_proplist, decltype(&pa_proplist_free)> properties(pa_proplist_new(), &pa_proplist_free);
-        pa_proplist_sets(properties.get(), PA_PROP_CONTEXT_FORCE_DISABLE_SHM, "1");
-        context_ = pa_context_new_with_proplist(Api(), "Kelvo", properties.get());
+        context_ = pulse::NewContext(Api());
         if (!context_) return RetryLater();
         pa_context_set_state_callback(context_, &PulseSourceWatch::OnState, this);
         pa_context_set_subscribe_callback(context_, &PulseSourceWatch::OnEvent, this);
