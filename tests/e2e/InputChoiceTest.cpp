@@ -19,6 +19,9 @@ struct TwoSinks {
         LoadTone();
         sound.Pactl({"set-default-sink", "kelvo_test"});
         sound.Pactl({"set-default-source", "kelvo_test.monitor"});
+        // A null sink nobody plays into renders two seconds at a time: a
+        // stream that joins its monitor waits for the next of them.
+        silence = sound.Play(Tone(437, 0, 120), "kelvo_test");
     }
     // The tone's sink, and the tone playing into it.
     void LoadTone()
@@ -40,6 +43,7 @@ struct TwoSinks {
     SoundServer sound;
     std::string module;
     std::unique_ptr<Process> player;
+    std::unique_ptr<Process> silence;
 };
 
 const auto kFlat = [](const Found& t) { return t.pixels > 100 && t.box.height() == 1; };
@@ -92,7 +96,7 @@ TEST(InputChoice, TheMenuChoiceSwitchesTheTraceFallsBackAndComesBack)
 {
     XServer x;
     TwoSinks sinks(SoundServer::Kind::PulseAudio);
-    Kelvo kelvo(x.ForClients(), sinks.Client());
+    Kelvo kelvo(x.ForClients(), sinks.Client(), {"/debug"});
     ASSERT_TRUE(kelvo.WaitForTrace(kFlat)) << "the silent default input" << kelvo.Log();
     const auto before = Recordings(sinks.sound);
     ChooseInput(x, kelvo, kToneMonitor);
@@ -101,9 +105,15 @@ TEST(InputChoice, TheMenuChoiceSwitchesTheTraceFallsBackAndComesBack)
     sinks.UnloadTone();
     EXPECT_TRUE(kelvo.WaitForTrace(kFlat)) << kelvo.Log();
     EXPECT_EQ(QString::fromStdString(kelvo.Log()).count(kFallback), 1) << kelvo.Log();
+    const std::size_t seen = FrameReports(kelvo.Log()).size();
     sinks.LoadTone();
     EXPECT_TRUE(kelvo.WaitForTrace(kSpans)) << "back to the stored choice" << kelvo.Log();
     EXPECT_EQ(QString::fromStdString(kelvo.Log()).count(kFallback), 1) << kelvo.Log();
+    // A sink loaded just now brings its first sound late; the stand-in's
+    // frames go on meanwhile (at 150 ms, at least 1000 / 150 - 2 a second).
+    std::vector<Report> reports;
+    ASSERT_TRUE(WaitFor([&] { return (reports = FrameReports(kelvo.Log())).size() >= seen + 3; }, 10s));
+    for (std::size_t i = seen; i < seen + 3; ++i) EXPECT_GE(reports[i].frames, 5) << "second " << i << kelvo.Log();
 }
 
 // Each switch of the trace is a frame drawn after it: the trace is live.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace winmm::pulse {
 namespace {
@@ -32,6 +33,7 @@ PulseStream::~PulseStream()
             pa_context_set_state_callback(connection_.context(), nullptr, nullptr);
             pa_context_set_subscribe_callback(connection_.context(), nullptr, nullptr);
         }
+        DropIncoming();
         DropStream();
     }
     // ~Connection stops the loop thread: no callback runs after this.
@@ -96,7 +98,10 @@ void PulseStream::BufferLengthHint(std::size_t length)
     chunk_ = chunk;
     hinted_ = length;
     pa_buffer_attr attr = Attributes(chunk_);
-    if (pa_operation* op = pa_stream_set_buffer_attr(stream_, &attr, nullptr, nullptr)) pa_operation_unref(op);
+    for (pa_stream* s : {stream_, incoming_.stream}) {
+        if (!s || pa_stream_get_state(s) != PA_STREAM_READY) continue;
+        if (pa_operation* op = pa_stream_set_buffer_attr(s, &attr, nullptr, nullptr)) pa_operation_unref(op);
+    }
 }
 
 void PulseStream::Retarget(const std::string& choice)
@@ -139,17 +144,26 @@ void PulseStream::MoveTo(const SourceList& list)
 {
     if (closing_) return;
     const ResolvedChoice resolved = ResolveChoice(list, target_.choice);
+    const bool cameBack = missing_ && !resolved.missing;
     TellMissing(resolved.missing);
     if (resolved.source.empty()) {
         if (!stream_) Failed();
         return;
     }
     const bool followsDefault = FollowsDefault(list, resolved);
-    if (stream_ && resolved.source == source_ && pinned_ != followsDefault) return;
-    const bool toDefault = resolved.source == list.defaultSource;
-    if (stream_ && pa_stream_get_state(stream_) == PA_STREAM_READY && Move(resolved.source, toDefault, followsDefault)) {
-        return;
+    if (incoming_.stream) {
+        if (resolved.source == incoming_.source) return;
+        DropIncoming();
     }
+    // The server carries a stream whose source goes to its default, and
+    // back when the source returns, before that source's sound starts: the
+    // stand-in is a stream of its own.
+    const bool rescued = resolved.missing && stream_ && resolved.source == source_ && pinned_;
+    if (stream_ && resolved.source == source_ && pinned_ != followsDefault && !rescued) return;
+    const bool ready = stream_ && pa_stream_get_state(stream_) == PA_STREAM_READY;
+    if (ready && (cameBack || rescued) && Replace(resolved.source, followsDefault)) return;
+    const bool toDefault = resolved.source == list.defaultSource;
+    if (ready && Move(resolved.source, toDefault, followsDefault)) return;
     DropStream();
     if (!Connect(resolved.source, followsDefault)) Failed();
 }
@@ -205,42 +219,91 @@ void PulseStream::TellMissing(bool missing)
 // the server may carry it along when its default changes.
 bool PulseStream::Connect(const std::string& source, bool followsDefault)
 {
-    // Sound settings show the installed icon beside the stream.
-    const std::unique_ptr<pa_proplist, decltype(&pa_proplist_free)> properties(pa_proplist_new(), &pa_proplist_free);
-    pa_proplist_sets(properties.get(), PA_PROP_APPLICATION_ICON_NAME, "kelvo");
-    stream_ = pa_stream_new_with_proplist(connection_.context(), "Kelvo", &spec_, nullptr, properties.get());
-    if (!stream_) {
-        Log("pa_stream_new", pa_strerror(pa_context_errno(connection_.context())));
-        return false;
-    }
+    stream_ = OpenStream(source, followsDefault, wantCorked_);
+    if (!stream_) return false;
+    Adopt(source, followsDefault, wantCorked_);
+    return true;
+}
+
+void PulseStream::Adopt(const std::string& source, bool followsDefault, bool corked)
+{
     source_ = source;
     openedOn_ = followsDefault ? "" : source;
     pinned_ = !followsDefault;
-    corked_ = wantCorked_;
-    pa_stream_set_state_callback(stream_, &PulseStream::OnStreamState, this);
-    pa_stream_set_read_callback(stream_, &PulseStream::OnRead, this);
-    pa_stream_set_moved_callback(stream_, &PulseStream::OnServerMoved, this);
-    pa_buffer_attr attr = Attributes(chunk_);
-    const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY |
-                                                      (corked_ ? PA_STREAM_START_CORKED : 0));
-    if (pa_stream_connect_record(stream_, followsDefault ? "@DEFAULT_SOURCE@" : source.c_str(), &attr, flags) < 0) {
-        Log("pa_stream_connect_record", pa_strerror(pa_context_errno(connection_.context())));
-        DropStream();
-        return false;
+    corked_ = corked;
+}
+
+// A new record stream with our callbacks, on its way to the server;
+// nullptr when it could not be asked for.
+pa_stream* PulseStream::OpenStream(const std::string& source, bool followsDefault, bool corked)
+{
+    // Sound settings show the installed icon beside the stream.
+    const std::unique_ptr<pa_proplist, decltype(&pa_proplist_free)> properties(pa_proplist_new(), &pa_proplist_free);
+    pa_proplist_sets(properties.get(), PA_PROP_APPLICATION_ICON_NAME, "kelvo");
+    pa_stream* s = pa_stream_new_with_proplist(connection_.context(), "Kelvo", &spec_, nullptr, properties.get());
+    if (!s) {
+        Log("pa_stream_new", pa_strerror(pa_context_errno(connection_.context())));
+        return nullptr;
     }
-    return true;
+    pa_stream_set_state_callback(s, &PulseStream::OnStreamState, this);
+    pa_stream_set_read_callback(s, &PulseStream::OnRead, this);
+    pa_stream_set_moved_callback(s, &PulseStream::OnServerMoved, this);
+    pa_buffer_attr attr = Attributes(chunk_);
+    const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | (corked ? PA_STREAM_START_CORKED : 0));
+    if (pa_stream_connect_record(s, followsDefault ? "@DEFAULT_SOURCE@" : source.c_str(), &attr, flags) < 0) {
+        Log("pa_stream_connect_record", pa_strerror(pa_context_errno(connection_.context())));
+        Release(s);
+        return nullptr;
+    }
+    return s;
+}
+
+void PulseStream::Release(pa_stream* s)
+{
+    if (!s) return;
+    pa_stream_set_read_callback(s, nullptr, nullptr);
+    pa_stream_set_state_callback(s, nullptr, nullptr);
+    pa_stream_set_moved_callback(s, nullptr, nullptr);
+    pa_stream_disconnect(s);
+    pa_stream_unref(s);
 }
 
 void PulseStream::DropStream()
 {
     ForgetMove();
-    if (!stream_) return;
-    pa_stream_set_read_callback(stream_, nullptr, nullptr);
-    pa_stream_set_state_callback(stream_, nullptr, nullptr);
-    pa_stream_set_moved_callback(stream_, nullptr, nullptr);
-    pa_stream_disconnect(stream_);
-    pa_stream_unref(stream_);
-    stream_ = nullptr;
+    Release(std::exchange(stream_, nullptr));
+}
+
+// A stream that takes over when its first sound comes, or when the time is
+// up: a source that comes back may start late (a sink loaded just now
+// renders its first block up to two seconds on), and until then the stream
+// there is keeps the trace live.
+bool PulseStream::Replace(const std::string& source, bool followsDefault)
+{
+    pa_stream* s = OpenStream(source, followsDefault, wantCorked_);
+    if (!s) return false;
+    incoming_ = {s, source, followsDefault, wantCorked_,
+                 pa_context_rttime_new(connection_.context(), pa_rtclock_now() + kConnectTimeout,
+                                       &PulseStream::OnIncomingDue, this)};
+    return true;
+}
+
+void PulseStream::TakeIncoming()
+{
+    const Incoming incoming = std::exchange(incoming_, {});
+    if (incoming.deadline) pa_threaded_mainloop_get_api(connection_.loop())->time_free(incoming.deadline);
+    DropStream();
+    stream_ = incoming.stream;
+    Adopt(incoming.source, incoming.followsDefault, incoming.corked);
+    if (pa_stream_get_state(stream_) != PA_STREAM_READY) return;  // its state callback finishes the move
+    Arrived();
+    ApplyCork();
+}
+
+void PulseStream::DropIncoming()
+{
+    if (incoming_.deadline) pa_threaded_mainloop_get_api(connection_.loop())->time_free(incoming_.deadline);
+    Release(std::exchange(incoming_, {}).stream);
 }
 
 // The server hands over a whole buffer at a time, as to any recorder with a
@@ -309,6 +372,14 @@ void PulseStream::OnStreamState(pa_stream* s, void* userdata)
 {
     auto* self = static_cast<PulseStream*>(userdata);
     const pa_stream_state_t state = pa_stream_get_state(s);
+    if (s == self->incoming_.stream) {
+        // The stand-in goes on; the source's own events say what comes next.
+        if (!PA_STREAM_IS_GOOD(state)) {
+            Log("pa_stream_connect_record", pa_strerror(pa_context_errno(self->connection_.context())));
+            self->DropIncoming();
+        }
+        return;
+    }
     if (state == PA_STREAM_READY) self->Arrived();
     if (state == PA_STREAM_READY && self->following_) self->ApplyCork();
     if (!PA_STREAM_IS_GOOD(state)) {
@@ -335,9 +406,15 @@ void PulseStream::OnMoved(pa_context* c, int success, void* userdata)
     if (!self->Connect(self->source_, !self->pinned_)) self->Failed();
 }
 
-void PulseStream::OnServerMoved(pa_stream*, void* userdata)
+void PulseStream::OnServerMoved(pa_stream* s, void* userdata)
 {
-    static_cast<PulseStream*>(userdata)->Arrived();
+    auto* self = static_cast<PulseStream*>(userdata);
+    if (s == self->stream_) self->Arrived();
+}
+
+void PulseStream::OnIncomingDue(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* userdata)
+{
+    static_cast<PulseStream*>(userdata)->TakeIncoming();
 }
 
 // Where the stream records now (the server may have moved it: a new
@@ -364,6 +441,7 @@ void PulseStream::OnServerEvent(pa_context*, pa_subscription_event_type_t, std::
 void PulseStream::OnRead(pa_stream* s, std::size_t, void* userdata)
 {
     auto* self = static_cast<PulseStream*>(userdata);
+    if (s == self->incoming_.stream) self->TakeIncoming();
     const void* data = nullptr;
     std::size_t length = 0;
     while (pa_stream_readable_size(s) > 0) {

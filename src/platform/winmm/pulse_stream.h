@@ -51,7 +51,13 @@ private:
     void ForgetMove();
     void TellMissing(bool missing);
     bool Connect(const std::string& source, bool followsDefault);
+    void Adopt(const std::string& source, bool followsDefault, bool corked);
+    pa_stream* OpenStream(const std::string& source, bool followsDefault, bool corked);
+    static void Release(pa_stream* s);
     void DropStream();
+    bool Replace(const std::string& source, bool followsDefault);
+    void TakeIncoming();
+    void DropIncoming();
     std::size_t ChunkFor(std::size_t bufferLength) const;
     static pa_buffer_attr Attributes(std::size_t chunk);
     bool Cork(bool cork);
@@ -66,6 +72,16 @@ private:
     static void OnContextState(pa_context* c, void* userdata);
     static void OnServerEvent(pa_context*, pa_subscription_event_type_t, std::uint32_t, void* userdata);
     static void OnRead(pa_stream* s, std::size_t, void* userdata);
+    static void OnIncomingDue(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* userdata);
+
+    // A stream on a source that came back, until it takes over from stream_.
+    struct Incoming {
+        pa_stream* stream = nullptr;
+        std::string source;
+        bool followsDefault = false;
+        bool corked = false;
+        pa_time_event* deadline = nullptr;  // when it takes over even with no sound yet
+    };
 
     const WAVEFORMATEX format_;
     CaptureTarget target_;
@@ -76,6 +92,7 @@ private:
     pa_sample_spec spec_{};
     pa_stream* stream_ = nullptr;
     pa_operation* moveOp_ = nullptr;  // our move of stream_, until the server answers
+    Incoming incoming_;
     std::string source_;  // what stream_ records from
     std::string openedOn_;  // the source stream_ was opened on by name; empty: as the default
     bool pinned_ = false;   // the server keeps stream_ on source_ when its default changes
