@@ -18,7 +18,7 @@ constexpr std::chrono::seconds kReopenPause{1};
 }  // namespace
 
 // The event model. No part of a tick runs an event loop: a frame-timer event
-// starts one recording and returns, and the capture thread's wakeup posts
+// starts one recording and returns, and the capture's wakeup posts
 // BlockArrived, which draws the block. Menus, dialogs and message boxes thus
 // run their loops with no tick on the stack; the frame timer keeps firing in
 // them, so the trace stays live and an applied interval counts at once. Each

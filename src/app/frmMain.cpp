@@ -3,6 +3,7 @@
 #include "about/frmAbout.h"
 #include "app/Artwork.h"
 #include "app/CommandLine.h"
+#include "user/sound_loop_host.h"
 #include "app/TerminationSignals.h"
 #include "app/TrayReceiver.h"
 #include "base/EventGuard.h"
@@ -101,9 +102,11 @@ frmMain::frmMain(std::string argumentText, QWidget* parent)
     trayWait_->setSingleShot(true);
     connect(trayWait_, &QTimer::timeout, this, [this] { kelvo::GuardEvent("tray wait", [this] { TrayWaitOver(); }); });
 
-    // From the capture thread: the block is drawn by this window's thread.
+    // The sound is read on this window's thread once its stream starts here;
+    // until then on a thread of its own. The block is drawn here either way.
     winmm::SetWaveInWakeup(
         [this] { QMetaObject::invokeMethod(this, [this] { BlockArrived(); }, Qt::QueuedConnection); });
+    winmm::SetLoopHost(user::MakeQtLoopHost());
     trayWatch_ = std::make_unique<NotificationAreaWatch>(
         [this](bool available) { kelvo::GuardEvent("notification area", [&] { NotificationAreaChanged(available); }); });
 }
@@ -113,6 +116,7 @@ frmMain::~frmMain()
     winmm::waveInWatchSources(nullptr);
     state.oRecorder.reset();  // closes the device while the wakeup is still valid
     winmm::SetWaveInWakeup(nullptr);
+    winmm::SetLoopHost(nullptr);
 }
 
 HWND frmMain::hWnd()

@@ -14,11 +14,13 @@
 
 namespace winmm {
 
-// Receives what a stream captures, on the driver's own thread.
+// Receives what a stream captures, on the thread that runs the driver's
+// loop: a thread of its own, or a loop host's.
 class CaptureSink {
 public:
     virtual ~CaptureSink() = default;
-    virtual void Deliver(const std::uint8_t* data, std::size_t length) = 0;
+    // True when the sound completed a buffer.
+    virtual bool Deliver(const std::uint8_t* data, std::size_t length) = 0;
     // The device went away (server gone, source removed); nothing more comes.
     virtual void Fail() = 0;
 };
@@ -70,8 +72,8 @@ public:
 // open keep the driver they were opened with.
 void SetCaptureDriver(std::shared_ptr<CaptureDriver> driver);
 
-// Called from the capture thread whenever a buffer is marked done, so that a
-// thread waiting in its event loop looks at the buffer again.
+// Called whenever a buffer is marked done (on the thread that reads the
+// sound), so that a thread waiting in its event loop looks at it again.
 void SetWaveInWakeup(std::function<void()> wakeup);
 
 std::shared_ptr<CaptureDriver> MakePulseCaptureDriver();

@@ -1,6 +1,8 @@
 #include "winmm/pulse_connection.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <system_error>
 
 namespace winmm::pulse {
 
@@ -24,27 +26,33 @@ pa_context* NewContext(pa_mainloop_api* api)
 Connection::~Connection()
 {
     if (!loop_) return;
-    pa_threaded_mainloop_stop(loop_);
+    StopThread();
+    wait_.reset();
     if (context_) {
         pa_context_set_state_callback(context_, nullptr, nullptr);
         pa_context_disconnect(context_);
         pa_context_unref(context_);
     }
-    pa_threaded_mainloop_free(loop_);
+    pa_mainloop_free(loop_);
 }
 
 bool Connection::Connect()
 {
-    loop_ = pa_threaded_mainloop_new();
-    if (!loop_) return Log("pa_threaded_mainloop_new", "out of memory"), false;
-    context_ = NewContext(pa_threaded_mainloop_get_api(loop_));
+    loop_ = pa_mainloop_new();
+    if (!loop_) return Log("pa_mainloop_new", "out of memory"), false;
+    pa_mainloop_set_poll_func(loop_, &Connection::Poll, this);
+    context_ = NewContext(pa_mainloop_get_api(loop_));
     if (!context_) return Log("pa_context_new", "out of memory"), false;
     pa_context_set_state_callback(context_, &Connection::OnContextState, this);
     if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
         // No server at all is an ordinary answer, not worth a log line.
         return false;
     }
-    if (pa_threaded_mainloop_start(loop_) < 0) return Log("pa_threaded_mainloop_start", "no thread"), false;
+    try {
+        thread_ = std::thread([this] { Run(); });
+    } catch (const std::system_error&) {
+        return Log("std::thread", "no thread"), false;
+    }
 
     Lock lock(*this);
     const bool ok = WaitUntil([this] {
@@ -52,6 +60,107 @@ bool Connection::Connect()
         return s == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(s);
     });
     return ok && pa_context_get_state(context_) == PA_CONTEXT_READY;
+}
+
+// The loop's own thread: it holds the lock but while it polls.
+void Connection::Run()
+{
+    std::lock_guard lock(mutex_);
+    while (!quit_) {
+        if (pa_mainloop_iterate(loop_, 1, nullptr) < 0) break;
+    }
+}
+
+void Connection::StopThread()
+{
+    if (!thread_.joinable()) return;
+    {
+        std::lock_guard lock(mutex_);  // taken while the thread polls
+        quit_ = true;
+        pa_mainloop_wakeup(loop_);
+    }
+    thread_.join();
+}
+
+void Connection::MoveTo(LoopHost& host)
+{
+    StopThread();
+    std::lock_guard lock(mutex_);
+    polling_ = Polling::Hosted;
+    hostThread_ = std::this_thread::get_id();
+    wait_ = host.Wait([this] { Iterate(); });
+    Iterate();
+}
+
+void Connection::WaitOnce(std::chrono::steady_clock::time_point deadline)
+{
+    std::unique_lock lock(mutex_, std::adopt_lock);
+    if (hostThread_ == std::this_thread::get_id()) {
+        // Nobody else runs this loop: run it here, for the server's events only.
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        polling_ = Polling::Blocking;
+        const long long micros = std::clamp<long long>(left.count(), 0, kConnectTimeout / 1000 * 10) * 1000;
+        if (pa_mainloop_prepare(loop_, static_cast<int>(micros)) >= 0 &&
+            pa_mainloop_poll(loop_) >= 0) {
+            pa_mainloop_dispatch(loop_);
+        }
+        polling_ = Polling::Hosted;
+    } else {
+        Poke();
+        woken_.wait_until(lock, deadline);
+    }
+    lock.release();
+}
+
+// The host woke us: run the loop until nothing is ready, then arm the
+// host's wait with what the last poll asked for.
+void Connection::Iterate()
+{
+    std::lock_guard lock(mutex_);
+    if (!wait_) return;
+    iterating_ = true;
+    yielded_ = false;
+    for (int round = 0; round < 64; ++round) {
+        if (pa_mainloop_prepare(loop_, -1) < 0) break;
+        const int ready = pa_mainloop_poll(loop_);
+        if (ready < 0 || pa_mainloop_dispatch(loop_) < 0) break;
+        if (yielded_ || (ready == 0 && timeoutMs_ != 0)) break;
+    }
+    iterating_ = false;
+    if (yielded_) {
+        // Posted after the block's wakeup, the poke comes after it.
+        wait_->Arm(nullptr, 0, -1);
+        wait_->Poke();
+        return;
+    }
+    wait_->Arm(fds_.data(), fds_.size(), timeoutMs_);
+}
+
+void Connection::Poke()
+{
+    if (!wait_) return;
+    if (iterating_ && hostThread_ == std::this_thread::get_id()) return;  // armed when the round ends
+    wait_->Poke();
+}
+
+int Connection::Poll(pollfd* fds, unsigned long count, int timeout, void* userdata)
+{
+    auto* self = static_cast<Connection*>(userdata);
+    switch (self->polling_) {
+    case Polling::Unlocked: {
+        self->mutex_.unlock();
+        const int ready = ::poll(fds, count, timeout);
+        self->mutex_.lock();
+        return ready;
+    }
+    case Polling::Hosted:
+        self->fds_.assign(fds, fds + count);
+        self->timeoutMs_ = timeout;
+        return ::poll(fds, count, 0);
+    case Polling::Blocking:
+        return ::poll(fds, count, timeout);
+    }
+    return -1;
 }
 
 void Connection::OnContextState(pa_context*, void* userdata)

@@ -25,7 +25,7 @@ PulseStream::~PulseStream()
         std::lock_guard lock(open_->mutex);
         std::erase(open_->streams, this);
     }
-    if (!connection_.loop()) return;
+    if (!connection_.api()) return;
     {
         Connection::Lock lock(connection_);
         closing_ = true;  // an answer still on its way opens nothing new
@@ -291,7 +291,7 @@ bool PulseStream::Replace(const std::string& source, bool followsDefault)
 void PulseStream::TakeIncoming()
 {
     const Incoming incoming = std::exchange(incoming_, {});
-    if (incoming.deadline) pa_threaded_mainloop_get_api(connection_.loop())->time_free(incoming.deadline);
+    if (incoming.deadline) connection_.api()->time_free(incoming.deadline);
     DropStream();
     stream_ = incoming.stream;
     Adopt(incoming.source, incoming.followsDefault, incoming.corked);
@@ -302,7 +302,7 @@ void PulseStream::TakeIncoming()
 
 void PulseStream::DropIncoming()
 {
-    if (incoming_.deadline) pa_threaded_mainloop_get_api(connection_.loop())->time_free(incoming_.deadline);
+    if (incoming_.deadline) connection_.api()->time_free(incoming_.deadline);
     Release(std::exchange(incoming_, {}).stream);
 }
 
@@ -328,7 +328,18 @@ pa_buffer_attr PulseStream::Attributes(std::size_t chunk)
 
 bool PulseStream::Start()
 {
+    if (!hosted_) Host();
     return started_.load(std::memory_order_acquire) || Cork(false);
+}
+
+// Started on a loop host's thread, the stream's connection runs there from
+// now on: a block wakes that thread only.
+void PulseStream::Host()
+{
+    const std::shared_ptr<LoopHost> host = CurrentLoopHost();
+    if (!host || !host->OnHostThread()) return;
+    hosted_ = true;
+    connection_.MoveTo(*host);
 }
 
 // A stream on its way to another source takes the state when it is ready.
@@ -450,24 +461,24 @@ void PulseStream::OnRead(pa_stream* s, std::size_t, void* userdata)
             return;
         }
         if (length == 0) break;
-        if (data) {
-            self->sink_.Deliver(static_cast<const std::uint8_t*>(data), length);
-        } else {
-            self->DeliverSilence(length);  // a hole in the recording
-        }
+        const bool completed = data ? self->sink_.Deliver(static_cast<const std::uint8_t*>(data), length)
+                                    : self->DeliverSilence(length);  // a hole in the recording
+        if (completed) self->connection_.Yield();
         pa_stream_drop(s);
     }
 }
 
-void PulseStream::DeliverSilence(std::size_t length)
+bool PulseStream::DeliverSilence(std::size_t length)
 {
     std::uint8_t block[512];
     std::memset(block, format_.wBitsPerSample == 8 ? 128 : 0, sizeof block);
+    bool completed = false;
     while (length > 0) {
         const std::size_t n = std::min(length, sizeof block);
-        sink_.Deliver(block, n);
+        completed = sink_.Deliver(block, n) || completed;
         length -= n;
     }
+    return completed;
 }
 
 }  // namespace winmm::pulse

@@ -43,6 +43,7 @@ public:
     void Retarget(const std::string& choice) override;
 
 private:
+    void Host();
     void Follow();
     void Requery();
     void MoveTo(const SourceList& list);
@@ -64,7 +65,7 @@ private:
     bool ApplyCork();
     void Failed();
     void Arrived();
-    void DeliverSilence(std::size_t length);
+    bool DeliverSilence(std::size_t length);
 
     static void OnStreamState(pa_stream* s, void* userdata);
     static void OnMoved(pa_context* c, int success, void* userdata);
@@ -104,6 +105,7 @@ private:
     bool missing_ = false;
     bool failed_ = false;
     bool closing_ = false;
+    std::atomic<bool> hosted_{false};
     std::atomic<bool> started_{false};  // uncorked by the last Start, with no failure since
     std::atomic<std::size_t> hinted_{0};  // the buffer length chunk_ was made for
     // Last, so that its loop stops before anything its callbacks use goes.

@@ -52,7 +52,7 @@ public:
     std::unique_ptr<CaptureStream> stream;
     const bool mapped;  // opened on WAVE_MAPPER: moves with the preferred device
 
-    void Deliver(const std::uint8_t* data, std::size_t length) override
+    bool Deliver(const std::uint8_t* data, std::size_t length) override
     {
         bool completed = false;
         {
@@ -61,7 +61,7 @@ public:
                 // Nobody listens: the sound is dropped, and what was carried
                 // over is older than this, so it goes too.
                 carry_.clear();
-                return;
+                return false;
             }
             // A chunk that holds a whole buffer's sound fills the last buffer
             // queued with its newest when that buffer is more than half full:
@@ -84,6 +84,7 @@ public:
             carry_.assign(data + (length - keep), data + length);
         }
         if (completed) WakeWaiter();
+        return completed;
     }
 
     void Fail() override
