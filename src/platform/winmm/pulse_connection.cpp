@@ -82,7 +82,7 @@ void Connection::StopThread()
     thread_.join();
 }
 
-void Connection::MoveTo(LoopHost& host)
+void Connection::RunOn(LoopHost& host)
 {
     StopThread();
     std::lock_guard lock(mutex_);

@@ -42,7 +42,7 @@ public:
     pa_mainloop_api* api() const { return loop_ ? pa_mainloop_get_api(loop_) : nullptr; }
 
     // From the loop's own thread to `host`'s; called there, without the lock.
-    void MoveTo(LoopHost& host);
+    void RunOn(LoopHost& host);
 
     class Lock {
     public:

@@ -328,18 +328,18 @@ pa_buffer_attr PulseStream::Attributes(std::size_t chunk)
 
 bool PulseStream::Start()
 {
-    if (!hosted_) Host();
+    if (!hosted_) RunOnHost();
     return started_.load(std::memory_order_acquire) || Cork(false);
 }
 
 // Started on a loop host's thread, the stream's connection runs there from
 // now on: a block wakes that thread only.
-void PulseStream::Host()
+void PulseStream::RunOnHost()
 {
     const std::shared_ptr<LoopHost> host = CurrentLoopHost();
     if (!host || !host->OnHostThread()) return;
     hosted_ = true;
-    connection_.MoveTo(*host);
+    connection_.RunOn(*host);
 }
 
 // A stream on its way to another source takes the state when it is ready.

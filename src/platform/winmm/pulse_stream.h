@@ -43,7 +43,7 @@ public:
     void Retarget(const std::string& choice) override;
 
 private:
-    void Host();
+    void RunOnHost();
     void Follow();
     void Requery();
     void MoveTo(const SourceList& list);
