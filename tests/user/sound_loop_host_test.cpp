@@ -43,6 +43,9 @@ TEST(SoundLoopHost, WakesOnItsThreadForWhatWasArmedLastOnly)
     EXPECT_EQ(wakesWithin(50), 0u) << "nothing to read";
     ASSERT_EQ(write(fds[1], &byte, 1), 1);
     EXPECT_EQ(wakesWithin(5000), 1u) << "a byte to read";
+    const pollfd quiet{fds[0], 0, 0};
+    wait->Arm(&quiet, 1, -1);
+    EXPECT_EQ(wakesWithin(50), 0u) << "readable, but asked for nothing";
     wait->Arm(nullptr, 0, -1);
     EXPECT_EQ(wakesWithin(50), 0u) << "readable, but no longer armed";
     ASSERT_EQ(read(fds[0], &byte, 1), 1);

@@ -1,6 +1,7 @@
 #include "winmm/pulse_connection.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <system_error>
 
@@ -97,11 +98,10 @@ void Connection::WaitOnce(std::chrono::steady_clock::time_point deadline)
     std::unique_lock lock(mutex_, std::adopt_lock);
     if (hostThread_ == std::this_thread::get_id()) {
         // Nobody else runs this loop: run it here, for the server's events only.
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left = std::chrono::ceil<std::chrono::microseconds>(deadline - std::chrono::steady_clock::now());
+        const auto micros = static_cast<int>(std::clamp<long long>(left.count(), 0, INT_MAX));
         polling_ = Polling::Blocking;
-        const long long micros = std::clamp<long long>(left.count(), 0, kConnectTimeout / 1000 * 10) * 1000;
-        if (pa_mainloop_prepare(loop_, static_cast<int>(micros)) >= 0 &&
-            pa_mainloop_poll(loop_) >= 0) {
+        if (pa_mainloop_prepare(loop_, micros) >= 0 && pa_mainloop_poll(loop_) >= 0) {
             pa_mainloop_dispatch(loop_);
         }
         polling_ = Polling::Hosted;
@@ -112,28 +112,35 @@ void Connection::WaitOnce(std::chrono::steady_clock::time_point deadline)
     lock.release();
 }
 
-// The host woke us: run the loop until nothing is ready, then arm the
-// host's wait with what the last poll asked for.
+// The host woke us: run the loop until a poll finds nothing ready, then arm
+// the host's wait with what that poll asked for. A round with work deferred
+// to it does not poll at all.
 void Connection::Iterate()
 {
     std::lock_guard lock(mutex_);
     if (!wait_) return;
     iterating_ = true;
     yielded_ = false;
-    for (int round = 0; round < 64; ++round) {
-        if (pa_mainloop_prepare(loop_, -1) < 0) break;
-        const int ready = pa_mainloop_poll(loop_);
-        if (ready < 0 || pa_mainloop_dispatch(loop_) < 0) break;
-        if (yielded_ || (ready == 0 && timeoutMs_ != 0)) break;
+    bool idle = false;
+    bool failed = false;
+    for (int round = 0; round < 64 && !idle && !yielded_ && !failed; ++round) {
+        polled_ = false;
+        const int ready = pa_mainloop_prepare(loop_, -1) < 0 ? -1 : pa_mainloop_poll(loop_);
+        failed = ready < 0 || pa_mainloop_dispatch(loop_) < 0;
+        idle = polled_ && ready == 0 && timeoutMs_ != 0;
     }
     iterating_ = false;
     if (yielded_) {
-        // Posted after the block's wakeup, the poke comes after it.
-        wait_->Arm(nullptr, 0, -1);
+        // Nothing is watched until the poke, which, posted after the block's
+        // wakeup, comes after it.
+        std::vector<pollfd> quiet = fds_;
+        for (pollfd& fd : quiet) fd.events = 0;
+        wait_->Arm(quiet.data(), quiet.size(), -1);
         wait_->Poke();
         return;
     }
     wait_->Arm(fds_.data(), fds_.size(), timeoutMs_);
+    if (!idle && !failed) wait_->Poke();  // more to do than the rounds allowed
 }
 
 void Connection::Poke()
@@ -154,6 +161,7 @@ int Connection::Poll(pollfd* fds, unsigned long count, int timeout, void* userda
         return ready;
     }
     case Polling::Hosted:
+        self->polled_ = true;
         self->fds_.assign(fds, fds + count);
         self->timeoutMs_ = timeout;
         return ::poll(fds, count, 0);

@@ -98,6 +98,7 @@ private:
     std::atomic<std::thread::id> hostThread_{};
     bool iterating_ = false;
     bool yielded_ = false;
+    bool polled_ = false;
     std::vector<pollfd> fds_;
     int timeoutMs_ = -1;
 };
