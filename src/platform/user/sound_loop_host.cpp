@@ -8,6 +8,7 @@
 #include <atomic>
 #include <functional>
 #include <map>
+#include <span>
 
 namespace user {
 namespace {
@@ -23,10 +24,7 @@ public:
 
     void Arm(const pollfd* fds, std::size_t count, int timeoutMs) override
     {
-        std::map<int, short> wanted;
-        for (std::size_t i = 0; i < count; ++i) {
-            if (fds[i].fd >= 0) wanted[fds[i].fd] |= fds[i].events;
-        }
+        const std::span<const pollfd> wanted(fds, count);
         Sync(readers_, wanted, POLLIN, QSocketNotifier::Read);
         Sync(writers_, wanted, POLLOUT, QSocketNotifier::Write);
         if (timeoutMs >= 0) timer_.start(timeoutMs);
@@ -50,12 +48,18 @@ private:
 
     // A descriptor no longer asked for may be closed already: it is never
     // watched again. Its notifier may be the one whose signal runs now.
-    void Sync(Notifiers& notifiers, const std::map<int, short>& wanted, short event, QSocketNotifier::Type type)
+    void Sync(Notifiers& notifiers, std::span<const pollfd> wanted, short event, QSocketNotifier::Type type)
     {
         for (auto it = notifiers.begin(); it != notifiers.end();) {
-            const auto w = wanted.find(it->first);
-            if (w != wanted.end()) {
-                it->second->setEnabled((w->second & event) != 0);
+            bool listed = false;
+            short events = 0;
+            for (const pollfd& p : wanted) {
+                if (p.fd != it->first) continue;
+                listed = true;
+                events |= p.events;
+            }
+            if (listed) {
+                it->second->setEnabled((events & event) != 0);
                 ++it;
                 continue;
             }
@@ -63,11 +67,11 @@ private:
             it->second->deleteLater();
             it = notifiers.erase(it);
         }
-        for (const auto& [fd, events] : wanted) {
-            if (!(events & event) || notifiers.count(fd)) continue;
-            auto* notifier = new QSocketNotifier(fd, type, this);
+        for (const pollfd& p : wanted) {
+            if (p.fd < 0 || !(p.events & event) || notifiers.count(p.fd)) continue;
+            auto* notifier = new QSocketNotifier(p.fd, type, this);
             QObject::connect(notifier, &QSocketNotifier::activated, this, [this] { wake_(); });
-            notifiers.emplace(fd, notifier);
+            notifiers.emplace(p.fd, notifier);
         }
     }
 

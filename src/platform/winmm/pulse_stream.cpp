@@ -290,8 +290,9 @@ bool PulseStream::Replace(const std::string& source, bool followsDefault)
 
 void PulseStream::TakeIncoming()
 {
-    const Incoming incoming = std::exchange(incoming_, {});
-    if (incoming.deadline) connection_.api()->time_free(incoming.deadline);
+    const Incoming incoming = incoming_;
+    incoming_.stream = nullptr;  // taken over, not released
+    DropIncoming();
     DropStream();
     stream_ = incoming.stream;
     Adopt(incoming.source, incoming.followsDefault, incoming.corked);
